@@ -1,0 +1,171 @@
+#pragma once
+
+#include "Engine/GraphicsDevice/GraphicsResource.h"
+
+#include <vulkan/vulkan.h>
+
+#include <vector>
+
+class GraphicsDevice;
+
+// The smallest multiple of `alignment` not below `value`; `value` itself for 0.
+constexpr u32 alignUp(u32 value, u32 alignment)
+{
+    return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
+}
+
+// Offset of a block that was never written.
+constexpr u32 NoOffset = 0xFFFFFFFFu;
+
+// A large GPU buffer with suballocation. Data is addressed by a byte offset into the
+// whole buffer; uniform and storage blocks are bound as dynamic descriptors, so another
+// block only changes a dynamic offset.
+class DataStorage : public GraphicsResource {
+public:
+    GraphicsDevice* device = nullptr;
+    VkBuffer buffer = VK_NULL_HANDLE;
+    VkDeviceMemory memory = VK_NULL_HANDLE;
+
+    ~DataStorage() override;
+
+    // Stores `size` bytes and returns their offset. Rings ignore `previousOffset`;
+    // pools queue its slot for reuse once the frames that may read it are recorded.
+    virtual u32 write(u32 previousOffset, const void* data, u32 size, bool unaligned) = 0;
+    // Reserves `size` bytes, gives a CPU pointer to fill through `out`, returns the offset.
+    virtual u32 allocate(u32 previousOffset, void** out, u32 size) = 0;
+    virtual u32 totalSize() = 0;
+    // UNIFORM_BUFFER_DYNAMIC, STORAGE_BUFFER_DYNAMIC, or -1 for mesh storages.
+    virtual VkDescriptorType descriptorType() = 0;
+
+protected:
+    DataStorage(GraphicsDevice* device);
+};
+
+// A two-half ring in host-visible memory, written linearly; the owner switches halves
+// once per frame so the CPU never writes what the previous frame's GPU work reads.
+class DsRing : public DataStorage {
+public:
+    u32 halfSize = 0;
+    u32 alignment = 1;
+    u32 cursor = 0;
+    u32 halfIndex = 0;
+    u8* mapped = nullptr;
+
+    u32 write(u32 previousOffset, const void* data, u32 size, bool unaligned) override;
+    u32 allocate(u32 previousOffset, void** out, u32 size) override;
+    u32 totalSize() override;
+    // Writing continues at the start of the other half.
+    void switchHalf();
+
+protected:
+    DsRing(GraphicsDevice* device, u32 halfSize, u32 alignment, VkBufferUsageFlags usage);
+};
+
+class DsMeshSingle : public DsRing {
+public:
+    explicit DsMeshSingle(u32 size); // on the global device
+    VkDescriptorType descriptorType() override;
+};
+
+class DsUniformSingle : public DsRing {
+public:
+    DsUniformSingle(GraphicsDevice* device, u32 size);
+    VkDescriptorType descriptorType() override;
+};
+
+class DsStorageSingle : public DsRing {
+public:
+    DsStorageSingle(GraphicsDevice* device, u32 size);
+    VkDescriptorType descriptorType() override;
+};
+
+// A pool of equal slots handed out from a free stack; a slot given up by a rewrite is
+// reused only after returnPendingFrees.
+class DsFixed : public DataStorage {
+public:
+    u32 slotCount = 0;
+    u32 requestedSlotSize = 0;
+    u32 slotSize = 0;
+    u8* mapped = nullptr;
+    u32* freeSlots = nullptr;
+    u32 freeCount = 0;
+    u32* pendingFrees = nullptr;
+    u32 pendingFreeCount = 0;
+
+    ~DsFixed() override;
+    u32 write(u32 previousOffset, const void* data, u32 size, bool unaligned) override;
+    u32 allocate(u32 previousOffset, void** out, u32 size) override;
+    u32 totalSize() override;
+    // Pushes the pending frees onto the free stack, in order.
+    void returnPendingFrees();
+
+protected:
+    DsFixed(GraphicsDevice* device, u32 slotCount, u32 slotSize, u32 alignment, VkBufferUsageFlags usage);
+};
+
+class DsStorageFixed : public DsFixed {
+public:
+    DsStorageFixed(); // 100,000 slots of 128 bytes (aligned), on the global device
+    VkDescriptorType descriptorType() override;
+};
+
+class DsUniformFixed : public DsFixed {
+public:
+    DsUniformFixed(); // 1,024 slots of 64 bytes (aligned), on the global device
+    VkDescriptorType descriptorType() override;
+};
+
+struct CopyRegion {
+    u32 start = 0;
+    u32 size = 0;
+};
+
+// A device-local buffer filled through a host-visible staging buffer; the dirty
+// region is copied by the next frame's upload flush.
+class DataStorageDevice : public DataStorage {
+public:
+    VkBuffer stagingBuffer = VK_NULL_HANDLE;
+    VkDeviceMemory stagingMemory = VK_NULL_HANDLE;
+    u8 dirty = 0;
+    std::vector<CopyRegion> regions;
+
+    ~DataStorageDevice() override;
+    // Queues this storage for the next upload flush.
+    void scheduleUpload();
+
+protected:
+    DataStorageDevice(GraphicsDevice* device);
+};
+
+class DsDeviceMeshSingle : public DataStorageDevice {
+public:
+    u32 halfSize = 0;
+    u32 alignment = 16;
+    u32 cursor = 0;
+    u32 halfIndex = 0;
+    u8* mappedStaging = nullptr;
+
+    DsDeviceMeshSingle(GraphicsDevice* device, u32 size);
+    u32 write(u32 previousOffset, const void* data, u32 size, bool unaligned) override;
+    u32 allocate(u32 previousOffset, void** out, u32 size) override;
+    u32 totalSize() override;
+    VkDescriptorType descriptorType() override;
+    // Writing continues at the start of the other half; the copy region restarts there.
+    void switchHalf();
+};
+
+// Where a block lives: its storage, its size, its current offset (NoOffset until written).
+struct StorageSlot {
+    DataStorage* storage = nullptr;
+    u32 size = 0;
+    u32 offset = NoOffset;
+};
+
+// One per instance of a terrain chunk set.
+struct InstanceSlot {
+    u32 offset = NoOffset;
+    StorageSlot* shared = nullptr;
+};
+
+// A new array of 256 instance slots sharing `shared`; the caller owns it (delete[]).
+InstanceSlot* makeInstanceSlots(StorageSlot* shared);
