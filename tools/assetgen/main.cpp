@@ -1,3 +1,5 @@
+#include "Generators.h"
+
 #include <cstdio>
 #include <filesystem>
 
@@ -8,6 +10,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: assetgen <assets directory>\n");
         return 2;
     }
-    std::filesystem::create_directories(argv[1]);
-    return 0;
+    std::filesystem::path assets = argv[1];
+    std::filesystem::create_directories(assets);
+    bool ok = generateModels(assets);
+    ok = generateSprites(assets) && ok;
+    ok = generateSkybox(assets) && ok;
+    return ok ? 0 : 1;
 }
