@@ -1,16 +1,30 @@
 #include "Engine/Engine.h"
 
+#include "Engine/Command/CommandBuffer.h"
+#include "Engine/Command/CommandPool.h"
+#include "Engine/Descriptor/DescriptorPool.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/Instance.h"
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Settings/Settings.h"
+#include "Engine/Image/Image.h"
+#include "Engine/Physics/BulletHandler.h"
+#include "Engine/Physics/PhysicsWorld.h"
+#include "Engine/Physics/Simulation.h"
+#include "Engine/Storage/DataStorage.h"
+#include "Engine/SwapChain/SurfaceChoice.h"
+#include "Engine/SwapChain/SwapChain.h"
+#include "Engine/Ui/UiRenderer.h"
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
+#include "Game/Ui/Ui.h"
 
 #include <GLFW/glfw3.h>
+#include <btBulletDynamicsCommon.h>
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 
 namespace Engine {
 
@@ -47,6 +61,33 @@ void init()
     window = new Window(Settings::windowSettings);
     input = new Input(window);
     graphicsDevice = createGraphicsDevice();
+
+    // 6: the swap chain with its semaphores and its signalled in-flight fence.
+    swapChain = new SwapChain(window, graphicsDevice, Settings::presentMode);
+    swapChain->recreate();
+
+    // 8 to 10: the descriptor pool; the mesh storage, switched once so that all
+    // start-up geometry goes into half 0 from offset 0; the per-frame rings.
+    descriptorPool = new DescriptorPool(graphicsDevice, "UBD_100+SBD_100");
+    meshStorage = new DsDeviceMeshSingle(graphicsDevice, 10000000);
+    meshStorage->switchHalf();
+    frameUniforms = new DsUniformSingle(graphicsDevice, 100000);
+    frameStorage = new DsStorageSingle(graphicsDevice, 16000000);
+
+    // 11 to 13: the engine physics world, its debug drawer (which also carries the
+    // fixed time step) and the simulation thread that steps the world.
+    physicsWorld = new PhysicsWorld();
+    physicsWorld->init(EngineWorldGravity);
+    bulletHandler = new BulletHandler(TickSeconds, physicsWorld->world);
+    physicsWorld->world->setDebugDrawer(bulletHandler);
+    simulationThread = std::thread(Simulation::threadMain);
+
+    // 14: the interface (renderer, fonts, sprite sheets), showing the main menu.
+    Ui::init();
+
+    // 15: everything written into the mesh storage during start-up reaches the device
+    // with the first recorded frame.
+    meshStorage->scheduleUpload();
 }
 
 void run()
@@ -59,9 +100,20 @@ void run()
         glfwGetCursorPos(window->handle, &x, &y);
         input->beginFrame(static_cast<f32>(x), static_cast<f32>(y));
 
+        // This frame's per-frame data goes into the half not written last frame.
+        frameUniforms->switchHalf();
+        frameStorage->switchHalf();
+
+        // 8: the interface, every frame in every state.
+        Ui::frame();
+
+        // 9: paces the physics thread with the last frame's time.
+        Simulation::frameTick(frameTimeMs);
+
         if (window->renderable) {
             drawFrame();
         } else {
+            endInterfaceFrame();
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
 
@@ -74,14 +126,109 @@ void run()
 
 void drawFrame()
 {
-    // Frames are recorded once the swap chain exists; until then the loop only paces.
-    std::this_thread::sleep_for(std::chrono::milliseconds(16));
-    graphicsDevice->deleteDeferred();
+    GraphicsDevice* device = graphicsDevice;
+    SwapChain* chain = swapChain;
+
+    VkResult acquired = vkAcquireNextImageKHR(device->device, chain->swapchain, UINT64_MAX,
+                                              chain->imageAvailable[device->frameIndex], VK_NULL_HANDLE,
+                                              &chain->imageIndex);
+    bool resized = window->width != static_cast<i32>(chain->extent.width) ||
+                   window->height != static_cast<i32>(chain->extent.height);
+    if (acquired != VK_SUCCESS || resized || chain->recreateRequested) {
+        printLine("Recreating swapchain!");
+        if (acquireSignals(acquired)) {
+            chain->discardAcquire();
+        }
+        chain->recreate();
+        chain->recreateRequested = 0;
+        endInterfaceFrame();
+        return;
+    }
+
+    CommandBuffer* commandBuffer = device->commandPool->getCommandBuffer();
+    commandBuffer->free = 0;
+    VkCommandBufferBeginInfo begin{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
+    if (vkBeginCommandBuffer(commandBuffer->handle, &begin) != VK_SUCCESS) {
+        throw std::runtime_error("failed to begin recording command buffer!");
+    }
+    commandBuffer->flushUploads();
+
+    // The transition waits for the acquire: the submit waits on the image's semaphore
+    // at the colour-attachment-output stage, so the barrier starts from that stage.
+    Image2D* image = chain->images[chain->imageIndex];
+    commandBuffer->imageBarrier(image, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                                VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                                VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, 0,
+                                VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
+
+    // Without a world the interface pass clears the image to transparent black.
+    VkRenderingAttachmentInfo color{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    color.imageView = image->view->view;
+    color.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+    color.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+    color.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    color.clearValue.color = {{0.0f, 0.0f, 0.0f, 0.0f}};
+    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+    rendering.renderArea = {{0, 0}, chain->extent};
+    rendering.layerCount = 1;
+    rendering.colorAttachmentCount = 1;
+    rendering.pColorAttachments = &color;
+    vkCmdBeginRendering(commandBuffer->handle, &rendering);
+    commandBuffer->renderExtent = chain->extent;
+    if (uiRenderer != nullptr) {
+        uiRenderer->render(commandBuffer);
+    }
+    vkCmdEndRendering(commandBuffer->handle);
+
+    commandBuffer->imageBarrier(image, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_IMAGE_LAYOUT_PRESENT_SRC_KHR,
+                                VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_PIPELINE_STAGE_BOTTOM_OF_PIPE_BIT,
+                                VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, 0);
+
+    commandBuffer->pipeline = nullptr;
+    commandBuffer->lastMesh = nullptr;
+    commandBuffer->lastLayout = nullptr;
+    if (vkEndCommandBuffer(commandBuffer->handle) != VK_SUCCESS) {
+        throw std::runtime_error("failed to record command buffer!");
+    }
+    chain->submit({commandBuffer});
+
+    VkPresentInfoKHR present{VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
+    present.waitSemaphoreCount = 1;
+    present.pWaitSemaphores = &chain->renderFinished[chain->imageIndex];
+    present.swapchainCount = 1;
+    present.pSwapchains = &chain->swapchain;
+    present.pImageIndices = &chain->imageIndex;
+    if (vkQueuePresentKHR(device->queue, &present) != VK_SUCCESS) {
+        printLine("Recreating swapchain!");
+        chain->recreate();
+    }
+
+    // The half switched to was used by the previous frame, whose work has finished
+    // (the submit above waited on its fence): its command buffers can be reset.
+    device->drawnInstancesLastFrame = device->drawnInstances;
+    device->drawnInstances = 0;
+    device->frameIndex = 1 - device->frameIndex;
+    device->commandPool->resetHalf(device->frameIndex);
+    device->deleteDeferred();
 }
 
 void shutdown()
 {
+    // 2: the interface's GPU objects and records.
+    Ui::shutdown();
+
+    // 3 and 4: the stop hand-shake with the simulation thread, which is then joined;
+    // then the debug drawer and the engine physics world, emptied of what is left.
+    Simulation::stopWorker(Simulation::state, simulationThread);
+    Simulation::releaseRemaining(*physicsWorld);
+    delete bulletHandler;
+    bulletHandler = nullptr;
+    delete physicsWorld;
+    physicsWorld = nullptr;
+
     graphicsDevice->shutdown();
+    delete swapChain;
+    swapChain = nullptr;
     delete graphicsDevice;
     graphicsDevice = nullptr;
     delete input;

@@ -39,7 +39,8 @@ game_start() {
 game_wait_window() {
     local limit=${1:-60}
     for _ in $(seq 1 $((limit * 10))); do
-        WINDOW_ID=$(xdotool search --name '^Brackenhold$' 2>/dev/null | head -n 1 || true)
+        # This game's own window: other programs may share the display.
+        WINDOW_ID=$(xdotool search --all --pid "$GAME_PID" --name '^Brackenhold$' 2>/dev/null | head -n 1 || true)
         if [ -n "$WINDOW_ID" ]; then return 0; fi
         kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended before its window appeared"
         sleep 0.1

@@ -5,6 +5,7 @@
 #include "Engine/GraphicsDevice/Instance.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Settings/Settings.h"
+#include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
 
@@ -70,6 +71,10 @@ void GpuTest::TearDown()
         vkDeviceWaitIdle(Engine::graphicsDevice->device);
         vkDestroyCommandPool(Engine::graphicsDevice->device, oneShotPool, nullptr);
         Engine::graphicsDevice->shutdown();
+        // As the engine does: the swap chain goes after the device's resources (its
+        // image wrappers among them) and before the device.
+        delete Engine::swapChain;
+        Engine::swapChain = nullptr;
         delete Engine::graphicsDevice;
         Engine::graphicsDevice = nullptr;
     }

@@ -31,6 +31,8 @@ struct ImageBinding {
 void notifyListeners(std::vector<std::function<void(void*)>*>& listeners, void* argument);
 
 enum DataSetBindingKind : u32 {
+    // An image binding whose ImageBinding was destroyed: the pool's fallback texture
+    // takes its place, so the set keeps the layout of its pipeline.
     DataSetIgnored = 0,
     DataSetStorageSlot = 1, // target: StorageSlot*
     DataSetImage = 2,       // target: ImageBinding*
@@ -58,5 +60,6 @@ public:
 
     // A new descriptor set from the current bindings; the old one is released.
     void rebuild();
+    // An image binding changed its view or was destroyed: rebuild at the next bind.
     void onBindingChanged(void* imageBinding);
 };

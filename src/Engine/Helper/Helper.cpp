@@ -2,6 +2,7 @@
 
 #include "Engine/Helper/Fatal.h"
 
+#include <cstdio>
 #include <sstream>
 #include <stdexcept>
 
@@ -27,6 +28,25 @@ VkImageView createImageView(VkDevice device, VkImage image, VkFormat format, VkI
         throw std::runtime_error("failed to create texture image view!");
     }
     return view;
+}
+
+VkFormat vkFormatOfTexture(const DdsTexture& texture)
+{
+    if (!ddsFormatAccepted(texture.format)) {
+        fatalError("Unsupported format.", "Helper", 68);
+    }
+    return static_cast<VkFormat>(texture.format);
+}
+
+DdsTexture loadDDS(const std::string& path)
+{
+    std::string error;
+    DdsTexture texture = readDds(path, &error);
+    if (texture.empty() && !texture.unsupportedFormat) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        fatalError("Unable to load DDS image file from path[" + path + "]", "Helper", 77);
+    }
+    return texture;
 }
 
 u32 findMemoryType(VkPhysicalDevice physicalDevice, u32 typeBits, VkMemoryPropertyFlags properties)

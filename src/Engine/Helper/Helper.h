@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Engine/Image/Dds.h"
 #include "Engine/Types.h"
 
 #include <vulkan/vulkan.h>
@@ -18,6 +19,16 @@ struct BufferAllocation {
 
 VkImageView createImageView(VkDevice device, VkImage image, VkFormat format, VkImageAspectFlags aspect,
                             u32 levelCount, u32 layerCount, VkImageViewType viewType, u32 baseArrayLayer);
+
+// The VkFormat of a loaded texture: B8G8R8A8_UNORM, BC1 RGB/RGBA, BC2, BC3 (UNORM and
+// SRGB) or BC7_UNORM. Any other format is fatal: "Unsupported format.".
+VkFormat vkFormatOfTexture(const DdsTexture& texture);
+
+// Reads a DDS texture. A file that cannot be read as one (missing, truncated, corrupt)
+// is fatal: "Unable to load DDS image file from path[<path>]", after the reason on
+// standard error. A readable file in another format comes back without levels, for
+// vkFormatOfTexture to refuse.
+DdsTexture loadDDS(const std::string& path);
 
 u32 findMemoryType(VkPhysicalDevice physicalDevice, u32 typeBits, VkMemoryPropertyFlags properties);
 

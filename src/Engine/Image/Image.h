@@ -4,6 +4,7 @@
 
 #include <vulkan/vulkan.h>
 
+#include <string>
 #include <vector>
 
 class CommandBuffer;
@@ -36,6 +37,7 @@ public:
           VkImageAspectFlags aspect, u32 mipLevels, u32 arrayLayers, VkImageCreateFlags flags);
     // Wraps a swap-chain image: owns nothing.
     Image(GraphicsDevice* device, VkImage image, VkFormat format);
+    // Leaves the device's pending-upload list.
     ~Image() override;
 
     virtual VkImageViewType viewType() = 0;
@@ -74,7 +76,8 @@ public:
     ~Image2D() override;
     VkImageViewType viewType() override;
 
-    // Loads a DDS texture; the pixels reach the GPU with the next upload flush.
+    // Loads a DDS texture; the pixels reach the GPU with the next upload flush. With
+    // mipmaps the file must hold the full mip chain.
     static Image2D* fromTexture(const char* path, bool mipmaps);
 };
 
@@ -99,4 +102,6 @@ public:
 
     // Loads six faces from assets/textures/skybox/ in the order +X, -X, +Y, -Y, +Z, -Z.
     static ImageCube* load(const char* const faces[6]);
+    // The same from six file paths. Faces that differ in format or size are refused.
+    static ImageCube* loadFiles(const std::string paths[6]);
 };

@@ -43,6 +43,7 @@ public:
     std::vector<VkVertexInputAttributeDescription> vertexAttributes;
     std::vector<VkDescriptorSetLayout> setLayouts;
     std::vector<VkPushConstantRange> pushConstantRanges;
+    std::string shaderFiles; // the shader files loaded, named in creation errors
 
     explicit Pipeline(GraphicsDevice* device);
     ~Pipeline() override;
@@ -50,8 +51,11 @@ public:
     void setVertexLayout(VertexLayout* layout, bool interleaved);
     void setDescriptorLayout(std::string layout);
     void setPushConstantRanges(std::vector<VkPushConstantRange> ranges);
-    // Reads a SPIR-V file into a shader module stored in `destination`.
+    // Reads a SPIR-V file into a shader module stored in `destination`. A missing file
+    // throws "failed to open file!"; an empty or non-SPIR-V file, or one the driver
+    // refuses, throws an error naming the file.
     bool loadShaderModule(const char* path, VkShaderModule* destination);
+    // Builds the pipeline layout and the pipeline; a failure throws naming the shaders.
     void create(const AttachmentFormats& formats);
 
     // Set layouts of the descriptor-layout string, in set order.

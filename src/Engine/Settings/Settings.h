@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Engine/Settings/DisplayModes.h"
+#include "Engine/Settings/SettingsCodec.h"
 #include "Engine/Types.h"
 
 #include <vulkan/vulkan.h>
@@ -10,24 +12,22 @@ struct GLFWmonitor;
 
 // Window placement: what the window is created from, saved whole in config.gcfg.
 struct WindowSettings {
-    u8 fullscreen = 0;
-    u8 maximized = 0;
-    i32 x = 50;
-    i32 y = 50;
-    i32 width = 1600;
-    i32 height = 900;
-    i32 refreshRate = 0; // -1: no preference
-    GLFWmonitor* monitor = nullptr;
-};
-
-// One distinct video-mode size of a monitor with its refresh rates, in GLFW's order.
-struct MonitorMode {
-    i32 width = 0;
-    i32 height = 0;
-    std::vector<i32> refreshRates;
+    u8 fullscreen = SettingsDefaults::Fullscreen;
+    u8 maximized = SettingsDefaults::Maximized;
+    i32 x = SettingsDefaults::WindowX;
+    i32 y = SettingsDefaults::WindowY;
+    i32 width = SettingsDefaults::WindowWidth;
+    i32 height = SettingsDefaults::WindowHeight;
+    i32 refreshRate = SettingsDefaults::RefreshRate; // -1: no preference
+    GLFWmonitor* monitor = nullptr;                  // the full-screen monitor
 };
 
 namespace Settings {
+
+constexpr const char* FileName = "config.gcfg";
+// Every start opens a window of this size; the saved size is not used.
+constexpr i32 StartWidth = 1920;
+constexpr i32 StartHeight = 1080;
 
 extern f32 mouseSpeed;
 extern u8 cheatsEnabled;
@@ -40,15 +40,22 @@ extern i32 resolutionIndex; // 1-based into monitorModes[monitorIndex]; 0 = curr
 extern i32 refreshIndex;    // 1-based into the resolution's rates; 0 = native
 extern VkPresentModeKHR presentMode;
 extern WindowSettings windowSettings;
+// One list per monitor, in the window system's order.
 extern std::vector<std::vector<MonitorMode>> monitorModes;
 
-// Reads config.gcfg from the working directory, if it exists.
+// Reads config.gcfg from the working directory, if it exists. A file that is not a
+// settings record keeps every default and says so in one line.
 void load();
 // Applies the globals to the window, the swap chain and the shadow map.
 void apply();
-// Writes config.gcfg.
-void save();
+// Writes config.gcfg through a temporary file; a failure is reported in one line and
+// leaves the previous file. Returns whether the file was written.
+bool save();
 // Lists the monitors and their video modes into monitorModes.
 void enumerateMonitors();
+
+// The saved part of the globals as a file record, and back.
+SettingsRecord currentRecord();
+void storeRecord(const SettingsRecord& record);
 
 } // namespace Settings

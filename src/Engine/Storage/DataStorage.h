@@ -25,6 +25,8 @@ public:
     GraphicsDevice* device = nullptr;
     VkBuffer buffer = VK_NULL_HANDLE;
     VkDeviceMemory memory = VK_NULL_HANDLE;
+    // The class name, for error messages ("DsUniformSingle: ...").
+    const char* kindName = "DataStorage";
 
     ~DataStorage() override;
 
@@ -34,15 +36,21 @@ public:
     // Reserves `size` bytes, gives a CPU pointer to fill through `out`, returns the offset.
     virtual u32 allocate(u32 previousOffset, void** out, u32 size) = 0;
     virtual u32 totalSize() = 0;
-    // UNIFORM_BUFFER_DYNAMIC, STORAGE_BUFFER_DYNAMIC, or -1 for mesh storages.
+    // UNIFORM_BUFFER_DYNAMIC, STORAGE_BUFFER_DYNAMIC, or VK_DESCRIPTOR_TYPE_MAX_ENUM for
+    // mesh storages, which are never bound as descriptors.
     virtual VkDescriptorType descriptorType() = 0;
 
 protected:
-    DataStorage(GraphicsDevice* device);
+    // Registers with `device`.
+    DataStorage(GraphicsDevice* device, const char* kindName);
+    // Host memory only: no device, no buffer, not registered (unit tests of the
+    // allocation logic).
+    explicit DataStorage(const char* kindName);
 };
 
 // A two-half ring in host-visible memory, written linearly; the owner switches halves
 // once per frame so the CPU never writes what the previous frame's GPU work reads.
+// A write that does not fit into the rest of the current half throws.
 class DsRing : public DataStorage {
 public:
     u32 halfSize = 0;
@@ -50,6 +58,8 @@ public:
     u32 cursor = 0;
     u32 halfIndex = 0;
     u8* mapped = nullptr;
+    // End of the half being written (cursor never passes it).
+    u32 halfEnd = 0;
 
     u32 write(u32 previousOffset, const void* data, u32 size, bool unaligned) override;
     u32 allocate(u32 previousOffset, void** out, u32 size) override;
@@ -58,7 +68,9 @@ public:
     void switchHalf();
 
 protected:
-    DsRing(GraphicsDevice* device, u32 halfSize, u32 alignment, VkBufferUsageFlags usage);
+    DsRing(GraphicsDevice* device, const char* kindName, u32 halfSize, u32 alignment, VkBufferUsageFlags usage);
+    // Host memory only (2 x halfSize bytes at `memory`, owned by the caller).
+    DsRing(const char* kindName, u8* memory, u32 halfSize, u32 alignment);
 };
 
 class DsMeshSingle : public DsRing {
@@ -80,7 +92,8 @@ public:
 };
 
 // A pool of equal slots handed out from a free stack; a slot given up by a rewrite is
-// reused only after returnPendingFrees.
+// reused only after returnPendingFrees. Writing more than a slot, taking a slot from an
+// empty pool or giving up an offset that is no slot throws.
 class DsFixed : public DataStorage {
 public:
     u32 slotCount = 0;
@@ -100,7 +113,19 @@ public:
     void returnPendingFrees();
 
 protected:
-    DsFixed(GraphicsDevice* device, u32 slotCount, u32 slotSize, u32 alignment, VkBufferUsageFlags usage);
+    DsFixed(GraphicsDevice* device, const char* kindName, u32 slotCount, u32 slotSize, u32 alignment,
+            VkBufferUsageFlags usage);
+    // Host memory only (slotCount x alignUp(slotSize, alignment) bytes at `memory`,
+    // owned by the caller).
+    DsFixed(const char* kindName, u8* memory, u32 slotCount, u32 slotSize, u32 alignment);
+
+private:
+    // Per slot: 0 free, 1 in use, 2 given up (pending). Catches a slot given up twice.
+    std::vector<u8> slotStates;
+
+    void initSlots(u32 count, u32 size, u32 alignment);
+    // Validates a write or allocate and returns the offset of the slot it gets.
+    u32 takeSlot(u32 previousOffset, u32 size);
 };
 
 class DsStorageFixed : public DsFixed {
@@ -121,7 +146,9 @@ struct CopyRegion {
 };
 
 // A device-local buffer filled through a host-visible staging buffer; the dirty
-// region is copied by the next frame's upload flush.
+// region is copied by the next frame's upload flush. `dirty` and `regions` are written
+// by the loader thread and taken by the main thread: both only under the device's
+// uploadMutex.
 class DataStorageDevice : public DataStorage {
 public:
     VkBuffer stagingBuffer = VK_NULL_HANDLE;
@@ -129,12 +156,14 @@ public:
     u8 dirty = 0;
     std::vector<CopyRegion> regions;
 
+    // Leaves the device's pending-upload list.
     ~DataStorageDevice() override;
-    // Queues this storage for the next upload flush.
+    // Queues this storage for the next upload flush, which copies everything written
+    // so far (also what was filled through `allocate`).
     void scheduleUpload();
 
 protected:
-    DataStorageDevice(GraphicsDevice* device);
+    DataStorageDevice(GraphicsDevice* device, const char* kindName);
 };
 
 class DsDeviceMeshSingle : public DataStorageDevice {
@@ -144,6 +173,7 @@ public:
     u32 cursor = 0;
     u32 halfIndex = 0;
     u8* mappedStaging = nullptr;
+    u32 halfEnd = 0;
 
     DsDeviceMeshSingle(GraphicsDevice* device, u32 size);
     u32 write(u32 previousOffset, const void* data, u32 size, bool unaligned) override;

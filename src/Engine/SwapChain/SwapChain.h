@@ -24,9 +24,13 @@ public:
     VkExtent2D extent{};
     u8 hasDepth = 0;
     u32 imageIndex = 1000;
-    VkSemaphore imageAvailable = VK_NULL_HANDLE;
+    // One acquire semaphore per frame half (the device's frameIndex): a half comes round
+    // again only after the submit that waited on its semaphore has finished.
+    VkSemaphore imageAvailable[2]{};
     VkFence inFlight = VK_NULL_HANDLE;
-    VkSemaphore renderFinished = VK_NULL_HANDLE;
+    // One per swap-chain image, by image index: a present may wait on an image's
+    // semaphore until that image is acquired again.
+    std::vector<VkSemaphore> renderFinished;
     VkFormat format = VK_FORMAT_UNDEFINED;
     VkPresentModeKHR presentMode = VK_PRESENT_MODE_IMMEDIATE_KHR;
     u8 recreateRequested = 0;
@@ -39,6 +43,10 @@ public:
     // Builds or rebuilds the chain for the window's current size, then calls the
     // resize listeners.
     void recreate();
-    // Waits for and resets the in-flight fence and submits the list.
+    // Waits for and resets the in-flight fence and submits the list, waiting on the
+    // current half's acquire semaphore and signalling the acquired image's semaphore.
     void submit(std::vector<CommandBuffer*>&& list);
+    // For a frame skipped after a successful acquire: consumes the signal of the current
+    // half's acquire semaphore, so that the next acquire gets an unsignalled one.
+    void discardAcquire();
 };

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "Engine/Types.h"
+#include "Engine/Ui/UiDrawPlan.h"
+
+#include <vector>
 
 class DsMeshSingle;
 class Image2D;
@@ -19,6 +22,7 @@ public:
     Pipeline* pipeline = nullptr;
     DescriptorSet* fontDescriptor = nullptr;
     Sampler* sampler = nullptr;
+    std::vector<UiDraw> draws; // the last frame's draw calls (kept to reuse the memory)
 
     // Creates the interface context with the game's style, the platform back-end on the
     // window, the pipeline, the storage and the sampler.
@@ -33,3 +37,7 @@ public:
 };
 
 extern UiRenderer* uiRenderer;
+
+// Ends the interface frame in progress without drawing it, for frames that are not
+// recorded (minimised window, swap-chain rebuild): the next frame can then begin.
+void endInterfaceFrame();

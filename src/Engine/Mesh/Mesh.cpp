@@ -1,0 +1,209 @@
+#include "Engine/Mesh/Mesh.h"
+
+#include "Engine/Engine.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Storage/DataStorage.h"
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <stdexcept>
+#include <string>
+
+// ---- VertexBuffer
+
+VertexBuffer::VertexBuffer(GraphicsDevice* device_, DataStorage* storage_, VertexLayout* layout_)
+    : GraphicsResource(device_, ResourceStorage, false), device(device_), storage(storage_), layout(layout_)
+{
+    if (layout->attributes.size() > 8) {
+        throw std::runtime_error("VertexBuffer: a vertex layout has more than 8 attributes");
+    }
+}
+
+void VertexBuffer::setAttributeData(const PlanarVertexData& source, VertexBuffer* target, i32 count)
+{
+    u32 n = count < 0 ? source.vertexCount : static_cast<u32>(count);
+    if (n > source.vertexCount) {
+        throw std::runtime_error("VertexBuffer: " + std::to_string(n) + " vertices asked of a source that holds " +
+                                 std::to_string(source.vertexCount));
+    }
+    const std::vector<VertexAttribute>& targetAttributes = target->layout->attributes;
+    for (size_t a = 0; a < source.layout->attributes.size(); a++) {
+        const VertexAttribute& sourceAttribute = source.layout->attributes[a];
+        for (size_t i = 0; i < targetAttributes.size(); i++) {
+            if (targetAttributes[i].kind != sourceAttribute.kind) {
+                continue;
+            }
+            VertexStreamSlot& slot = target->streams[i];
+            u64 byteSize = u64{n} * targetAttributes[i].size;
+            // The target's element size is used; the source stream must hold that much.
+            if (byteSize > u64{source.vertexCount} * sourceAttribute.size) {
+                throw std::runtime_error("VertexBuffer: the source stream of kind " +
+                                         std::to_string(sourceAttribute.kind) + " is smaller than the target's");
+            }
+            target->vertexCount = n;
+            slot.count = n;
+            slot.byteSize = static_cast<u32>(byteSize);
+            slot.offset = target->storage->write(slot.offset, source.stream(static_cast<u32>(a)), slot.byteSize, false);
+            break;
+        }
+    }
+}
+
+const VertexStreamSlot* VertexBuffer::streamOfKind(u32 kind) const
+{
+    for (size_t i = 0; i < layout->attributes.size(); i++) {
+        if (layout->attributes[i].kind == kind) {
+            return &streams[i];
+        }
+    }
+    return nullptr;
+}
+
+// ---- IndexBuffer
+
+IndexBuffer::IndexBuffer(GraphicsDevice* device_, DataStorage* storage_)
+    : GraphicsResource(device_, ResourceStorage, false), device(device_), storage(storage_)
+{
+}
+
+void IndexBuffer::setIndices(std::vector<u32> indices)
+{
+    count = static_cast<u32>(indices.size());
+    byteSize = count * 4;
+    offset = storage->write(offset, indices.data(), byteSize, false);
+}
+
+// ---- Mesh
+
+Mesh::Mesh(GraphicsDevice* device_, std::string name_, VertexBuffer* vertexBuffer_, IndexBuffer* indexBuffer_)
+    : GraphicsResource(device_, ResourceStorage, false), name(std::move(name_)), device(device_),
+      vertexBuffer(vertexBuffer_), indexBuffer(indexBuffer_)
+{
+}
+
+Mesh::Mesh(GraphicsDevice* device_) : GraphicsResource(device_, ResourceStorage, false), device(device_)
+{
+}
+
+Mesh::~Mesh()
+{
+    device->releaseResource(vertexBuffer);
+    device->releaseResource(indexBuffer); // ignores null
+}
+
+Mesh* findMeshByName(std::vector<Mesh*> meshes, std::string name)
+{
+    for (Mesh* mesh : meshes) {
+        if (mesh->name == name) {
+            return mesh;
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+
+void setVec(PlanarVertexData& data, u32 attribute, u32 vertex, std::initializer_list<f32> values)
+{
+    f32* target = static_cast<f32*>(data.stream(attribute)) + vertex * values.size();
+    std::memcpy(target, values.begin(), values.size() * sizeof(f32));
+}
+
+// Writes a generated shape (position, normal, texcoord streams and indices) into `storage`.
+void writeShape(GraphicsDevice* device, DataStorage* storage, const PlanarVertexData& vertices,
+                std::vector<u32> indices, VertexBuffer*& vertexBuffer, IndexBuffer*& indexBuffer)
+{
+    vertexBuffer = new VertexBuffer(device, storage, vertexLayoutPosNormalUv);
+    VertexBuffer::setAttributeData(vertices, vertexBuffer, -1);
+    indexBuffer = new IndexBuffer(device, storage);
+    indexBuffer->setIndices(std::move(indices));
+}
+
+} // namespace
+
+// ---- Cube
+
+Cube::Cube(DataStorage* storage, f32 sizeX, f32 sizeY, f32 sizeZ) : Mesh(Engine::graphicsDevice)
+{
+    writeShape(device, storage, generateVertices(sizeX, sizeY, sizeZ), generateIndices(), vertexBuffer, indexBuffer);
+}
+
+PlanarVertexData Cube::generateVertices(f32 sizeX, f32 sizeY, f32 sizeZ)
+{
+    f32 x = sizeX / 2, y = sizeY / 2, z = sizeZ / 2;
+    struct Face {
+        f32 normal[3];
+        f32 corners[4][3];
+    };
+    const Face faces[6] = {
+        {{0, 0, -1}, {{-x, -y, -z}, {x, -y, -z}, {-x, y, -z}, {x, y, -z}}},
+        {{1, 0, 0}, {{x, -y, -z}, {x, -y, z}, {x, y, -z}, {x, y, z}}},
+        {{0, 0, 1}, {{x, -y, z}, {-x, -y, z}, {x, y, z}, {-x, y, z}}},
+        {{-1, 0, 0}, {{-x, -y, z}, {-x, -y, -z}, {-x, y, z}, {-x, y, -z}}},
+        {{0, 1, 0}, {{-x, y, -z}, {x, y, -z}, {-x, y, z}, {x, y, z}}},
+        {{0, -1, 0}, {{-x, -y, z}, {x, -y, z}, {-x, -y, -z}, {x, -y, -z}}},
+    };
+    const f32 uvs[4][2] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}};
+    PlanarVertexData data(vertexLayoutPosNormalUv, 24);
+    for (u32 f = 0; f < 6; f++) {
+        for (u32 v = 0; v < 4; v++) {
+            u32 vertex = 4 * f + v;
+            const f32* p = faces[f].corners[v];
+            setVec(data, 0, vertex, {p[0], p[1], p[2]});
+            setVec(data, 1, vertex, {faces[f].normal[0], faces[f].normal[1], faces[f].normal[2]});
+            setVec(data, 2, vertex, {uvs[v][0], uvs[v][1]});
+        }
+    }
+    return data;
+}
+
+std::vector<u32> Cube::generateIndices()
+{
+    std::vector<u32> indices;
+    indices.reserve(36);
+    for (u32 f = 0; f < 6; f++) {
+        u32 b = 4 * f;
+        indices.insert(indices.end(), {b, b + 2, b + 1, b + 3, b + 1, b + 2});
+    }
+    return indices;
+}
+
+// ---- Sphere
+
+Sphere::Sphere(f32 radius) : Mesh(Engine::graphicsDevice)
+{
+    writeShape(device, Engine::meshStorage, generateVertices(radius), generateIndices(), vertexBuffer, indexBuffer);
+}
+
+PlanarVertexData Sphere::generateVertices(f32 radius)
+{
+    PlanarVertexData data(vertexLayoutPosNormalUv, 121);
+    const f32 pi = std::numbers::pi_v<f32>;
+    for (u32 j = 0; j <= 10; j++) {
+        for (u32 i = 0; i <= 10; i++) {
+            f32 u = static_cast<f32>(i) / 10, v = static_cast<f32>(j) / 10;
+            f32 theta = 2 * pi * u;
+            f32 phi = pi * v + pi / 2;
+            f32 dx = std::cos(theta) * std::cos(phi), dy = std::sin(phi), dz = std::sin(theta) * std::cos(phi);
+            u32 vertex = 11 * j + i;
+            setVec(data, 0, vertex, {dx * radius, dy * radius, dz * radius});
+            setVec(data, 1, vertex, {dx, dy, dz});
+            setVec(data, 2, vertex, {u, v});
+        }
+    }
+    return data;
+}
+
+std::vector<u32> Sphere::generateIndices()
+{
+    std::vector<u32> indices;
+    indices.reserve(600);
+    for (u32 j = 0; j < 10; j++) {
+        for (u32 i = 0; i < 10; i++) {
+            u32 q = 11 * j + i;
+            indices.insert(indices.end(), {q, q + 1, q + 12, q + 12, q + 11, q});
+        }
+    }
+    return indices;
+}

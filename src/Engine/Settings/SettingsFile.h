@@ -1,0 +1,29 @@
+#pragma once
+
+// Reading and writing the settings file as a whole (no window or GPU).
+
+#include "Engine/Settings/SettingsCodec.h"
+
+#include <string>
+
+enum class SettingsReadStatus {
+    Loaded,  // the record holds the file's values (rejected fields replaced by defaults)
+    Missing, // no file: keep the defaults silently
+    Refused, // unreadable, or not exactly 53 bytes: keep the defaults
+};
+
+struct SettingsReadResult {
+    SettingsReadStatus status = SettingsReadStatus::Missing;
+    SettingsRecord record;
+    // One line for the player when something was wrong with the file, else empty.
+    std::string message;
+};
+
+// Reads the whole file at `path` in one go; a file of any other size than 53 bytes
+// is refused and nothing of it is used.
+SettingsReadResult readSettingsFile(const std::string& path);
+
+// Writes the record to "<path>.tmp", flushes it to disk and renames it over `path`,
+// so a failed write leaves the previous file as it was. On failure returns false and
+// sets `error` to one line naming `path`.
+bool writeSettingsFile(const std::string& path, const SettingsRecord& record, std::string* error);

@@ -1,0 +1,6 @@
+#version 450
+
+// Writes no colour: depth-only passes.
+void main()
+{
+}

@@ -1,0 +1,545 @@
+#include "Engine/Mesh/ModelImport.h"
+#include "Engine/Mesh/ModelLoader.h"
+#include "Engine/Mesh/VertexLayout.h"
+
+#include <assimp/Exporter.hpp>
+#include <assimp/scene.h>
+#include <glm/glm.hpp>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ---- Writing small test files through Assimp's own glb exporter
+
+struct TestMesh {
+    std::string name;
+    std::vector<aiVector3D> positions;
+    std::vector<aiVector3D> normals;   // empty: none
+    std::vector<aiColor4D> colors;     // empty: none
+    std::vector<aiVector3D> texcoords; // empty: none
+    std::vector<std::vector<unsigned>> faces;
+    aiPrimitiveType type = aiPrimitiveType_TRIANGLE;
+};
+
+TestMesh triangle(const std::string& name)
+{
+    TestMesh mesh;
+    mesh.name = name;
+    mesh.positions = {{1, 2, 3}, {0, 0, 0}, {1, 0, 0}};
+    mesh.normals = {{0, 0, 1}, {0, 0, 1}, {0, 0, 1}};
+    mesh.colors = {{1, 0, 0, 1}, {0, 1, 0, 0.5f}, {0, 0, 1, 1}};
+    mesh.texcoords = {{0.25f, 0.75f, 0}, {0, 0, 0}, {1, 0, 0}};
+    mesh.faces = {{0, 1, 2}};
+    return mesh;
+}
+
+template <typename T> T* copyArray(const std::vector<T>& values)
+{
+    if (values.empty()) {
+        return nullptr;
+    }
+    T* array = new T[values.size()];
+    std::copy(values.begin(), values.end(), array);
+    return array;
+}
+
+void writeModel(const fs::path& file, const std::vector<TestMesh>& meshes)
+{
+    auto scene = std::make_unique<aiScene>();
+    scene->mRootNode = new aiNode("Root");
+    scene->mNumMaterials = 1;
+    scene->mMaterials = new aiMaterial*[1]{new aiMaterial()};
+    scene->mNumMeshes = static_cast<unsigned>(meshes.size());
+    scene->mMeshes = meshes.empty() ? nullptr : new aiMesh*[meshes.size()];
+    scene->mRootNode->mNumChildren = scene->mNumMeshes;
+    scene->mRootNode->mChildren = meshes.empty() ? nullptr : new aiNode*[meshes.size()];
+    for (unsigned i = 0; i < meshes.size(); i++) {
+        const TestMesh& source = meshes[i];
+        auto* mesh = new aiMesh();
+        mesh->mName = source.name;
+        mesh->mPrimitiveTypes = source.type;
+        mesh->mNumVertices = static_cast<unsigned>(source.positions.size());
+        mesh->mVertices = copyArray(source.positions);
+        mesh->mNormals = copyArray(source.normals);
+        mesh->mColors[0] = copyArray(source.colors);
+        mesh->mTextureCoords[0] = copyArray(source.texcoords);
+        mesh->mNumUVComponents[0] = source.texcoords.empty() ? 0 : 2;
+        mesh->mNumFaces = static_cast<unsigned>(source.faces.size());
+        mesh->mFaces = new aiFace[source.faces.size()];
+        for (size_t f = 0; f < source.faces.size(); f++) {
+            mesh->mFaces[f].mNumIndices = static_cast<unsigned>(source.faces[f].size());
+            mesh->mFaces[f].mIndices = copyArray(source.faces[f]);
+        }
+        scene->mMeshes[i] = mesh;
+        auto* node = new aiNode(source.name);
+        node->mParent = scene->mRootNode;
+        node->mNumMeshes = 1;
+        node->mMeshes = new unsigned[1]{i};
+        scene->mRootNode->mChildren[i] = node;
+    }
+    Assimp::Exporter exporter;
+    ASSERT_EQ(exporter.Export(scene.get(), "glb2", file.string()), AI_SUCCESS) << exporter.GetErrorString();
+}
+
+// ---- Reading planar streams back
+
+const VertexAttribute* attributeOfKind(const ImportedMesh& mesh, u32 kind, u32& index)
+{
+    for (u32 i = 0; i < mesh.layout->attributes.size(); i++) {
+        if (mesh.layout->attributes[i].kind == kind) {
+            index = i;
+            return &mesh.layout->attributes[i];
+        }
+    }
+    return nullptr;
+}
+
+glm::vec4 element(const ImportedMesh& mesh, u32 kind, u32 vertex)
+{
+    u32 index = 0;
+    const VertexAttribute* attribute = attributeOfKind(mesh, kind, index);
+    glm::vec4 value(0.0f);
+    if (attribute != nullptr) {
+        const u8* stream = static_cast<const u8*>(mesh.vertices.stream(index));
+        std::memcpy(&value, stream + size_t{vertex} * attribute->size, attribute->size);
+    }
+    return value;
+}
+
+glm::vec3 position(const ImportedMesh& mesh, u32 vertex)
+{
+    return glm::vec3(element(mesh, AttributePosition, vertex));
+}
+
+struct Bounds {
+    glm::vec3 min{1e30f};
+    glm::vec3 max{-1e30f};
+};
+
+Bounds bounds(const ImportedMesh& mesh)
+{
+    Bounds b;
+    for (u32 k = 0; k < mesh.vertices.vertexCount; k++) {
+        b.min = glm::min(b.min, position(mesh, k));
+        b.max = glm::max(b.max, position(mesh, k));
+    }
+    return b;
+}
+
+// Triangles whose corner order disagrees with their vertex normals: seen from the
+// side the normals point to, every triangle must run counter-clockwise (as the
+// engine's generated cube does), or back-face culling drops it.
+u32 inwardTriangles(const ImportedMesh& mesh)
+{
+    u32 wrong = 0;
+    for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
+        u32 a = mesh.indices[i], b = mesh.indices[i + 1], c = mesh.indices[i + 2];
+        glm::vec3 n = glm::cross(position(mesh, b) - position(mesh, a), position(mesh, c) - position(mesh, a));
+        if (glm::length(n) < 1e-7f) {
+            continue; // degenerate: nothing to cull
+        }
+        glm::vec3 normals = glm::vec3(element(mesh, AttributeNormal, a) + element(mesh, AttributeNormal, b) +
+                                      element(mesh, AttributeNormal, c));
+        if (glm::dot(n, normals) <= 0.0f) {
+            wrong++;
+        }
+    }
+    return wrong;
+}
+
+// Triangles whose corners differ in colour. The models colour whole faces; a mixed
+// triangle means that the library joined corners of differently coloured faces.
+u32 mixedColourTriangles(const ImportedMesh& mesh)
+{
+    u32 mixed = 0;
+    for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
+        glm::vec4 a = element(mesh, AttributeVertexColor, mesh.indices[i]);
+        if (a != element(mesh, AttributeVertexColor, mesh.indices[i + 1]) ||
+            a != element(mesh, AttributeVertexColor, mesh.indices[i + 2])) {
+            mixed++;
+        }
+    }
+    return mixed;
+}
+
+void expectVec(glm::vec4 actual, glm::vec4 expected)
+{
+    for (int i = 0; i < 4; i++) {
+        EXPECT_NEAR(actual[i], expected[i], 1e-6f) << "component " << i;
+    }
+}
+
+class ModelImport : public ::testing::Test {
+protected:
+    fs::path directory;
+
+    void SetUp() override
+    {
+        directory = fs::temp_directory_path() / ("brackenhold-model-import-" + std::to_string(getpid()));
+        fs::create_directories(directory);
+    }
+    void TearDown() override { fs::remove_all(directory); }
+
+    std::string file(const char* name) const { return (directory / name).string(); }
+
+    // The error of importing `path` with the portal's arguments, after checking that
+    // it is one line naming the file and that no mesh comes back.
+    std::string refusal(const std::string& path)
+    {
+        ImportedModel model = importModel(path.c_str(), vertexLayoutPosNormalUv,
+                                          {{"Portal", vertexLayoutPosNormalColorUv}});
+        EXPECT_TRUE(model.meshes.empty());
+        EXPECT_NE(model.error.find(path), std::string::npos) << model.error;
+        EXPECT_EQ(model.error.find('\n'), std::string::npos) << model.error;
+        return model.error;
+    }
+};
+
+} // namespace
+
+TEST_F(ModelImport, MapsAxesAndTakesLayoutsByMeshName)
+{
+    writeModel(directory / "portal.glb", {triangle("Portal"), triangle("PortalFrame")});
+    ImportedModel model =
+        importModel(file("portal.glb").c_str(), vertexLayoutPosNormalUv, {{"Portal", vertexLayoutPosNormalColorUv}});
+    ASSERT_EQ(model.error, "");
+    ASSERT_EQ(model.meshes.size(), 2u);
+
+    const ImportedMesh& portal = model.meshes[0];
+    EXPECT_EQ(portal.name, "Portal");
+    EXPECT_EQ(portal.layout, vertexLayoutPosNormalColorUv);
+    EXPECT_EQ(portal.layout->stride, 48u);
+    EXPECT_EQ(portal.vertices.streamOffsets.size(), 4u);
+    EXPECT_EQ(portal.vertices.data.size(), 48u * 3);
+    ASSERT_EQ(portal.indices.size(), 3u);
+    // The vertex at (1, 2, 3) with normal (0, 0, 1), coordinate (0.25, 0.75) and red.
+    u32 k = 0;
+    while (k < 3 && position(portal, k) != glm::vec3(-3, 2, -1)) k++;
+    ASSERT_LT(k, 3u) << "no vertex at (-3, 2, -1)";
+    expectVec(element(portal, AttributeNormal, k), {-1, 0, 0, 0});
+    expectVec(element(portal, AttributeTexcoord, k), {0.25f, 0.25f, 0, 0});
+    expectVec(element(portal, AttributeVertexColor, k), {1, 0, 0, 1});
+    // The half-transparent green corner keeps its alpha.
+    bool found = false;
+    for (u32 v = 0; v < 3; v++) {
+        found = found || element(portal, AttributeVertexColor, v) == glm::vec4(0, 1, 0, 0.5f);
+    }
+    EXPECT_TRUE(found);
+
+    const ImportedMesh& frame = model.meshes[1];
+    EXPECT_EQ(frame.name, "PortalFrame");
+    EXPECT_EQ(frame.layout, vertexLayoutPosNormalUv);
+    EXPECT_EQ(frame.vertices.streamOffsets.size(), 3u);
+    EXPECT_EQ(frame.vertices.data.size(), 32u * 3);
+    EXPECT_EQ(inwardTriangles(frame), 0u);
+}
+
+TEST_F(ModelImport, LayoutNamesMatchExactlyAndDuplicatesAreKept)
+{
+    const std::vector<MeshLayoutOverride> overrides = {{"Portal", vertexLayoutPosNormalColorUv},
+                                                       {"Portal", vertexLayoutPosition}};
+    EXPECT_EQ(chooseLayout("Portal", vertexLayoutPosNormalUv, overrides), vertexLayoutPosNormalColorUv);
+    EXPECT_EQ(chooseLayout("portal", vertexLayoutPosNormalUv, overrides), vertexLayoutPosNormalUv);
+    EXPECT_EQ(chooseLayout("Portal2", vertexLayoutPosNormalUv, overrides), vertexLayoutPosNormalUv);
+    EXPECT_EQ(chooseLayout("Portal", vertexLayoutPosNormalUv, {}), vertexLayoutPosNormalUv);
+
+    writeModel(directory / "twins.glb", {triangle("Base"), triangle("Base")});
+    ImportedModel model = importModel(file("twins.glb").c_str(), vertexLayoutPosNormalColor, {});
+    ASSERT_EQ(model.error, "");
+    ASSERT_EQ(model.meshes.size(), 2u);
+    EXPECT_EQ(model.meshes[0].name, "Base");
+    EXPECT_EQ(model.meshes[1].name, "Base");
+}
+
+TEST_F(ModelImport, RefusesFilesItCannotUse)
+{
+    // Missing, not a model at all, and a valid file cut short.
+    EXPECT_NE(refusal(file("missing.glb")).find("cannot be read"), std::string::npos);
+    std::ofstream(directory / "garbage.glb") << "glTF but not really\n";
+    EXPECT_NE(refusal(file("garbage.glb")).find("cannot be read"), std::string::npos);
+    writeModel(directory / "whole.glb", {triangle("Portal")});
+    std::string bytes(fs::file_size(directory / "whole.glb"), '\0');
+    std::ifstream(directory / "whole.glb", std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    for (size_t length : {size_t{10}, bytes.size() / 2, bytes.size() - 4}) {
+        std::ofstream(directory / "short.glb", std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(length));
+        refusal(file("short.glb"));
+    }
+
+    // Lines are not triangles.
+    TestMesh lines = triangle("Portal");
+    lines.type = aiPrimitiveType_LINE;
+    lines.faces = {{0, 1}, {1, 2}};
+    writeModel(directory / "lines.glb", {triangle("PortalFrame"), lines});
+    EXPECT_NE(refusal(file("lines.glb")).find("\"Portal\" has faces that are not triangles"), std::string::npos);
+
+    // Streams the layout needs: normals for both, colours and coordinates for "Portal".
+    TestMesh noNormals = triangle("PortalFrame");
+    noNormals.normals.clear();
+    writeModel(directory / "nonormals.glb", {noNormals});
+    EXPECT_NE(refusal(file("nonormals.glb")).find("\"PortalFrame\" has no normals"), std::string::npos);
+    TestMesh noColours = triangle("Portal");
+    noColours.colors.clear();
+    writeModel(directory / "nocolours.glb", {noColours});
+    EXPECT_NE(refusal(file("nocolours.glb")).find("has no vertex colours"), std::string::npos);
+    TestMesh noCoordinates = triangle("Portal");
+    noCoordinates.texcoords.clear();
+    writeModel(directory / "nocoordinates.glb", {noCoordinates});
+    EXPECT_NE(refusal(file("nocoordinates.glb")).find("has no texture coordinates"), std::string::npos);
+
+    // A stream that no layout asks for is not needed: the frame layout has no colours.
+    TestMesh plainFrame = triangle("PortalFrame");
+    plainFrame.colors.clear();
+    writeModel(directory / "plainframe.glb", {plainFrame});
+    ImportedModel frame = importModel(file("plainframe.glb").c_str(), vertexLayoutPosNormalUv, {});
+    EXPECT_EQ(frame.error, "");
+    EXPECT_EQ(frame.meshes.size(), 1u);
+}
+
+TEST_F(ModelImport, SceneWithoutMeshesGivesNoMeshes)
+{
+    std::ofstream(directory / "empty.gltf") << R"({"asset": {"version": "2.0"}, "scene": 0, "scenes": [{"nodes": []}]})";
+    ImportedModel model = importModel(file("empty.gltf").c_str(), vertexLayoutPosNormalColor, {});
+    if (!model.error.empty()) {
+        // Some Assimp builds refuse a scene without meshes; then it must say so plainly.
+        EXPECT_NE(model.error.find("empty.gltf"), std::string::npos);
+    }
+    EXPECT_TRUE(model.meshes.empty());
+    EXPECT_NE(emptyModelMessage("assets/x.glb").find("\"assets/x.glb\" has no meshes"), std::string::npos);
+}
+
+// ---- The generated models in the run directory
+
+namespace {
+
+fs::path runDirectory()
+{
+    // unit_tests lives in <build>/tests, the run directory is <build>/run.
+    return fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "run";
+}
+
+glm::vec3 gridSize(const std::string& config)
+{
+    std::ifstream stream(runDirectory() / config);
+    nlohmann::json json = nlohmann::json::parse(stream);
+    const nlohmann::json& size = json.at("gridSize");
+    return {size.at("x").get<f32>(), size.at("y").get<f32>(), size.at("z").get<f32>()};
+}
+
+struct GeneratedModel {
+    const char* file;
+    const char* config; // null: not a building
+    VertexLayout* layout;
+    std::vector<MeshLayoutOverride> overrides;
+    std::vector<const char*> names;
+};
+
+const std::vector<GeneratedModel>& generatedModels()
+{
+    static const std::vector<GeneratedModel> models = {
+        {"assets/Buildings/BdWall/wall.glb", "assets/Buildings/BdWall/config.json", vertexLayoutPosNormalColor, {}, {"Wall"}},
+        {"assets/Buildings/BdCastle/castle.glb", "assets/Buildings/BdCastle/config.json", vertexLayoutPosNormalColor, {}, {"Castle"}},
+        {"assets/Buildings/BdPortal/portal.glb", "assets/Buildings/BdPortal/config.json", vertexLayoutPosNormalUv,
+         {{"Portal", vertexLayoutPosNormalColorUv}}, {"PortalFrame", "Portal"}},
+        {"assets/Buildings/Towers/TwCannon/cannon.glb", "assets/Buildings/Towers/TwCannon/config.json",
+         vertexLayoutPosNormalColor, {}, {"Base", "Turret", "Cannon"}},
+        {"assets/Buildings/Towers/TwMortar/mortar.glb", "assets/Buildings/Towers/TwMortar/config.json",
+         vertexLayoutPosNormalColor, {}, {"Base", "Turret", "Cannon"}},
+        {"assets/Particles/smoke.glb", nullptr, vertexLayoutPosNormalColor, {}, {"Smoke"}},
+    };
+    return models;
+}
+
+ImportedModel importGenerated(const GeneratedModel& model)
+{
+    return importModel((runDirectory() / model.file).c_str(), model.layout, model.overrides);
+}
+
+#define SKIP_WITHOUT_GENERATED_MODELS()                                                                    \
+    if (!fs::exists(runDirectory() / generatedModels().front().file)) {                                   \
+        GTEST_SKIP() << "no generated models in " << runDirectory() << " (build the assets target)";       \
+    }
+
+const ImportedMesh& meshNamed(const ImportedModel& model, const char* name)
+{
+    for (const ImportedMesh& mesh : model.meshes) {
+        if (mesh.name == name) {
+            return mesh;
+        }
+    }
+    ADD_FAILURE() << "no mesh " << name;
+    return model.meshes.front();
+}
+
+} // namespace
+
+TEST(GeneratedModels, HoldTheNamedMeshesWithTheirStreamsFacingOutwards)
+{
+    SKIP_WITHOUT_GENERATED_MODELS();
+    for (const GeneratedModel& expected : generatedModels()) {
+        SCOPED_TRACE(expected.file);
+        ImportedModel model = importGenerated(expected);
+        ASSERT_EQ(model.error, "");
+        ASSERT_EQ(model.meshes.size(), expected.names.size());
+        for (size_t i = 0; i < expected.names.size(); i++) {
+            const ImportedMesh& mesh = model.meshes[i];
+            EXPECT_EQ(mesh.name, expected.names[i]);
+            EXPECT_EQ(mesh.layout, chooseLayout(mesh.name, expected.layout, expected.overrides));
+            EXPECT_GT(mesh.vertices.vertexCount, 3u);
+            EXPECT_EQ(mesh.indices.size() % 3, 0u);
+            EXPECT_EQ(inwardTriangles(mesh), 0u) << mesh.name;
+            if (mesh.name != "Portal") {
+                EXPECT_EQ(mixedColourTriangles(mesh), 0u) << mesh.name;
+            }
+        }
+    }
+}
+
+TEST(GeneratedModels, FitTheirFootprintsAndPivots)
+{
+    SKIP_WITHOUT_GENERATED_MODELS();
+    const std::vector<GeneratedModel>& models = generatedModels();
+    const f32 tolerance = 1e-4f;
+
+    // Wall: exactly its cells, x along x (a swapped axis mapping would show here), as
+    // high as its steps, with a foundation below the ground.
+    {
+        glm::vec3 size = gridSize(models[0].config);
+        Bounds b = bounds(importGenerated(models[0]).meshes[0]);
+        EXPECT_NEAR(b.min.x, -size.x * 0.5f, tolerance);
+        EXPECT_NEAR(b.max.x, size.x * 0.5f, tolerance);
+        EXPECT_NEAR(b.min.z, -size.z * 0.5f, tolerance);
+        EXPECT_NEAR(b.max.z, size.z * 0.5f, tolerance);
+        EXPECT_NEAR(b.max.y, size.y * 0.4f, tolerance);
+        EXPECT_LT(b.min.y, -0.5f);
+    }
+    // Castle: fills its footprint, stands above its body height, reaches below ground.
+    {
+        glm::vec3 size = gridSize(models[1].config);
+        Bounds b = bounds(importGenerated(models[1]).meshes[0]);
+        for (int axis : {0, 2}) {
+            EXPECT_GE(b.min[axis], -size[axis] * 0.5f - tolerance);
+            EXPECT_LE(b.max[axis], size[axis] * 0.5f + tolerance);
+            EXPECT_GT(b.max[axis], size[axis] * 0.5f - 0.2f);
+        }
+        EXPECT_GT(b.max.y, size.y * 0.4f);
+        EXPECT_LT(b.min.y, -0.5f);
+    }
+    // Portal: the frame fits the square footprint in either of its two rotations, the
+    // surface sits inside the frame, and both carry texture coordinates in 0..1.
+    {
+        glm::vec3 size = gridSize(models[2].config);
+        EXPECT_EQ(size.x, size.z) << "portals stand turned by a quarter: the footprint must be square";
+        ImportedModel portal = importGenerated(models[2]);
+        Bounds frame = bounds(meshNamed(portal, "PortalFrame"));
+        Bounds surface = bounds(meshNamed(portal, "Portal"));
+        EXPECT_LE(glm::max(-frame.min.x, frame.max.x), size.x * 0.5f + tolerance);
+        EXPECT_LE(glm::max(-frame.min.z, frame.max.z), size.x * 0.5f + tolerance);
+        EXPECT_NEAR(frame.max.y, size.y * 0.4f, 0.2f);
+        EXPECT_GT(surface.min.x, frame.min.x);
+        EXPECT_LT(surface.max.x, frame.max.x);
+        EXPECT_LT(surface.max.y, frame.max.y);
+        EXPECT_GT(surface.max.y - surface.min.y, 3.0f) << "tall enough for heavy enemies";
+        for (const ImportedMesh& mesh : portal.meshes) {
+            for (u32 k = 0; k < mesh.vertices.vertexCount; k++) {
+                glm::vec4 uv = element(mesh, AttributeTexcoord, k);
+                EXPECT_TRUE(uv.x >= 0 && uv.x <= 1 && uv.y >= 0 && uv.y <= 1) << mesh.name << " " << k;
+            }
+        }
+    }
+    // Towers: drawn at the pivot 1.0 above the ground; the base reaches the ground,
+    // the parts stay on the footprint, the barrels turn about the pivot and point
+    // along +x: the cannon's long and slim, the mortar's short and wide.
+    f32 barrelLength[2], barrelRadius[2];
+    for (int t = 0; t < 2; t++) {
+        const GeneratedModel& tower = models[3 + t];
+        SCOPED_TRACE(tower.file);
+        glm::vec3 size = gridSize(tower.config);
+        ImportedModel model = importGenerated(tower);
+        Bounds base = bounds(meshNamed(model, "Base"));
+        Bounds turret = bounds(meshNamed(model, "Turret"));
+        Bounds barrel = bounds(meshNamed(model, "Cannon"));
+        EXPECT_LT(base.min.y, -1.0f);
+        EXPECT_LE(base.max.y, tolerance) << "the base stays below the turret's pivot";
+        for (const Bounds& part : {base, turret}) {
+            EXPECT_LE(glm::max(-part.min.x, part.max.x), size.x * 0.5f + tolerance);
+            EXPECT_LE(glm::max(-part.min.z, part.max.z), size.z * 0.5f + tolerance);
+        }
+        EXPECT_LT(turret.min.y, 0.0f);
+        EXPECT_GT(turret.max.y, 0.0f);
+        EXPECT_LT(barrel.min.x, 0.0f);
+        EXPECT_GT(barrel.max.x, -barrel.min.x * 1.5f);
+        EXPECT_NEAR(barrel.max.y, -barrel.min.y, 1e-3f) << "the barrel is centred on the pivot";
+        barrelLength[t] = barrel.max.x;
+        barrelRadius[t] = barrel.max.y;
+    }
+    EXPECT_GT(barrelLength[0], 1.5f);
+    EXPECT_LT(barrelLength[1], 0.8f);
+    EXPECT_GT(barrelRadius[1], barrelRadius[0] * 1.5f);
+
+    // Smoke: a puff of about unit radius around its centre.
+    {
+        Bounds b = bounds(importGenerated(models[5]).meshes[0]);
+        f32 radius = glm::max(glm::max(-b.min.x, b.max.x), glm::max(glm::max(-b.min.y, b.max.y), glm::max(-b.min.z, b.max.z)));
+        EXPECT_GT(radius, 0.8f);
+        EXPECT_LT(radius, 1.1f);
+        EXPECT_LT(glm::length((b.min + b.max) * 0.5f), 0.3f);
+    }
+}
+
+TEST(GeneratedModels, AMissingMeshNameIsReportedWithFileAndName)
+{
+    SKIP_WITHOUT_GENERATED_MODELS();
+    // The wall's file has no "Cannon": a kind asking for it gets this line.
+    const GeneratedModel& wall = generatedModels()[0];
+    ImportedModel model = importGenerated(wall);
+    ASSERT_EQ(model.error, "");
+    for (const ImportedMesh& mesh : model.meshes) {
+        EXPECT_NE(mesh.name, "Cannon");
+    }
+    std::string message = missingMeshMessage(wall.file, "Cannon");
+    EXPECT_NE(message.find(wall.file), std::string::npos);
+    EXPECT_NE(message.find("\"Cannon\""), std::string::npos);
+}
+
+// The loader stops the start-up with a fatal error naming the file (and the mesh) before
+// it makes any GPU object, so these need no device.
+TEST_F(ModelImport, LoaderRefusesUnusableModelsAndMissingMeshes)
+{
+    auto fatalMessage = [](auto&& call) -> std::string {
+        try {
+            call();
+        } catch (const std::runtime_error& error) {
+            return error.what();
+        }
+        return "(no error)";
+    };
+    const std::string missing = file("missing.glb");
+    EXPECT_NE(fatalMessage([&] { ModelLoader::load(missing.c_str(), vertexLayoutPosNormalColor); }).find(missing),
+              std::string::npos);
+
+    TestMesh lines = triangle("Cannon");
+    lines.type = aiPrimitiveType_LINE;
+    lines.faces = {{0, 1}};
+    writeModel(directory / "lines.glb", {lines});
+    const std::string linesPath = file("lines.glb");
+    std::string message = fatalMessage([&] { ModelLoader::load(linesPath.c_str(), vertexLayoutPosNormalColor); });
+    EXPECT_NE(message.find(linesPath), std::string::npos) << message;
+    EXPECT_NE(message.find("not triangles"), std::string::npos) << message;
+
+    message = fatalMessage([] { ModelLoader::requireMesh({}, "Turret", "assets/Buildings/Towers/TwCannon/cannon.glb"); });
+    EXPECT_EQ(message, "model \"assets/Buildings/Towers/TwCannon/cannon.glb\" has no mesh named \"Turret\"");
+    message = fatalMessage([] { ModelLoader::requireFirstMesh({}, "assets/Particles/smoke.glb"); });
+    EXPECT_EQ(message, "model \"assets/Particles/smoke.glb\" has no meshes");
+}

@@ -1,0 +1,66 @@
+#include "Engine/Pipeline/ShaderFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+std::string writeTempFile(const std::string& name, const std::vector<u8>& bytes)
+{
+    std::filesystem::path path = std::filesystem::temp_directory_path() / name;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+}
+
+const std::vector<u8> minimalHeader = {0x03, 0x02, 0x23, 0x07, 0x00, 0x00, 0x01, 0x00};
+
+} // namespace
+
+TEST(ShaderFile, RecognisesWhatIsNotSpirv)
+{
+    EXPECT_EQ(checkSpirv(nullptr, 0), SpirvProblem::Empty);
+    u8 three[3] = {0x03, 0x02, 0x23};
+    EXPECT_EQ(checkSpirv(three, 3), SpirvProblem::PartialWord);
+    u8 nine[9] = {0x03, 0x02, 0x23, 0x07, 0, 0, 1, 0, 0};
+    EXPECT_EQ(checkSpirv(nine, 9), SpirvProblem::PartialWord);
+    // GLSL text, and the magic number in the wrong byte order.
+    const char* text = "#version 450\nvoid main(){}";
+    EXPECT_EQ(checkSpirv(reinterpret_cast<const u8*>(text), 24), SpirvProblem::BadMagic);
+    u8 swapped[4] = {0x07, 0x23, 0x02, 0x03};
+    EXPECT_EQ(checkSpirv(swapped, 4), SpirvProblem::BadMagic);
+    EXPECT_EQ(checkSpirv(minimalHeader.data(), minimalHeader.size()), SpirvProblem::None);
+}
+
+TEST(ShaderFile, ProblemTextsSayWhatIsWrong)
+{
+    EXPECT_STREQ(spirvProblemText(SpirvProblem::None), "");
+    EXPECT_NE(std::string(spirvProblemText(SpirvProblem::Empty)).find("empty"), std::string::npos);
+    EXPECT_NE(std::string(spirvProblemText(SpirvProblem::BadMagic)).find("SPIR-V"), std::string::npos);
+    EXPECT_NE(std::string(spirvProblemText(SpirvProblem::PartialWord)).find("multiple of 4"), std::string::npos);
+}
+
+TEST(ShaderFile, ReadsFilesIntoWords)
+{
+    std::vector<u32> words;
+    EXPECT_EQ(readSpirvFile("/nonexistent/shaders/missingVert.spv", &words), SpirvProblem::Missing);
+    EXPECT_EQ(readSpirvFile(std::filesystem::temp_directory_path().string(), &words), SpirvProblem::Missing);
+
+    std::string empty = writeTempFile("brackenhold_empty.spv", {});
+    EXPECT_EQ(readSpirvFile(empty, &words), SpirvProblem::Empty);
+    std::string odd = writeTempFile("brackenhold_odd.spv", {0x03, 0x02, 0x23, 0x07, 0x01});
+    EXPECT_EQ(readSpirvFile(odd, &words), SpirvProblem::PartialWord);
+    EXPECT_TRUE(words.empty()) << "nothing is handed out for a bad file";
+
+    std::string good = writeTempFile("brackenhold_good.spv", minimalHeader);
+    ASSERT_EQ(readSpirvFile(good, &words), SpirvProblem::None);
+    ASSERT_EQ(words.size(), 2u);
+    EXPECT_EQ(words[0], SpirvMagic);
+    EXPECT_EQ(words[1], 0x00010000u);
+    for (const std::string& path : {empty, odd, good}) {
+        std::remove(path.c_str());
+    }
+}

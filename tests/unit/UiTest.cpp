@@ -1,0 +1,463 @@
+// The interface frame built headless: a real interface-library context with the
+// game's fonts in a built atlas, but no renderer and no window. Unbalanced Begin/End,
+// Push/Pop or tab-bar calls stop the test binary through the library's own asserts.
+
+#include "Engine/Engine.h"
+#include "Engine/Settings/Settings.h"
+#include "Engine/Window/Input.h"
+#include "Engine/Window/KeyboardState.h"
+#include "Game/Ui/EscapeKey.h"
+#include "Game/Ui/Ui.h"
+#include "Game/Ui/UiWidgets.h"
+#include "Game/Ui/VideoModeItems.h"
+
+#include <gtest/gtest.h>
+#include <imgui.h>
+#include <imgui_internal.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* DebianFont = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Medium.ttf";
+constexpr f32 DisplayWidth = 1600.0f;
+constexpr f32 DisplayHeight = 900.0f;
+
+ImGuiContext* uiContext()
+{
+    // One context for the whole run, as in the game: it lives until the process ends.
+    static ImGuiContext* context = [] {
+        ImGuiContext* created = ImGui::CreateContext();
+        ImGui::GetIO().IniFilename = nullptr;
+        Ui::addFonts(DebianFont);
+        return created;
+    }();
+    return context;
+}
+
+std::vector<int> stack()
+{
+    std::lock_guard lock(Ui::menuStateMutex);
+    return Ui::menuStateStack;
+}
+
+void setStack(std::vector<int> states)
+{
+    Ui::clearMenuStates();
+    for (int state : states) Ui::pushMenuState(state);
+}
+
+// The items of a zero-separated list.
+std::vector<std::string> itemsOf(const char* text)
+{
+    std::vector<std::string> items;
+    for (const char* item = text; *item != '\0'; item += std::strlen(item) + 1) items.emplace_back(item);
+    return items;
+}
+
+class UiFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ImGui::SetCurrentContext(uiContext());
+        Ui::createState();
+        setStack({MenuStateMainMenu});
+        Engine::gameState = GameStateMainMenu;
+        Engine::quitRequested = 0;
+        Engine::input = new Input(nullptr);
+        setKeyboardStateSource([this](u8* keys) {
+            std::memset(keys, 0, 256);
+            if (escapeDown) keys[Key::Escape] = 0x80;
+        });
+        Settings::storeRecord(SettingsRecord{});
+        Settings::monitorModes.clear();
+        Settings::resolutionIndex = 0;
+        Settings::refreshIndex = 0;
+        mouse = ImVec2(-1000.0f, -1000.0f);
+        // A frame or two so that new windows have their size and accept clicks.
+        frames(2);
+    }
+
+    void TearDown() override
+    {
+        setKeyboardStateSource(nullptr);
+        delete Engine::input;
+        Engine::input = nullptr;
+        Ui::destroyState();
+        Ui::clearMenuStates();
+        Engine::gameState = GameStateMainMenu;
+        Engine::quitRequested = 0;
+        Settings::monitorModes.clear();
+        Settings::storeRecord(SettingsRecord{});
+    }
+
+    // One interface frame as the main loop runs it: input snapshot, then the windows,
+    // then the library's Render (which the renderer calls in the game).
+    void frame()
+    {
+        Engine::input->beginFrame(mouse.x, mouse.y);
+        ImGuiIO& io = ImGui::GetIO();
+        io.DisplaySize = ImVec2(DisplayWidth, DisplayHeight);
+        io.DeltaTime = 1.0f / 60.0f;
+        io.MousePos = mouse;
+        io.MouseDown[0] = mouseDown;
+        ImGui::NewFrame();
+        Ui::drawWindows();
+        ImGui::Render();
+    }
+
+    void frames(int count)
+    {
+        for (int i = 0; i < count; i++) frame();
+    }
+
+    // Escape goes down in one frame and up in the next.
+    void pressEscape()
+    {
+        escapeDown = true;
+        frame();
+        escapeDown = false;
+        frame();
+    }
+
+    void clickAt(ImVec2 point)
+    {
+        mouse = point;
+        frame(); // hover
+        mouseDown = true;
+        frame();
+        mouseDown = false;
+        frame(); // a button fires on release
+    }
+
+    ImGuiWindow* window(const char* name)
+    {
+        ImGuiWindow* found = ImGui::FindWindowByName(name);
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    // Centre of the k-th 40-px menu button of a fixed menu window.
+    ImVec2 menuButton(const char* windowName, int k)
+    {
+        ImGuiWindow* w = window(windowName);
+        const ImGuiStyle& style = ImGui::GetStyle();
+        f32 y = w->Pos.y + style.WindowPadding.y + k * (UiLayout::MenuButtonHeight + style.ItemSpacing.y) +
+                UiLayout::MenuButtonHeight * 0.5f;
+        return ImVec2(w->Pos.x + w->Size.x * 0.5f, y);
+    }
+
+    // Centre of a tab of the settings window's tab bar.
+    ImVec2 settingsTab(int index)
+    {
+        ImGuiWindow* w = window("Settings");
+        ImGuiTabBar* bar = GImGui->TabBars.GetByKey(w->GetID("SettingTabs"));
+        EXPECT_NE(bar, nullptr);
+        const ImGuiTabItem& tab = bar->Tabs[index];
+        return ImVec2(bar->BarRect.Min.x + tab.Offset + tab.Width * 0.5f, (bar->BarRect.Min.y + bar->BarRect.Max.y) * 0.5f);
+    }
+
+    // The "Back" button sits at the bottom left of the settings window.
+    ImVec2 settingsBackButton()
+    {
+        ImGuiWindow* w = window("Settings");
+        const ImGuiStyle& style = ImGui::GetStyle();
+        return ImVec2(w->Pos.x + style.WindowPadding.x + 8.0f,
+                      w->Pos.y + w->Size.y - style.WindowPadding.y - 10.0f);
+    }
+
+    bool escapeDown = false;
+    bool mouseDown = false;
+    ImVec2 mouse;
+};
+
+} // namespace
+
+TEST_F(UiFrameTest, EveryMenuStateBuildsBalancedFrames)
+{
+    Ui::loadingProgress->stageText = nullptr; // before the loader wrote anything
+    struct Screen {
+        u32 gameState;
+        std::vector<int> stack;
+    };
+    const Screen screens[] = {
+        {GameStateMainMenu, {MenuStateMainMenu}},
+        {GameStateMainMenu, {MenuStateMainMenu, MenuStateSettings}},
+        {GameStateLoading, {MenuStateLoading}},
+        {GameStatePlaying, {MenuStateInGame}},
+        {GameStatePlaying, {MenuStateInGame, MenuStatePause}},
+        {GameStatePlaying, {MenuStateInGame, MenuStatePause, MenuStateSettings}},
+        {GameStatePlaying, {}},
+    };
+    Ui::debugFlags->debugWindowOpen = true;
+    for (const Screen& screen : screens) {
+        Engine::gameState = screen.gameState;
+        setStack(screen.stack);
+        frames(3);
+        EXPECT_EQ(stack(), screen.stack);
+    }
+
+    // The loading window with the loader's progress, and with no stages at all.
+    Engine::gameState = GameStateLoading;
+    setStack({MenuStateLoading});
+    Ui::loadingProgress->stageCount = 6;
+    Ui::loadingProgress->currentStage = 2;
+    Ui::loadingProgress->stageText = "Eroding terrain";
+    Ui::loadingProgress->stageProgress = 0.4f;
+    frames(2);
+    EXPECT_NE(ImGui::FindWindowByName("Loading"), nullptr);
+    Ui::loadingProgress->stageCount = 0;
+    frames(2);
+}
+
+TEST_F(UiFrameTest, SettingsTabsAndListsWithAnyMonitorSetUp)
+{
+    setStack({MenuStateMainMenu, MenuStateSettings});
+    Settings::fullscreenMode = 1;
+    frames(2);
+    // Every tab, each drawn for a few frames.
+    for (int tab : {1, 2, 0}) {
+        clickAt(settingsTab(tab));
+        frames(2);
+        ImGuiTabBar* bar = GImGui->TabBars.GetByKey(window("Settings")->GetID("SettingTabs"));
+        EXPECT_EQ(bar->SelectedTabId, bar->Tabs[tab].ID) << "tab " << tab;
+        EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu, MenuStateSettings}));
+    }
+
+    // No monitor at all (and a stale index): no lists to pick from, nothing breaks.
+    Settings::monitorIndex = 3;
+    Settings::resolutionIndex = 4;
+    frames(2);
+    EXPECT_EQ(Settings::resolutionIndex, 0);
+    EXPECT_EQ(itemsOf(Ui::videoModeText), (std::vector<std::string>{"Native"}));
+
+    // The virtual display's single mode at an unknown rate.
+    Settings::monitorIndex = 0;
+    Settings::monitorModes = {{{1920, 1080, {0}}}};
+    Settings::resolutionIndex = 1;
+    Settings::refreshIndex = 1;
+    frames(2);
+    EXPECT_EQ(itemsOf(Ui::videoModeText), (std::vector<std::string>{"Native", "0 Hz"}));
+
+    // Stored indices beyond the lists are clamped to their last entries.
+    Settings::monitorModes = {{{1280, 720, {60, 75}}, {1920, 1080, {60, 144}}}, {{800, 600, {60}}}};
+    Settings::resolutionIndex = 9;
+    Settings::refreshIndex = 9;
+    frames(2);
+    EXPECT_EQ(Settings::resolutionIndex, 2);
+    EXPECT_EQ(Settings::refreshIndex, 2);
+    EXPECT_EQ(itemsOf(Ui::videoModeText), (std::vector<std::string>{"Native", "60 Hz", "144 Hz"}));
+
+    // Windowed: the resolution list is still built (and the index clamped), not shown.
+    Settings::fullscreenMode = 0;
+    Settings::resolutionIndex = 7;
+    frames(2);
+    EXPECT_EQ(Settings::resolutionIndex, 2);
+    EXPECT_EQ(itemsOf(Ui::videoModeText), (std::vector<std::string>{"Native", "1280x720", "1920x1080"}));
+
+    // More monitors than the list offers.
+    Settings::fullscreenMode = 1;
+    Settings::monitorModes.resize(7);
+    Settings::monitorIndex = 6;
+    frames(2);
+}
+
+TEST_F(UiFrameTest, MainMenuButtons)
+{
+    ASSERT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
+    clickAt(menuButton("Main Menu", 1)); // "Settings"
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu, MenuStateSettings}));
+    frames(2);
+    clickAt(settingsBackButton());
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
+    EXPECT_EQ(Engine::quitRequested, 0);
+
+    clickAt(menuButton("Main Menu", 0)); // "New Game" waits for the world: nothing yet
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
+    EXPECT_EQ(Engine::quitRequested, 0);
+
+    clickAt(menuButton("Main Menu", 2)); // "Exit"
+    EXPECT_EQ(Engine::quitRequested, 1);
+}
+
+TEST_F(UiFrameTest, MainMenuReturnsOnlyInTheMainMenuState)
+{
+    Engine::gameState = GameStatePlaying;
+    setStack({});
+    frames(2);
+    EXPECT_TRUE(stack().empty());
+    Engine::gameState = GameStateMainMenu;
+    frame();
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
+}
+
+TEST_F(UiFrameTest, PauseMenuButtons)
+{
+    Engine::gameState = GameStatePlaying;
+    setStack({MenuStateInGame, MenuStatePause});
+    frames(2);
+    clickAt(menuButton("Menu", 1)); // "Settings"
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateInGame, MenuStatePause, MenuStateSettings}));
+    frames(2);
+    clickAt(settingsBackButton());
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateInGame, MenuStatePause}));
+    clickAt(menuButton("Menu", 0)); // "Continue"
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateInGame}));
+
+    setStack({MenuStateInGame, MenuStatePause});
+    frames(2);
+    clickAt(menuButton("Menu", 2)); // "Leave to main menu"
+    EXPECT_TRUE(stack().empty());
+}
+
+TEST_F(UiFrameTest, EscapeIsTakenByOneHandlerInDrawingOrder)
+{
+    // Settings over the main menu: back to the main menu.
+    setStack({MenuStateMainMenu, MenuStateSettings});
+    pressEscape();
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
+    pressEscape(); // nothing below the main menu
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
+
+    // Playing: one press opens the pause menu, the next closes it.
+    Engine::gameState = GameStatePlaying;
+    setStack({MenuStateInGame});
+    pressEscape();
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateInGame, MenuStatePause}));
+    pressEscape();
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateInGame}));
+
+    // Settings over the pause menu: the settings window takes the press, and the
+    // pause menu below stays open.
+    setStack({MenuStateInGame, MenuStatePause, MenuStateSettings});
+    pressEscape();
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateInGame, MenuStatePause}));
+
+    // Held down, the key is one press.
+    setStack({MenuStateInGame});
+    escapeDown = true;
+    frames(5);
+    escapeDown = false;
+    frame();
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateInGame, MenuStatePause}));
+
+    // Not playing: Escape opens no pause menu.
+    Engine::gameState = GameStateMainMenu;
+    setStack({MenuStateMainMenu});
+    pressEscape();
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
+}
+
+TEST(EscapeKey, FirstAskerTakesThePressOnce)
+{
+    Input input(nullptr);
+    EXPECT_FALSE(Ui::takeEscapePress(input)); // not down
+
+    input.keys[Key::Escape] = 0x80;
+    EXPECT_TRUE(Ui::takeEscapePress(input));
+    EXPECT_EQ(input.escapeHandled, 1);
+    EXPECT_FALSE(Ui::takeEscapePress(input)); // the next handler of the frame
+
+    // A press that a handler before the interface (the tools) already took.
+    input.escapeHandled = 1;
+    EXPECT_FALSE(Ui::takeEscapePress(input));
+
+    // Down in the previous frame too: not a new press.
+    input.escapeHandled = 0;
+    input.previousKeys[Key::Escape] = 0x80;
+    EXPECT_FALSE(Ui::takeEscapePress(input));
+    EXPECT_EQ(input.escapeHandled, 0);
+}
+
+TEST_F(UiFrameTest, InterfaceOwnsTheMouseOnlyOverItsWindows)
+{
+    mouse = ImVec2(5.0f, 5.0f); // empty screen corner
+    frames(2);
+    EXPECT_EQ(Ui::uiOwnsMouse, 0);
+    mouse = menuButton("Main Menu", 1);
+    frames(2);
+    EXPECT_EQ(Ui::uiOwnsMouse, 1);
+    setStack({});
+    Engine::gameState = GameStatePlaying;
+    frames(2);
+    EXPECT_EQ(Ui::uiOwnsMouse, 0);
+}
+
+TEST_F(UiFrameTest, DebugWindowSmoothsTheFrameTime)
+{
+    Ui::debugFlags->debugWindowOpen = true;
+    Engine::frameTimeMs = 20.0f;
+    frames(400);
+    // The smoothed time settles at the frame time.
+    EXPECT_NEAR(Ui::debugFlags->smoothedFrameTimeMs, 20.0f, 0.05f);
+    EXPECT_EQ(Ui::framerateOf(Ui::debugFlags->smoothedFrameTimeMs), 50);
+    ASSERT_NE(ImGui::FindWindowByName("Debug"), nullptr);
+    Engine::frameTimeMs = 0.0f;
+    Ui::debugFlags->debugWindowOpen = false;
+    frames(2);
+    EXPECT_FALSE(ImGui::FindWindowByName("Debug")->Active);
+}
+
+TEST_F(UiFrameTest, MessageIsKeptUntilShown)
+{
+    Ui::showMessage("Not enough money");
+    EXPECT_TRUE(Ui::uiMessage->show);
+    EXPECT_EQ(Ui::uiMessage->text, "Not enough money");
+}
+
+TEST(UiWidgets, FramerateAndBudgetColours)
+{
+    EXPECT_EQ(Ui::framerateOf(16.666668f), 60);
+    EXPECT_EQ(Ui::framerateOf(0.0f), 0);
+    EXPECT_EQ(Ui::framerateOf(-1.0f), 0);
+    EXPECT_EQ(Ui::framerateOf(std::numeric_limits<f32>::quiet_NaN()), 0);
+    EXPECT_EQ(Ui::framerateOf(1e-30f), 2147483647); // no overflow into nonsense
+
+    auto same = [](ImVec4 a, ImVec4 b) { return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w; };
+    EXPECT_TRUE(same(Ui::timeBarColour(0.0f), UiColours::WithinBudget));
+    EXPECT_TRUE(same(Ui::timeBarColour(0.74f), UiColours::WithinBudget));
+    EXPECT_TRUE(same(Ui::timeBarColour(0.75f), UiColours::NearBudget));
+    EXPECT_TRUE(same(Ui::timeBarColour(0.99f), UiColours::NearBudget));
+    EXPECT_TRUE(same(Ui::timeBarColour(1.0f), UiColours::OverBudget));
+    EXPECT_TRUE(same(Ui::timeBarColour(7.0f), UiColours::OverBudget));
+}
+
+TEST(VideoModeItems, ZeroSeparatedListsThatNeverOverflow)
+{
+    std::vector<MonitorMode> modes = {{1280, 720, {60, 75}}, {1920, 1080, {0}}};
+    char text[64];
+    std::memset(text, 'x', sizeof(text));
+    EXPECT_EQ(buildResolutionItems(modes, text, sizeof(text)), 2u);
+    EXPECT_EQ(std::string(text, 27), std::string("Native\0" "1280x720\0" "1920x1080\0\0", 27));
+
+    EXPECT_EQ(buildRefreshItems(modes[0], text, sizeof(text)), 2u);
+    EXPECT_EQ(itemsOf(text), (std::vector<std::string>{"Native", "60 Hz", "75 Hz"}));
+    EXPECT_EQ(buildRefreshItems(MonitorMode{}, text, sizeof(text)), 0u);
+    EXPECT_EQ(itemsOf(text), (std::vector<std::string>{"Native"}));
+
+    // Too little room: whole items only, always closed by the double zero.
+    char small[20];
+    std::memset(small, 'x', sizeof(small));
+    EXPECT_EQ(buildResolutionItems(modes, small, sizeof(small)), 1u); // "Native" + "1280x720" = 16 + 1
+    EXPECT_EQ(itemsOf(small), (std::vector<std::string>{"Native", "1280x720"}));
+    EXPECT_EQ(small[16], '\0');
+    EXPECT_EQ(small[17], 'x'); // nothing written beyond the list
+
+    char tiny[7]; // "Native" needs 8 bytes with both zeros
+    std::memset(tiny, 'x', sizeof(tiny));
+    EXPECT_EQ(buildResolutionItems(modes, tiny, sizeof(tiny)), 0u);
+    EXPECT_EQ(tiny[0], '\0');
+    EXPECT_EQ(buildResolutionItems(modes, nullptr, 0), 0u);
+
+    // Thousands of modes fill the interface's buffer without running past it.
+    std::vector<MonitorMode> many(10000, MonitorMode{12345, 67890, {}});
+    std::vector<char> buffer(Ui::VideoModeTextSize + 16, 'x');
+    size_t written = buildResolutionItems(many, buffer.data(), Ui::VideoModeTextSize);
+    EXPECT_LT(written, many.size());
+    EXPECT_EQ(buffer[Ui::VideoModeTextSize], 'x');
+    EXPECT_EQ(itemsOf(buffer.data()).size(), written + 1);
+}
