@@ -4,10 +4,10 @@
 layout(location = 0) in vec3 inPosition;
 layout(location = 1) in vec3 inColor;
 
-// The camera block; only its leading view-projection matrix is read here.
-layout(set = 0, binding = 0) uniform Camera {
-    mat4 viewProjection;
-} camera;
+#extension GL_GOOGLE_include_directive : require
+#include "camera.glsl"
+
+CAMERA_BLOCK(0, 0)
 
 layout(location = 0) out vec3 outColor;
 

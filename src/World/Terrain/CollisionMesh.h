@@ -1,0 +1,16 @@
+#pragma once
+
+#include "Engine/Types.h"
+
+class btTriangleMesh;
+class btBvhTriangleMeshShape;
+class TerrainGrid;
+
+// Fills `mesh` (32-bit indices, 4-component vertices) with two world-space triangles
+// per grid quad, split along the longer diagonal, without merging shared vertices.
+// Reports progress per column of quads to the grid's progress record.
+void fillCollisionMesh(const TerrainGrid& grid, btTriangleMesh& mesh);
+
+// The static collision shape over the mesh: quantised bounding-box compression and a
+// built BVH, built on `threads` threads (0: all).
+btBvhTriangleMeshShape* buildCollisionShape(btTriangleMesh* mesh, u32 threads);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Engine/Types.h"
+
+#include <BulletCollision/CollisionShapes/btBvhTriangleMeshShape.h>
+#include <BulletCollision/CollisionShapes/btOptimizedBvh.h>
+
+#include <utility>
+#include <vector>
+
+class btStridingMeshInterface;
+class btTriangleIndexVertexArray;
+
+// The library's quantised BVH, built over several threads. The leaf boxes are made
+// as the library makes them, and the tree is split with the library's own axis and
+// split choices; the two halves of a node are built at the same time down to a few
+// levels, each into the node range it would occupy in a one-thread build. The nodes
+// and subtree headers come out byte for byte as the library's own build makes them.
+class ParallelBvh : public btOptimizedBvh {
+public:
+    // The library's build(mesh, true, aabbMin, aabbMax) on `threads` threads (0: all).
+    void buildQuantized(btStridingMeshInterface* mesh, const btVector3& aabbMin, const btVector3& aabbMax,
+                        u32 threads);
+
+private:
+    using HeaderUpdate = std::pair<int, int>; // children of a node whose subtree headers are due
+
+    void makeLeafNodes(btStridingMeshInterface* mesh, u32 threads);
+    void mergeLeavesInParallel(int node, int start, int end, u32 threads);
+    void buildSubtree(int start, int end, int node, u32 parallelLevels, std::vector<HeaderUpdate>& updates);
+};
+
+// The terrain's collision shape: a BVH triangle-mesh shape whose bounds and BVH are
+// found over several threads; the BVH is owned (and deleted) by the shape. Sets the
+// mesh's premade bounds.
+class TerrainCollisionShape : public btBvhTriangleMeshShape {
+public:
+    TerrainCollisionShape(btTriangleIndexVertexArray* mesh, u32 threads);
+    ~TerrainCollisionShape() override;
+
+private:
+    ParallelBvh* bvh = nullptr;
+};

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "Engine/Types.h"
+
+#include <glm/glm.hpp>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+
+class Camera;
+class CommandBuffer;
+class DataSet;
+class Image2D;
+class Pipeline;
+class Sampler;
+class Terrain;
+class Skybox;
+class Water;
+class ShadowRenderer;
+class CullingGrid;
+class GameLogic;
+class BuildingManager;
+class ParticleRenderer;
+class ProjectileRenderer;
+class EnemyManager;
+struct Frustum;
+struct ImageBinding;
+struct PhysicsWorld;
+struct StorageSlot;
+
+// The world's query physics world: static copies of the terrain and building bodies
+// for ray tests, never stepped. Every ray test and every insertion or removal of a
+// body holds the mutex.
+struct WorldPhysics {
+    std::mutex mutex;
+    PhysicsWorld* world = nullptr;
+};
+
+// The container of one running game (global `world`, null in the main menu). Built on
+// a loader thread after "New Game"; the main loop starts the game once `ready` is set.
+class World {
+public:
+    std::atomic<u8> ready{0};
+    glm::vec3 origin{0.0f};
+    Camera* camera = nullptr;
+    Terrain* terrain = nullptr;
+    GameLogic* gameLogic = nullptr;
+    BuildingManager* buildingManager = nullptr;
+    ParticleRenderer* particleRenderer = nullptr;
+    ProjectileRenderer* projectileRenderer = nullptr;
+    EnemyManager* enemyManager = nullptr;
+    WorldPhysics* physics = nullptr;
+    Skybox* sky = nullptr;
+    Water* water = nullptr;
+    ShadowRenderer* shadows = nullptr;
+    CullingGrid* cullingGrid = nullptr;
+    ImageBinding* sceneColorBinding = nullptr;
+    ImageBinding* sceneDepthBinding = nullptr;
+    ImageBinding* compositeBinding = nullptr;
+    Sampler* targetSampler = nullptr;
+    Image2D* sceneColor = nullptr;
+    Image2D* sceneDepth = nullptr;
+    Image2D* composite = nullptr;
+    std::function<void()> resizeCallback;
+    i32 seed = -1;
+    Pipeline* postProcessPipeline = nullptr;
+    DataSet* postProcessDataSet = nullptr;
+    StorageSlot* postProcessUniform = nullptr;
+
+    World() = default;
+    ~World();
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    // "New Game": tears down any old game, makes the world and the session, state 2,
+    // and starts the loader thread.
+    static void startNew();
+    // The loader thread: builds the world, hands the end of the intro flight to the
+    // game camera and sets `ready` last.
+    static void generateThreadMain();
+    void init();
+    // Ends a running game (only while playing) and returns to the main menu.
+    static void shutdown();
+    void onResize();
+
+    void update(f32 frameMs);
+    void draw(CommandBuffer* cmd);
+    void drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum);
+};
+
+extern World* world;

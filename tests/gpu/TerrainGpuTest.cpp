@@ -1,0 +1,306 @@
+#include "GpuTest.h"
+#include "Offscreen.h"
+#include "Readback.h"
+
+#include "Engine/Camera/Camera.h"
+#include "Engine/Camera/Random.h"
+#include "Engine/Command/CommandBuffer.h"
+#include "Engine/Descriptor/DataSet.h"
+#include "Engine/Descriptor/DescriptorPool.h"
+#include "Engine/Engine.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Image/Image.h"
+#include "Engine/Image/Sampler.h"
+#include "Engine/Mesh/Mesh.h"
+#include "Engine/Physics/PhysicsObject.h"
+#include "Engine/Physics/PhysicsWorld.h"
+#include "Engine/Physics/RayHit.h"
+#include "Engine/Physics/Registry.h"
+#include "Engine/Storage/DataStorage.h"
+#include "World/Terrain/ChunkMeshBuilder.h"
+#include "World/Terrain/GenerationProgress.h"
+#include "World/Terrain/Terrain.h"
+
+#include <BulletCollision/CollisionShapes/btBvhTriangleMeshShape.h>
+#include <BulletCollision/CollisionShapes/btTriangleMesh.h>
+#include <btBulletDynamicsCommon.h>
+#include <glm/gtc/matrix_transform.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TerrainGpuTest = GpuTest;
+
+// A small landscape: 4 x 4 chunks of 8 x 8 quads.
+struct SmallLandscape : TerrainGrid {
+    SmallLandscape() : TerrainGrid(8, 4)
+    {
+        threadCount = 2;
+        generateHeightMap(11);
+        erode(2000);
+        createSteps();
+    }
+};
+
+} // namespace
+
+TEST_F(TerrainGpuTest, ChunkSetIsWrittenIntoTheMeshStorageAndUploaded)
+{
+    SmallLandscape grid;
+    ChunkSetData data = buildChunkSet(grid, {ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, 12742.0f,
+                                      *grid.random, 2);
+    ChunkSetData expected = data; // uploadChunkSet consumes the vertex blocks
+
+    GraphicsDevice* device = Engine::graphicsDevice;
+    auto* storage = new DsDeviceMeshSingle(device, 16u * 8u * 8u * 6u * 40u + 4096u);
+    auto* uniforms = new DsUniformFixed();
+    storage->switchHalf();
+    StorageSlot shared{uniforms, 64, NoOffset};
+    ChunkSet set;
+    initChunkSet(set, 16, &shared);
+    uploadChunkSet(data, grid.origin, storage, uniforms, set);
+
+    CommandBuffer* commands = beginCommands();
+    commands->flushUploads();
+    submitCommandsAndWait(commands);
+
+    u32 drawn = 0;
+    for (u32 cx = 0; cx < 4; cx++) {
+        for (u32 cz = 0; cz < 4; cz++) {
+            u32 index = cz * 4 + cx;
+            const ChunkMeshData& chunk = expected.chunks[index];
+            EXPECT_EQ(set.boxes[index].active, expected.boxes[index].active);
+            EXPECT_EQ(set.boxes[index].minY, expected.boxes[index].minY);
+            if (chunk.vertexCount == 0) {
+                EXPECT_EQ(set.meshes[index], nullptr);
+                EXPECT_EQ(set.slots[index].offset, NoOffset);
+                continue;
+            }
+            drawn++;
+            Mesh* mesh = set.meshes[index];
+            ASSERT_NE(mesh, nullptr);
+            EXPECT_EQ(mesh->indexBuffer, nullptr);
+            VertexBuffer* vertices = mesh->vertexBuffer;
+            EXPECT_EQ(vertices->vertexCount, chunk.vertexCount);
+            // Each stream reached the device buffer as built.
+            u32 start = 0;
+            for (u32 kind : {AttributePosition, AttributeNormal, AttributeVertexColor}) {
+                const VertexStreamSlot* stream = vertices->streamOfKind(kind);
+                ASSERT_NE(stream, nullptr);
+                std::vector<u8> bytes = readBuffer(storage->buffer, stream->offset, stream->byteSize);
+                ASSERT_EQ(bytes.size(), stream->byteSize);
+                EXPECT_EQ(0, std::memcmp(bytes.data(), chunk.streams.data() + start, stream->byteSize));
+                start += stream->byteSize;
+            }
+            EXPECT_EQ(start, chunk.streams.size());
+            // The chunk's model matrix moves it to its place in the world.
+            glm::mat4 model;
+            std::memcpy(&model, uniforms->mapped + set.slots[index].offset, sizeof(model));
+            glm::vec3 corner = grid.origin + glm::vec3(cx * 8.0f, 0.0f, cz * 8.0f);
+            EXPECT_EQ(model, glm::translate(glm::mat4(1.0f), corner));
+        }
+    }
+    EXPECT_GT(drawn, 0u);
+
+    releaseChunkSet(set);
+    EXPECT_EQ(set.slots, nullptr);
+    device->releaseResource(storage);
+    device->releaseResource(uniforms);
+    device->deleteDeferred();
+    EXPECT_TRUE(validationErrors().empty());
+}
+
+namespace {
+
+const float Clear[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+
+// The terrain object with stand-in shaders: the test's stub shaders are copied under
+// the terrain's shader names into a scratch directory that is the working directory
+// while the terrain is made.
+class TerrainObjectGpuTest : public GpuTest {
+protected:
+    void SetUp() override
+    {
+        GpuTest::SetUp();
+        if (HasFatalFailure()) return;
+        GraphicsDevice* device = Engine::graphicsDevice;
+        Engine::descriptorPool = new DescriptorPool(device, "UBD_100+SBD_100");
+        Engine::frameUniforms = new DsUniformSingle(device, 100000);
+        Engine::frameUniforms->switchHalf();
+        sampler = new Sampler(device, samplerClampToEdge());
+        nearest = new Sampler(device, samplerClampToEdgeNearest());
+        shadowMap = new ImageBinding(Engine::descriptorPool->fallbackView(), Engine::descriptorPool->fallbackSampler);
+
+        for (StorageSlot* slot : {&sky, &sun, &shadow, &water, &light}) {
+            slot->storage = Engine::frameUniforms;
+            std::vector<u8> zeros(slot->size, 0);
+            slot->offset = Engine::frameUniforms->write(slot->offset, zeros.data(), slot->size, false);
+        }
+        bindings.skyParams = &sky;
+        bindings.sunDirection = &sun;
+        bindings.shadowUniforms = &shadow;
+        bindings.shadowMap = shadowMap;
+        bindings.waterParams = &water;
+        bindings.lightCamera = &light;
+        bindings.targetSampler = sampler;
+        bindings.depthSampler = nearest;
+        bindings.colorFormat = VK_FORMAT_R8G8B8A8_UNORM;
+        bindings.depthFormat = findDepthFormat(device->physicalDevice);
+        bindings.shadowFormat = bindings.depthFormat;
+        bindings.windowWidth = 64;
+        bindings.windowHeight = 48;
+
+        std::filesystem::path run = std::filesystem::current_path();
+        scratch = std::filesystem::temp_directory_path() / ("terrain-gpu-test-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(scratch / "shaders");
+        auto copy = [&](const char* from, std::initializer_list<const char*> names) {
+            for (const char* name : names) {
+                std::filesystem::copy_file(run / "testshaders" / from, scratch / "shaders" / name,
+                                           std::filesystem::copy_options::overwrite_existing);
+            }
+        };
+        copy("terrainStubVert.spv", {"terrainVert.spv", "terrainVertOpt.spv", "terrainWaterVert.spv",
+                                     "terrainWaterVertOpt.spv"});
+        copy("vertexColorFrag.spv", {"terrainFrag.spv", "terrainFragOpt.spv", "terrainWaterFrag.spv",
+                                     "terrainWaterFragOpt.spv"});
+        copy("terrainShadowStubVert.spv", {"terrainShadowVert.spv"});
+        copy("depthOnlyFrag.spv", {"shadowFrag.spv"});
+    }
+
+    void TearDown() override
+    {
+        delete shadowMap;
+        if (!scratch.empty()) std::filesystem::remove_all(scratch);
+        GpuTest::TearDown();
+        Engine::descriptorPool = nullptr;
+        Engine::frameUniforms = nullptr;
+    }
+
+    // Makes the terrain with the scratch directory as the working directory.
+    Terrain* makeTerrain(Camera* camera, GenerationProgress* progress)
+    {
+        std::filesystem::path run = std::filesystem::current_path();
+        std::filesystem::current_path(scratch);
+        Terrain* terrain = nullptr;
+        try {
+            terrain = new Terrain(camera, 8, 4, bindings, progress);
+        } catch (...) {
+            std::filesystem::current_path(run);
+            throw;
+        }
+        std::filesystem::current_path(run);
+        return terrain;
+    }
+
+    Sampler* sampler = nullptr;
+    Sampler* nearest = nullptr;
+    ImageBinding* shadowMap = nullptr;
+    StorageSlot sky{nullptr, 64, NoOffset}, sun{nullptr, 16, NoOffset}, shadow{nullptr, 64, NoOffset},
+        water{nullptr, 64, NoOffset}, light{nullptr, 104, NoOffset};
+    TerrainBindings bindings;
+    std::filesystem::path scratch;
+};
+
+// What the terrain handed to the registry, taken back out as the simulation thread would.
+void drainRegistry(PhysicsObject* object, btCollisionShape* shape, btTriangleMesh* mesh)
+{
+    std::lock_guard lock(registryMutex);
+    auto drop = [](auto& list, auto* entry) { list.erase(std::remove(list.begin(), list.end(), entry), list.end()); };
+    drop(Registry::pendingAdd, object);
+    drop(Registry::pendingRemove, object);
+    drop(Registry::pendingShapeDelete, shape);
+    drop(Registry::pendingMeshDelete, mesh);
+    delete object;
+    delete shape;
+    delete mesh;
+}
+
+} // namespace
+
+TEST_F(TerrainObjectGpuTest, GeneratesBuildsItsChunkSetsAndDrawsThem)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    Camera camera;
+    GenerationProgress progress;
+    std::vector<std::string> stages;
+    progress.beginStage = [&](const char* text) { stages.emplace_back(text); };
+
+    Terrain* terrain = makeTerrain(&camera, &progress);
+    ASSERT_NE(terrain, nullptr);
+    EXPECT_EQ(terrain->gridSize, 33u);
+    EXPECT_EQ(terrain->prepassColor->extent.width, 128u);
+    EXPECT_EQ(terrain->prepassDepth->extent.height, 96u);
+    EXPECT_EQ(terrain->prepassDepthBinding->sampler, nearest);
+    EXPECT_EQ(terrain->meshStorage->halfSize, 33u * 40u * 33u * 18u);
+
+    PhysicsWorld query;
+    query.init(QueryWorldGravity);
+    std::mutex queryMutex;
+    terrain->threadCount = 3;
+    terrain->generate(2, &query, queryMutex);
+    EXPECT_EQ(stages, (std::vector<std::string>{"Initializing terrain", "Generating heighmap", "Eroding terrain",
+                                                "Creating terrain steps", "Creating physics shapes",
+                                                "Creating physics bodies"}));
+    PhysicsObject* object = terrain->bodies.object;
+    btCollisionShape* shape = terrain->collisionShape;
+    btTriangleMesh* mesh = terrain->triangleMesh;
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(mesh->getNumTriangles(), 2 * 32 * 32);
+    EXPECT_EQ(query.world->getNumCollisionObjects(), 1);
+
+    terrain->meshStorage->switchHalf();
+    terrain->chunkUniforms->returnPendingFrees();
+    terrain->buildChunkMeshes({ChunkRules::MainLow, ChunkRules::MainHigh}, terrain->mainSet);
+    terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
+    terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
+    u32 mainChunks = 0;
+    for (u32 index = 0; index < 16; index++) {
+        EXPECT_EQ(terrain->mainSet.boxes[index].active != 0, terrain->mainSet.meshes[index] != nullptr);
+        mainChunks += terrain->mainSet.boxes[index].active;
+    }
+    ASSERT_GT(mainChunks, 0u);
+
+    // The main set from high above, through the terrain pipeline and its data sets.
+    camera.position = glm::vec3(0.0f, 60.0f, 0.0f);
+    camera.forward = glm::vec3(0.0f, -1.0f, 0.0f);
+    camera.setPerspective(60.0f, 1.0f, 1.0f, 2000.0f);
+    camera.uploadUniforms();
+    OffscreenTarget target = createOffscreenTarget(64, 64, VK_FORMAT_R8G8B8A8_UNORM, terrain->bindings.depthFormat);
+    CommandBuffer* commands = beginCommands();
+    commands->flushUploads();
+    beginOffscreenPass(commands, target, Clear);
+    commands->bindPipeline(terrain->terrainPipeline);
+    commands->setViewportAndScissor(target.extent);
+    commands->addDataSet(terrain->terrainDataSet);
+    commands->bindDataSets(0);
+    for (u32 cx = 0; cx < 4; cx++) {
+        for (u32 cz = 0; cz < 4; cz++) {
+            u32 index = cz * 4 + cx;
+            if (!terrain->mainSet.boxes[index].active) continue;
+            terrain->chunkSlot->offset = terrain->mainSet.slots[index].offset;
+            commands->addDataSet(terrain->chunkDataSet);
+            commands->bindDataSets(1);
+            commands->drawMesh(terrain->mainSet.meshes[index], 1);
+        }
+    }
+    endOffscreenPass(commands, target);
+    submitCommandsAndWait(commands);
+    std::vector<u8> pixels = readPixels(target);
+    u32 covered = 0;
+    // (The pipelines blend alpha so that it stays 0 over a clear target: look at colour.)
+    for (size_t p = 0; p < pixels.size(); p += 4) covered += (pixels[p] | pixels[p + 1] | pixels[p + 2]) != 0;
+    EXPECT_GT(covered, 64u * 64u / 20);
+    destroyOffscreenTarget(target);
+
+    delete terrain;
+    EXPECT_EQ(query.world->getNumCollisionObjects(), 0);
+    drainRegistry(object, shape, mesh);
+    device->deleteDeferred();
+    EXPECT_TRUE(validationErrors().empty());
+}

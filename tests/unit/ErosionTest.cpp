@@ -1,0 +1,255 @@
+#include "Engine/Camera/Random.h"
+#include "World/Terrain/DropletRun.h"
+#include "World/Terrain/Erosion.h"
+
+#include <glm/glm.hpp>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+f64 total(const std::vector<f32>& map)
+{
+    return std::accumulate(map.begin(), map.end(), 0.0);
+}
+
+// A bowl with ripples: droplets speed down, slow down and climb on it.
+std::vector<f32> rippledBowl(u32 size)
+{
+    std::vector<f32> map(static_cast<size_t>(size) * size);
+    f32 c = static_cast<f32>(size) * 0.5f;
+    for (u32 y = 0; y < size; y++) {
+        for (u32 x = 0; x < size; x++) {
+            f32 dx = static_cast<f32>(x) - c, dy = static_cast<f32>(y) - c;
+            map[y * size + x] = 0.02f * (dx * dx + dy * dy) + 3.0f * std::sin(0.4f * static_cast<f32>(x)) *
+                                                                   std::cos(0.3f * static_cast<f32>(y));
+        }
+    }
+    return map;
+}
+
+bool sameBits(const std::vector<f32>& a, const std::vector<f32>& b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(f32)) == 0;
+}
+
+} // namespace
+
+TEST(Erosion, BrushWeightsSumToOneAndVanishFromDistanceThree)
+{
+    std::vector<f32> map(64 * 64, 0.0f);
+    Erosion erosion(map.data(), 64, 64);
+    f64 sum = 0.0;
+    for (f32 w : erosion.brush) sum += w;
+    EXPECT_NEAR(sum, 1.0, 1e-6);
+
+    auto weight = [&](int dx, int dy) { return erosion.brush[(dy + 3) * 7 + (dx + 3)]; };
+    EXPECT_EQ(weight(3, 0), 0.0f);
+    EXPECT_EQ(weight(0, -3), 0.0f);
+    EXPECT_EQ(weight(3, 1), 0.0f);
+    EXPECT_EQ(weight(-3, -3), 0.0f);
+    EXPECT_GT(weight(2, 2), 0.0f);
+    // Before normalising: centre 1, (2, 2) 1 - sqrt(8)/3.
+    EXPECT_NEAR(weight(2, 2) / weight(0, 0), 1.0f - std::sqrt(8.0f) / 3.0f, 1e-6f);
+    EXPECT_NEAR(weight(1, 0) / weight(0, 0), 2.0f / 3.0f, 1e-6f);
+    EXPECT_EQ(weight(1, -2), weight(-2, 1));
+}
+
+TEST(Erosion, SamplesHeightAndGradientBilinearly)
+{
+    // A plane h = 2x + 3y + 1 is reproduced exactly inside cells.
+    const u32 size = 16;
+    std::vector<f32> map(size * size);
+    for (u32 y = 0; y < size; y++)
+        for (u32 x = 0; x < size; x++) map[y * size + x] = 2.0f * x + 3.0f * y + 1.0f;
+    Erosion erosion(map.data(), size, size);
+    HeightAndGradient s = erosion.sampleHeightGradient(5.25f, 7.5f);
+    EXPECT_FLOAT_EQ(s.height, 2.0f * 5.25f + 3.0f * 7.5f + 1.0f);
+    EXPECT_FLOAT_EQ(s.gradientX, 2.0f);
+    EXPECT_FLOAT_EQ(s.gradientY, 3.0f);
+
+    // Outside the map and NaN read the border instead of memory beyond it.
+    HeightAndGradient far = erosion.sampleHeightGradient(1e6f, -50.0f);
+    EXPECT_TRUE(std::isfinite(far.height));
+    HeightAndGradient nan = erosion.sampleHeightGradient(std::nanf(""), 3.0f);
+    EXPECT_TRUE(std::isfinite(nan.height));
+}
+
+TEST(Erosion, ApplyBrushAddsAmountTimesWeightAndStaysInsideTheMap)
+{
+    const u32 size = 12;
+    std::vector<f32> map(size * size, 0.0f);
+    Erosion erosion(map.data(), size, size);
+    erosion.applyBrush(5.7f, 6.2f, 2.0f); // centre cell (5, 6)
+    EXPECT_FLOAT_EQ(map[6 * size + 5], 2.0f * erosion.brush[3 * 7 + 3]);
+    EXPECT_FLOAT_EQ(map[8 * size + 7], 2.0f * erosion.brush[5 * 7 + 5]);
+    EXPECT_EQ(map[6 * size + 8], 0.0f); // distance 3
+    EXPECT_NEAR(total(map), 2.0, 1e-5);
+
+    // At a corner the points outside are skipped; nothing else is written.
+    std::vector<f32> guarded(size * size + 64, 0.0f);
+    Erosion corner(guarded.data() + 32, size, size);
+    corner.applyBrush(0.0f, 0.0f, 1.0f);
+    corner.applyBrush(static_cast<f32>(size) - 0.5f, static_cast<f32>(size) - 0.5f, 1.0f);
+    corner.applyBrush(std::nanf(""), 1.0f, 1.0f);
+    for (u32 i = 0; i < 32; i++) {
+        EXPECT_EQ(guarded[i], 0.0f);
+        EXPECT_EQ(guarded[32 + size * size + i], 0.0f);
+    }
+}
+
+TEST(Erosion, DropletOnFlatGroundChangesNothing)
+{
+    const u32 size = 32;
+    std::vector<f32> map(size * size, 5.0f);
+    std::vector<f32> before = map;
+    Erosion erosion(map.data(), size, size);
+    // Zero gradient, zero momentum: it stops in its first step without a NaN move.
+    EXPECT_EQ(erosion.simulateDroplet(16.5f, 16.5f), 0.0f);
+    EXPECT_TRUE(sameBits(map, before));
+}
+
+TEST(Erosion, StartsOutsideTheBandDoNothing)
+{
+    const u32 size = 32;
+    std::vector<f32> map = rippledBowl(size);
+    std::vector<f32> before = map;
+    Erosion erosion(map.data(), size, size);
+    for (f32 x : {-100.0f, 0.0f, 4.0f, 27.0f, 31.9f, 1e9f, std::nanf(""), INFINITY}) {
+        erosion.simulateDroplet(x, 16.0f);
+        erosion.simulateDroplet(16.0f, x);
+    }
+    EXPECT_TRUE(sameBits(map, before));
+}
+
+TEST(Erosion, ConservesMassUpToTheSedimentCarriedAway)
+{
+    const u32 size = 96;
+    std::vector<f32> map = rippledBowl(size);
+    Erosion erosion(map.data(), size, size);
+    f64 before = total(map);
+    f64 carried = 0.0;
+    Random starts(5);
+    for (int i = 0; i < 300; i++) {
+        f32 x = static_cast<f32>(starts.uniform(5.0, size - 6.0));
+        f32 y = static_cast<f32>(starts.uniform(5.0, size - 6.0));
+        f32 left = erosion.simulateDroplet(x, y);
+        EXPECT_GE(left, 0.0f);
+        carried += left;
+    }
+    f64 after = total(map);
+    EXPECT_GT(before - after, 0.0); // droplets take sediment away with them
+    EXPECT_NEAR(after + carried, before, 1e-3 * (1.0 + carried));
+    // The four outer rows and columns are never touched.
+    std::vector<f32> original = rippledBowl(size);
+    for (u32 i = 0; i < size; i++) {
+        for (u32 edge : {0u, 1u, size - 2, size - 1}) {
+            EXPECT_EQ(map[edge * size + i], original[edge * size + i]);
+            EXPECT_EQ(map[i * size + edge], original[i * size + edge]);
+        }
+    }
+}
+
+TEST(Erosion, DepositsBehindAndErodesAhead)
+{
+    // A straight slope down towards +x: the first step erodes around the cell entered.
+    const u32 size = 32;
+    std::vector<f32> map(size * size);
+    for (u32 y = 0; y < size; y++)
+        for (u32 x = 0; x < size; x++) map[y * size + x] = 100.0f - 2.0f * x;
+    std::vector<f32> before = map;
+    Erosion erosion(map.data(), size, size);
+    HeightAndGradient start = erosion.sampleHeightGradient(10.5f, 16.5f);
+    EXPECT_FLOAT_EQ(start.gradientX, -2.0f);
+
+    // One droplet all the way: it moves +x one cell per step until the border band.
+    erosion.simulateDroplet(10.5f, 16.5f);
+    // Erosion centred at (11, 16) and beyond; nothing changed behind the start cell's brush.
+    EXPECT_LT(map[16 * size + 11], before[16 * size + 11]);
+    EXPECT_EQ(map[16 * size + 7], before[16 * size + 7]);
+    // It never reached x >= size - 5 with a write beyond the band's brush.
+    EXPECT_EQ(map[16 * size + size - 1], before[16 * size + size - 1]);
+}
+
+TEST(ErosionThreaded, DropletsInParallelGiveTheSameBitsAsInOrder)
+{
+    const u32 size = 257;
+    std::vector<f32> base = rippledBowl(size);
+    std::vector<glm::vec2> starts;
+    Random random(static_cast<i32>(size));
+    for (int i = 0; i < 6000; i++) {
+        // Clustered starts (many overlaps) mixed with spread ones and a few outside.
+        f64 spread = (i % 3 == 0) ? 20.0 : 120.0;
+        starts.emplace_back(static_cast<f32>(128.0 + random.uniform(-spread, spread)),
+                            static_cast<f32>(128.0 + random.uniform(-spread, spread)));
+    }
+
+    std::vector<f32> inOrder = base;
+    {
+        Erosion erosion(inOrder.data(), size, size);
+        for (const glm::vec2& s : starts) erosion.simulateDroplet(s.x, s.y);
+    }
+    for (u32 threads : {1u, 2u, 5u, 8u}) {
+        std::vector<f32> parallel = base;
+        Erosion erosion(parallel.data(), size, size);
+        runDroplets(erosion, starts, threads, nullptr);
+        EXPECT_TRUE(sameBits(parallel, inOrder)) << threads << " threads";
+    }
+}
+
+TEST(Erosion, DropletPlanOrdersEveryPairWhoseAreasMeet)
+{
+    const u32 size = 300;
+    std::vector<glm::vec2> starts;
+    Random random(4);
+    for (int i = 0; i < 1500; i++) {
+        starts.emplace_back(static_cast<f32>(random.uniform(-5.0, size + 5.0)),
+                            static_cast<f32>(random.uniform(-5.0, size + 5.0)));
+    }
+    DropletPlan plan = planDroplets(starts, size);
+    const u32 count = static_cast<u32>(starts.size());
+    ASSERT_EQ(plan.successorStart.size(), count + 1u);
+
+    // Which droplets each one comes after, directly or through others.
+    std::vector<std::vector<bool>> after(count, std::vector<bool>(count, false));
+    for (u32 d = 0; d < count; d++) {
+        for (u32 k = plan.successorStart[d]; k < plan.successorStart[d + 1]; k++) {
+            u32 s = plan.successors[k];
+            ASSERT_GT(s, d); // edges only point forwards
+            after[s][d] = true;
+        }
+    }
+    for (u32 d = 0; d < count; d++) {
+        for (u32 p = 0; p < d; p++) {
+            if (!after[d][p]) continue;
+            for (u32 q = 0; q < p; q++) {
+                if (after[p][q]) after[d][q] = true;
+            }
+        }
+    }
+    u32 ordered = 0;
+    for (u32 j = 0; j < count; j++) {
+        const glm::vec2& b = starts[j];
+        bool movesJ = b.x > 4 && b.y > 4 && b.x < size - 5 && b.y < size - 5;
+        for (u32 i = 0; i < j; i++) {
+            const glm::vec2& a = starts[i];
+            bool movesI = a.x > 4 && a.y > 4 && a.x < size - 5 && a.y < size - 5;
+            bool meet = std::abs(static_cast<i32>(a.x) - static_cast<i32>(b.x)) <= 2 * DropletReach &&
+                        std::abs(static_cast<i32>(a.y) - static_cast<i32>(b.y)) <= 2 * DropletReach;
+            if (movesI && movesJ && meet) {
+                ASSERT_TRUE(after[j][i]) << i << " before " << j;
+                ordered++;
+            }
+        }
+        if (!movesJ) {
+            EXPECT_EQ(plan.dependencyCount[j], 0u);
+            EXPECT_EQ(plan.successorStart[j + 1], plan.successorStart[j]);
+        }
+    }
+    EXPECT_GT(ordered, 1000u);
+}
