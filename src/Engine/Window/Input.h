@@ -23,6 +23,7 @@ constexpr u8 Right = 0x27;
 constexpr u8 Down = 0x28;
 constexpr u8 Delete = 0x2E;
 constexpr u8 F1 = 0x70;
+constexpr u8 F8 = 0x77;
 constexpr u8 LeftShift = 0xA0;
 constexpr u8 RightShift = 0xA1;
 constexpr u8 LeftControl = 0xA2;

@@ -5,6 +5,7 @@
 #include "Engine/Physics/Simulation.h"
 #include "Game/Ui/Ui.h"
 #include "Game/Ui/UiWidgets.h"
+#include "World/Culling/CullingGrid.h"
 
 #include <btBulletDynamicsCommon.h>
 #include <imgui.h>
@@ -27,7 +28,9 @@ void drawRenderingSection(f32 frameMs)
     u32 drawn = Engine::graphicsDevice != nullptr ? Engine::graphicsDevice->drawnInstancesLastFrame : 0;
     ImGui::Text("Rendered Objects: %d", static_cast<int>(drawn));
     ImGui::Checkbox("Use optimized shaders", &flags.useOptimizedShaders);
-    // "Frustum culling is disabled!" joins here with the world's culling switch.
+    if (frustumCullingEnabled == 0) {
+        ImGui::TextColored(ImVec4(1.0f, 1.0f, 0.0f, 1.0f), "Frustum culling is disabled!");
+    }
     ImGui::Checkbox("Show Frustum Culling", &flags.showFrustumCulling);
     if (ImGui::Button("Open skybox settings")) {
         flags.skyboxWindowOpen = true;

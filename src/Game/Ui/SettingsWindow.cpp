@@ -1,9 +1,11 @@
 #include "Engine/Engine.h"
 #include "Engine/Settings/Settings.h"
+#include "Engine/Window/Input.h"
 #include "Game/Ui/EscapeKey.h"
 #include "Game/Ui/Ui.h"
 #include "Game/Ui/UiWidgets.h"
 #include "Game/Ui/VideoModeItems.h"
+#include "World/Culling/CullingGrid.h"
 
 #include <imgui.h>
 
@@ -35,7 +37,7 @@ void drawGraphicsTab()
 {
     ImGui::BeginChild("GeneralContainer", ImVec2(0.0f, UiLayout::TabContentHeight));
     comboOverU32("Shadow Quality", &Settings::shadowQuality, "Low\0Medium\0High\0Ultra\0");
-    // "Frustum Culling" (the world's culling switch) joins here with the world.
+    checkboxOverU8("Frustum Culling", &frustumCullingEnabled);
     ImGui::EndChild();
 }
 
@@ -76,8 +78,10 @@ void drawSettingsButtons()
 
 void drawSettingsWindow()
 {
-    // F8 switches culling on every screen; the switch joins with the world's culling.
-
+    // F8 switches culling on every screen.
+    if (Engine::input->pressed(Key::F8)) {
+        frustumCullingEnabled = frustumCullingEnabled ? 0 : 1;
+    }
     if (currentMenuState() != MenuStateSettings) {
         return;
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+u8 frustumCullingEnabled = 1;
+
 CullingGrid::CullingGrid(glm::vec2 origin, glm::vec2 cellSize, glm::uvec2 counts)
     : originX(origin.x), originZ(origin.y), cellWidth(cellSize.x), cellDepth(cellSize.y),
       cellsX(static_cast<i32>(counts.x)), cellsZ(static_cast<i32>(counts.y))

@@ -7,6 +7,10 @@
 
 #include <vector>
 
+// Frustum culling on (1) or off (0, everything is visible); F8 and the settings
+// window toggle it. Not saved.
+extern u8 frustumCullingEnabled;
+
 // A coarse grid of boxes over the map, refilled every frame: each moving or placed
 // object grows the box of the cell it is in, then only the cells that something
 // entered are tested, and an object is visible when its cell is.
