@@ -1,5 +1,6 @@
 #include "Engine/Engine.h"
 
+#include "Engine/Camera/Random.h"
 #include "Engine/Command/CommandBuffer.h"
 #include "Engine/Command/CommandPool.h"
 #include "Engine/Descriptor/DescriptorPool.h"
@@ -65,6 +66,9 @@ void init()
     // 6: the swap chain with its semaphores and its signalled in-flight fence.
     swapChain = new SwapChain(window, graphicsDevice, Settings::presentMode);
     swapChain->recreate();
+
+    // 7: the global random source, seeded from the clock; it lives until the process ends.
+    random = new Random(-1);
 
     // 8 to 10: the descriptor pool; the mesh storage, switched once so that all
     // start-up geometry goes into half 0 from offset 0; the per-frame rings.
