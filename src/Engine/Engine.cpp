@@ -19,6 +19,7 @@
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
 #include "Game/Ui/Ui.h"
+#include "World/World.h"
 
 #include <GLFW/glfw3.h>
 #include <btBulletDynamicsCommon.h>
@@ -97,35 +98,52 @@ void init()
 void run()
 {
     while (!glfwWindowShouldClose(window->handle) && !quitRequested) {
-        auto start = std::chrono::steady_clock::now();
-        glfwPollEvents();
-
-        double x = 0, y = 0;
-        glfwGetCursorPos(window->handle, &x, &y);
-        input->beginFrame(static_cast<f32>(x), static_cast<f32>(y));
-
-        // This frame's per-frame data goes into the half not written last frame.
-        frameUniforms->switchHalf();
-        frameStorage->switchHalf();
-
-        // 8: the interface, every frame in every state.
-        Ui::frame();
-
-        // 9: paces the physics thread with the last frame's time.
-        Simulation::frameTick(frameTimeMs);
-
-        if (window->renderable) {
-            drawFrame();
-        } else {
-            endInterfaceFrame();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-
-        auto elapsed = std::chrono::duration<f32, std::milli>(std::chrono::steady_clock::now() - start).count();
-        frameTimeMs = std::min(100.0f, elapsed);
-        totalTimeMs += frameTimeMs;
+        runFrame();
     }
     shutdown();
+}
+
+void runFrame()
+{
+    auto start = std::chrono::steady_clock::now();
+    glfwPollEvents();
+
+    double x = 0, y = 0;
+    glfwGetCursorPos(window->handle, &x, &y);
+    input->beginFrame(static_cast<f32>(x), static_cast<f32>(y));
+
+    // This frame's per-frame data goes into the half not written last frame.
+    frameUniforms->switchHalf();
+    frameStorage->switchHalf();
+
+    // 6: the loader thread publishes the finished world last; the game starts in the
+    // frame that sees it.
+    if (gameState == GameStateLoading && readyWorld() != nullptr) {
+        gameState = GameStatePlaying;
+        Ui::clearMenuStates();
+        Ui::pushMenuState(MenuStateInGame);
+    }
+    // 7: the world, from the frame the game starts in.
+    if (gameState == GameStatePlaying && world != nullptr) {
+        world->update(frameTimeMs);
+    }
+
+    // 8: the interface, every frame in every state.
+    Ui::frame();
+
+    // 9: paces the physics thread with the last frame's time.
+    Simulation::frameTick(frameTimeMs);
+
+    if (window->renderable) {
+        drawFrame();
+    } else {
+        endInterfaceFrame();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+
+    auto elapsed = std::chrono::duration<f32, std::milli>(std::chrono::steady_clock::now() - start).count();
+    frameTimeMs = std::min(100.0f, elapsed);
+    totalTimeMs += frameTimeMs;
 }
 
 void drawFrame()
@@ -165,11 +183,16 @@ void drawFrame()
                                 VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, 0,
                                 VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
 
-    // Without a world the interface pass clears the image to transparent black.
+    // While playing, the world draws the scene into the image and the interface goes
+    // over it; otherwise the interface pass clears the image to transparent black.
+    const bool playing = gameState == GameStatePlaying && world != nullptr;
+    if (playing) {
+        world->draw(commandBuffer);
+    }
     VkRenderingAttachmentInfo color{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
     color.imageView = image->view->view;
     color.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-    color.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+    color.loadOp = playing ? VK_ATTACHMENT_LOAD_OP_LOAD : VK_ATTACHMENT_LOAD_OP_CLEAR;
     color.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
     color.clearValue.color = {{0.0f, 0.0f, 0.0f, 0.0f}};
     VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
@@ -218,6 +241,10 @@ void drawFrame()
 
 void shutdown()
 {
+    // 1: the world (a world still loading is finished first).
+    delete world;
+    world = nullptr;
+
     // 2: the interface's GPU objects and records.
     Ui::shutdown();
 

@@ -51,6 +51,9 @@ extern f64 totalTimeMs;
 void init();
 // The main loop; ends with shutdown().
 void run();
+// One iteration of the main loop: input, the world, the interface, physics pacing and
+// the frame.
+void runFrame();
 void shutdown();
 // Records, submits and presents one frame.
 void drawFrame();

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "Engine/Types.h"
+#include "World/Terrain/GenerationProgress.h"
 
 #include <glm/glm.hpp>
 
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 class Camera;
 class CommandBuffer;
@@ -66,7 +68,20 @@ public:
     i32 seed = -1;
     Pipeline* postProcessPipeline = nullptr;
     DataSet* postProcessDataSet = nullptr;
-    StorageSlot* postProcessUniform = nullptr;
+    StorageSlot* postProcessUniform = nullptr; // the 4-byte outline flag
+    // Depth targets are sampled unfiltered (the depth format has no linear filtering).
+    Sampler* depthSampler = nullptr;
+    // The post-process pass's outline image until the tools' edge effect provides one.
+    ImageBinding* outlineBinding = nullptr;
+    // The loader thread; a world still loading is waited for before it is torn down.
+    std::thread loader;
+    // What terrain generation reports; the loading window shows it.
+    GenerationProgress generation;
+    // The window size the targets are made for (taken on the main thread).
+    u32 targetWidth = 0;
+    u32 targetHeight = 0;
+    // A window resize seen while loading, applied once the world is ready (main thread).
+    bool resizePending = false;
 
     World() = default;
     ~World();
@@ -76,6 +91,8 @@ public:
     // "New Game": tears down any old game, makes the world and the session, state 2,
     // and starts the loader thread.
     static void startNew();
+    // The same with a fixed terrain seed (tests and benchmarks); -1 seeds from the clock.
+    static void startNew(i32 seed);
     // The loader thread: builds the world, hands the end of the intro flight to the
     // game camera and sets `ready` last.
     static void generateThreadMain();
@@ -90,3 +107,6 @@ public:
 };
 
 extern World* world;
+
+// The world once its loader has finished (the flag read with acquire), else null.
+World* readyWorld();

@@ -276,9 +276,8 @@ TEST_F(UiFrameTest, MainMenuButtons)
     EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
     EXPECT_EQ(Engine::quitRequested, 0);
 
-    clickAt(menuButton("Main Menu", 0)); // "New Game" waits for the world: nothing yet
-    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
-    EXPECT_EQ(Engine::quitRequested, 0);
+    // "New Game" starts a world, which needs the GPU: the world's GPU and end-to-end
+    // tests press it.
 
     clickAt(menuButton("Main Menu", 2)); // "Exit"
     EXPECT_EQ(Engine::quitRequested, 1);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <thread>
 
 std::string fatalErrorLine(const std::string& message, const char* source, int line)
 {
@@ -17,9 +18,18 @@ void printLine(const std::string& line)
     std::fflush(stdout);
 }
 
+namespace {
+// Static initialisation runs on the main thread.
+const std::thread::id mainThread = std::this_thread::get_id();
+} // namespace
+
 void fatalError(const std::string& message, const char* source, int line)
 {
     printLine(fatalErrorLine(message, source, line));
-    glfwTerminate();
+    // GLFW may only be terminated from the main thread; elsewhere (the loader of a new
+    // world) it would wait on the window system for ever instead of ending the game.
+    if (std::this_thread::get_id() == mainThread) {
+        glfwTerminate();
+    }
     throw std::runtime_error(message);
 }

@@ -5,6 +5,8 @@
 #include "Engine/Settings/SettingsFile.h"
 #include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Window/Window.h"
+#include "World/Shadow/ShadowRenderer.h"
+#include "World/World.h"
 
 #include <GLFW/glfw3.h>
 
@@ -206,8 +208,11 @@ void apply()
     }
 
     shadowMapSize = shadowMapSizeOf(shadowQuality, shadowMapSize);
-    // A running world's shadow map is rebuilt at the new size here once the world
-    // and its shadow renderer exist.
+    // A running world's shadow map is replaced at the new size (a world still loading
+    // makes its map from shadowMapSize itself).
+    if (World* running = readyWorld(); running != nullptr && running->shadows != nullptr) {
+        running->shadows->resizeMap(shadowMapSize);
+    }
 }
 
 bool save()

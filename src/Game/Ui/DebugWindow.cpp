@@ -6,6 +6,9 @@
 #include "Game/Ui/Ui.h"
 #include "Game/Ui/UiWidgets.h"
 #include "World/Culling/CullingGrid.h"
+#include "World/Sky/Skybox.h"
+#include "World/Water/Water.h"
+#include "World/World.h"
 
 #include <btBulletDynamicsCommon.h>
 #include <imgui.h>
@@ -15,6 +18,12 @@
 namespace Ui {
 
 namespace {
+
+// Where the sky and water settings windows first open: shares of the display width,
+// and pixels from the top.
+constexpr f32 SkyboxWindowLeft = 0.3f;
+constexpr f32 WaterWindowLeft = 0.6f;
+constexpr f32 SettingsWindowTop = 20.0f;
 
 // Weight of the newest frame in the smoothed frame time: 1/31.
 constexpr f32 FrameTimeShare = 1.0f / 30.0f;
@@ -60,6 +69,15 @@ void drawPhysicsSection()
     ImGui::Text("Number of objects: %d", objectCount);
 }
 
+// The optimised shaders have the sky and water parameters built in.
+void optimizedShadersNote()
+{
+    if (debugFlags->useOptimizedShaders) {
+        ImGui::TextColored(ImVec4(1.0f, 1.0f, 0.0f, 1.0f),
+                           "Changes only take effect when disabling optimized shaders!");
+    }
+}
+
 } // namespace
 
 void drawDebugWindow(f32 frameMs)
@@ -78,7 +96,30 @@ void drawDebugWindow(f32 frameMs)
         // time per tick, through drawTimeBar) follows here.
     }
     ImGui::End();
-    // With a loaded world, the "Skybox settings" and "Water settings" windows follow.
+
+    // The sky's and the water's settings, only for a loaded world.
+    World* running = readyWorld();
+    if (running == nullptr) {
+        return;
+    }
+    // Both open beside the debug window rather than on top of it.
+    const ImVec2 display = ImGui::GetIO().DisplaySize;
+    if (debugFlags->skyboxWindowOpen) {
+        ImGui::SetNextWindowPos(ImVec2(display.x * SkyboxWindowLeft, SettingsWindowTop), ImGuiCond_FirstUseEver);
+        if (ImGui::Begin("Skybox settings", &debugFlags->skyboxWindowOpen)) {
+            optimizedShadersNote();
+            running->sky->drawSettings();
+        }
+        ImGui::End();
+    }
+    if (debugFlags->waterWindowOpen) {
+        ImGui::SetNextWindowPos(ImVec2(display.x * WaterWindowLeft, SettingsWindowTop), ImGuiCond_FirstUseEver);
+        if (ImGui::Begin("Water settings", &debugFlags->waterWindowOpen)) {
+            optimizedShadersNote();
+            running->water->drawSettings();
+        }
+        ImGui::End();
+    }
 }
 
 } // namespace Ui

@@ -8,15 +8,19 @@ namespace Ui {
 void drawLoadingWindow()
 {
     const LoadingProgress& progress = *loadingProgress;
-    f32 stages = progress.stageCount > 0 ? static_cast<f32>(progress.currentStage) / progress.stageCount : 0.0f;
-    const char* text = progress.stageText != nullptr ? progress.stageText : "";
+    u32 stageCount = progress.stageCount.load();
+    f32 stages = stageCount > 0 ? static_cast<f32>(progress.currentStage.load()) / stageCount : 0.0f;
+    const char* text = progress.stageText.load();
+    if (text == nullptr) text = "";
+    const std::atomic<f32>* live = progress.liveStageProgress.load();
+    f32 stageDone = live != nullptr ? live->load(std::memory_order_relaxed) : progress.stageProgress.load();
 
     beginFixedWindow("Loading", UiLayout::MenuWidth);
     ImGui::PushFont(fontLarge);
     textCentred("Loading World");
     ImGui::PopFont();
     ImGui::ProgressBar(stages, ImVec2(-1.0f, 0.0f), text);
-    ImGui::ProgressBar(progress.stageProgress, ImVec2(-1.0f, 0.0f));
+    ImGui::ProgressBar(stageDone, ImVec2(-1.0f, 0.0f));
     ImGui::End();
 }
 

@@ -1,6 +1,7 @@
 #include "Engine/Engine.h"
 #include "Game/Ui/Ui.h"
 #include "Game/Ui/UiWidgets.h"
+#include "World/World.h"
 
 #include <imgui.h>
 
@@ -18,8 +19,8 @@ void drawMainMenu()
     beginFixedWindow("Main Menu", UiLayout::MenuWidth);
     ImGui::PushFont(fontLarge);
     if (menuButton("New Game")) {
-        // World::startNew takes over here: it empties the menu stack, sets the
-        // loading state and starts the loader thread.
+        // Empties the menu stack, sets the loading state and starts the loader thread.
+        World::startNew();
     }
     if (menuButton("Settings")) {
         pushMenuState(MenuStateSettings);

@@ -2,6 +2,7 @@
 #include "Game/Ui/EscapeKey.h"
 #include "Game/Ui/Ui.h"
 #include "Game/Ui/UiWidgets.h"
+#include "World/World.h"
 
 #include <imgui.h>
 
@@ -31,8 +32,8 @@ void drawPauseMenu()
     }
     if (menuButton("Leave to main menu")) {
         clearMenuStates();
-        // World::shutdown follows here: it tears the game down and sets the main-menu
-        // state, after which the main menu shows again.
+        // Tears the game down and sets the main-menu state: the main menu shows again.
+        World::shutdown();
     }
     ImGui::PopFont();
     ImGui::End();

@@ -2,6 +2,7 @@
 
 #include "Engine/Types.h"
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 
@@ -23,12 +24,16 @@ struct UiMessage {
     bool show = false;
 };
 
-// How far the loader thread is with a new world; shown by the loading window.
+// How far the loader thread is with a new world; shown by the loading window. The
+// loader writes while the main thread draws, hence the atomics.
 struct LoadingProgress {
-    u32 stageCount = 0;
-    i32 currentStage = 0;
-    const char* stageText = "";
-    f32 stageProgress = 0; // 0 to 1 within the stage
+    std::atomic<u32> stageCount{0};
+    std::atomic<i32> currentStage{0};
+    std::atomic<const char*> stageText{""};
+    std::atomic<f32> stageProgress{0.0f}; // 0 to 1 within the stage
+    // While set, the share of the current stage done as the generating threads write
+    // it, shown instead of stageProgress. Its owner clears it before it goes.
+    std::atomic<const std::atomic<f32>*> liveStageProgress{nullptr};
 };
 
 namespace Ui {

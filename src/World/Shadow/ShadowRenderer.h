@@ -43,6 +43,9 @@ public:
     std::function<void(CommandBuffer*, Camera*, const Frustum&)> casterCallback;
     f32 cascadeExtents[CascadeCount]{};
     ShadowUniforms uniforms{};
+    // Towards the sun (unit): the sky's sun direction, set by the world once the sky
+    // exists. Until then the sun stands straight overhead.
+    const glm::vec3* sunDirection = nullptr;
 
     ShadowRenderer();
     ~ShadowRenderer();

@@ -11,6 +11,7 @@
 #include <vector>
 
 class Camera;
+class CommandBuffer;
 class DataSet;
 class DsDeviceMeshSingle;
 class DsUniformFixed;
@@ -20,6 +21,7 @@ class Pipeline;
 class Sampler;
 class btBvhTriangleMeshShape;
 class btTriangleMesh;
+struct Frustum;
 struct ImageBinding;
 struct InstanceSlot;
 struct PhysicsWorld;
@@ -128,6 +130,20 @@ public:
     // views; the two image bindings are made the first time and later given the new
     // views (the caller releases the old images and notifies the bindings' listeners).
     void createPrepassImages(u32 windowWidth, u32 windowHeight);
+
+    // Drawing (TerrainDraw.cpp). The main set into the scene pass that the world has
+    // begun, through the normal or the optimised pipeline.
+    void draw(CommandBuffer* cmd, Camera* sceneCamera);
+    // The low ground into the prepass images (cleared every frame), seen through the
+    // widened prepass view; the camera's projection and block are restored afterwards.
+    void drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera);
+    // The shadow set into the cascade layer that the shadow renderer has begun.
+    void drawShadow(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum);
+    // The prepass view from the camera's field of view and planes and the window size.
+    void updateWaterViewParams(Camera* sceneCamera);
+    // After a window resize: new prepass images at twice the new window size, told to
+    // the data sets that sample them.
+    void recreateResources();
 
 private:
     void createDataSets();

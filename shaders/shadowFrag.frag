@@ -1,0 +1,6 @@
+#version 450
+
+// Shadow casters write depth only.
+void main()
+{
+}

@@ -1,0 +1,34 @@
+#version 450
+#extension GL_GOOGLE_include_directive : require
+
+// Atmospheric scattering over the scene and the sky, from the sky's parameter block.
+#include "camera.glsl"
+#include "sky.glsl"
+#include "atmosphere.glsl"
+
+CAMERA_BLOCK(0, 0)
+SKY_PARAMS_BLOCK(0, 1)
+
+#include "skyPass.glsl"
+
+layout(location = 0) in vec3 inDirection;
+layout(location = 0) out vec4 outColor;
+
+void main()
+{
+    Atmosphere a;
+    a.sunDirection = normalize(sky.sunDirection);
+    a.sunColor = sky.sunColor;
+    a.rgbScatter = sky.rgbScatter;
+    a.planetRadius = sky.planetRadius;
+    a.thickness = sky.atmosphereThickness;
+    a.averagePoint = sky.atmosphereAveragePoint;
+    a.density = sky.atmosphereDensity;
+    a.rayleighIntensity = sky.rayleighIntensity;
+    a.mieIntensity = sky.mieIntensity;
+    a.mieFactor = sky.mieFactor;
+    a.exposure = sky.exposure;
+    a.mainSteps = sky.mainRaySteps;
+    a.subSteps = sky.subScatterSteps;
+    outColor = vec4(composeSky(a, normalize(inDirection)), 1.0);
+}

@@ -1,0 +1,25 @@
+#version 450
+#extension GL_GOOGLE_include_directive : require
+
+// Atmospheric scattering with the sky's default parameters built in and fewer steps;
+// only the sun direction comes from outside.
+#include "camera.glsl"
+#include "sky.glsl"
+#include "atmosphere.glsl"
+
+CAMERA_BLOCK(0, 0)
+SUN_BLOCK(0, 1)
+
+#include "skyPass.glsl"
+
+const int MAIN_STEPS = 8;
+const int SUB_STEPS = 3;
+
+layout(location = 0) in vec3 inDirection;
+layout(location = 0) out vec4 outColor;
+
+void main()
+{
+    Atmosphere a = defaultAtmosphere(normalize(sun.sunDirection), MAIN_STEPS, SUB_STEPS);
+    outColor = vec4(composeSky(a, normalize(inDirection)), 1.0);
+}

@@ -1,0 +1,88 @@
+#version 450
+#extension GL_GOOGLE_include_directive : require
+
+// The sea with the sky's parameters: waves traced along the view ray, the refracted
+// ground of the prepass, the sky's scattering in the reflection and the sun's glint.
+#include "camera.glsl"
+#include "sky.glsl"
+#include "atmosphere.glsl"
+
+CAMERA_BLOCK(0, 0)
+SKY_PARAMS_BLOCK(0, 1)
+
+#include "water.glsl"
+
+WATER_PARAMS_BLOCK(0, 2)
+
+#include "waterShade.glsl"
+
+// The reflected sky is traced with fewer steps than the sky itself.
+const int REFLECTION_STEPS = 5;
+const int REFLECTION_SUB_STEPS = 2;
+
+layout(location = 0) in vec3 inWorld;
+layout(location = 0) out vec4 outColor;
+
+void main()
+{
+    Atmosphere a;
+    a.sunDirection = normalize(sky.sunDirection);
+    a.sunColor = sky.sunColor;
+    a.rgbScatter = sky.rgbScatter;
+    a.planetRadius = sky.planetRadius;
+    a.thickness = sky.atmosphereThickness;
+    a.averagePoint = sky.atmosphereAveragePoint;
+    a.density = sky.atmosphereDensity;
+    a.rayleighIntensity = sky.rayleighIntensity;
+    a.mieIntensity = sky.mieIntensity;
+    a.mieFactor = sky.mieFactor;
+    a.exposure = sky.exposure;
+    a.mainSteps = REFLECTION_STEPS;
+    a.subSteps = REFLECTION_SUB_STEPS;
+
+    Waves w;
+    w.time = water.time * water.timeMultiplier;
+    w.sizeScaling = water.sizeScaling;
+    w.heightScaling = water.heightScaling;
+    w.iterations = clamp(water.iterations, 1, 64);
+    w.offsetWeight = water.offsetWeight;
+    w.heightWeight = water.heightWeight;
+    w.phaseWeight = water.phaseWeight;
+    w.speedWeight = water.speedWeight;
+    w.dxMul = water.dxMul;
+
+    vec3 dir = normalize(inWorld - camera.position);
+    // The ray is traced with the broad waves; the normal takes every one of them.
+    int traceIterations = max(w.iterations / 2, 1);
+    float t = traceSurface(w, camera.position, dir, a.planetRadius, clamp(water.mainRaySteps, 1, 50), traceIterations);
+    if (t < 0.0) discard;
+    vec3 hit = camera.position + dir * t;
+    float crest = 0.0;
+    vec3 n = surfaceNormal(w, hit, t, a.planetRadius, w.iterations, crest);
+    n = facingNormal(n, dir);
+
+    Medium m = mediumOf(a);
+    vec3 sunlight = sunlightAt(a, m, hit, 3);
+    vec3 up = normalize(hit + vec3(0.0, a.planetRadius, 0.0));
+    Scattering zenith = scatterAlong(a, hit, up, 1e30, 1.0);
+    vec3 light = sunlight * max(dot(up, a.sunDirection), 0.0) + expose(zenith.inscatter, a.exposure) * 0.6;
+
+    WaterOptics o;
+    o.rgbScatter = water.rgbScatter;
+    o.rgbAbsorption = water.rgbAbsorption;
+    o.absorptionFactor = water.absorptionFactor;
+    o.density = water.density;
+    o.depth = water.depth;
+    o.refractiveStrength = water.refractiveStrength;
+    o.prepassScale = water.prepassScale;
+    vec3 below = underwaterColor(o, hit, dir, t, n, light, crest);
+
+    vec3 reflected = reflect(dir, n);
+    reflected.y = abs(reflected.y);
+    Scattering skyLight = scatterAlong(a, hit, normalize(reflected), 1e30, 1.0);
+    vec3 above = expose(skyLight.inscatter + sunGlint(dir, n, a.sunDirection, sunlight) +
+                            NIGHT_GLOW * nightFactor(a.sunDirection), a.exposure);
+
+    outColor = vec4(mix(below, above, fresnel(dir, n)), 1.0);
+    gl_FragDepth = surfaceDepth(hit);
+}

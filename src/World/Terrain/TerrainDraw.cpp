@@ -1,0 +1,246 @@
+#include "World/Terrain/Terrain.h"
+
+#include "Engine/Camera/Camera.h"
+#include "Engine/Camera/Frustum.h"
+#include "Engine/Command/CommandBuffer.h"
+#include "Engine/Descriptor/DataSet.h"
+#include "Engine/Engine.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Image/Image.h"
+#include "Engine/Settings/Settings.h"
+#include "Engine/Storage/DataStorage.h"
+#include "Engine/Window/Window.h"
+#include "Game/Ui/UiState.h"
+#include "World/Culling/CullingGrid.h"
+#include "World/Shadow/CascadeMath.h"
+#include "World/Terrain/TerrainView.h"
+
+namespace {
+
+// With "Show Frustum Culling" the main set is culled from this far ahead of the camera.
+constexpr f32 CullingLookAhead = 100.0f;
+
+const DebugFlags& currentDebugFlags()
+{
+    static const DebugFlags defaults;
+    return Ui::debugFlags ? *Ui::debugFlags : defaults;
+}
+
+// The window's current size; without a window, the size the terrain was made for.
+glm::ivec2 windowSize(const TerrainBindings& bindings)
+{
+    if (Engine::window) return {Engine::window->width, Engine::window->height};
+    return {static_cast<i32>(bindings.windowWidth), static_cast<i32>(bindings.windowHeight)};
+}
+
+// The frustum the main set is culled with: the camera's own, or, to watch the culling
+// at work, the one from a point ahead of it. The camera is left as it was.
+Frustum cullingFrustum(Camera& camera, bool lookAhead)
+{
+    Frustum frustum;
+    if (!lookAhead) {
+        frustum.fromMatrix(camera.uniforms.viewProjection);
+        return frustum;
+    }
+    const glm::vec3 position = camera.position;
+    camera.position = position + camera.forward * CullingLookAhead;
+    camera.updateView();
+    frustum.fromMatrix(camera.uniforms.viewProjection);
+    camera.position = position;
+    camera.updateView();
+    return frustum;
+}
+
+// A camera's projection parameters, to put back after the prepass.
+struct SavedProjection {
+    bool perspective = true;
+    f32 fovDegrees = 0.0f;
+    f32 aspect = 0.0f;
+    f32 nearPlane = 0.0f;
+    f32 farPlane = 0.0f;
+    glm::vec4 orthoBounds{0.0f};
+};
+
+SavedProjection saveProjection(const Camera& camera)
+{
+    return {camera.perspective, camera.fovDegrees, camera.aspect, camera.near, camera.far, camera.orthoBounds};
+}
+
+void restoreProjection(Camera& camera, const SavedProjection& saved)
+{
+    if (saved.perspective) {
+        camera.setPerspective(saved.fovDegrees, saved.aspect, saved.nearPlane, saved.farPlane);
+    } else {
+        camera.setOrthographic(saved.orthoBounds, saved.nearPlane, saved.farPlane);
+    }
+}
+
+// One draw per active, visible chunk of the set, cx outer and cz inner, each with its
+// own model matrix through the shared per-chunk slot (descriptor set 1).
+void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set)
+{
+    const u32 side = terrain.chunksPerSide;
+    for (u32 cx = 0; cx < side; cx++) {
+        for (u32 cz = 0; cz < side; cz++) {
+            const u32 index = cz * side + cx;
+            const BoundingAABB& box = set.boxes[index];
+            if (!box.active || !box.visible || set.meshes[index] == nullptr) continue;
+            terrain.chunkSlot->offset = set.slots[index].offset;
+            cmd->addDataSet(terrain.chunkDataSet);
+            cmd->bindDataSets(1);
+            cmd->drawMesh(set.meshes[index], 1);
+        }
+    }
+}
+
+void colorImageBarrier(CommandBuffer* cmd, Image* image, bool toAttachment)
+{
+    if (toAttachment) {
+        cmd->imageBarrier(image, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                          VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, 0,
+                          VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
+    } else {
+        // The water samples the image in its fragment shader.
+        cmd->imageBarrier(image, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+                          VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                          VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT);
+    }
+}
+
+void depthImageBarrier(CommandBuffer* cmd, Image* image, bool toAttachment)
+{
+    if (toAttachment) {
+        cmd->imageBarrier(image, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                          VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT, 0,
+                          VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
+    } else {
+        cmd->imageBarrier(image, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                          VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
+                          VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
+                          VK_ACCESS_SHADER_READ_BIT);
+    }
+}
+
+// Begins rendering into the prepass images, both cleared (colour to 0, depth to 1).
+void beginPrepass(CommandBuffer* cmd, const Terrain& terrain)
+{
+    VkRenderingAttachmentInfo color{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    color.imageView = terrain.prepassColor->view->view;
+    color.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+    color.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+    color.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    color.clearValue.color = {{0.0f, 0.0f, 0.0f, 0.0f}};
+    VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    depth.imageView = terrain.prepassDepth->view->view;
+    depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL;
+    depth.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+    depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    depth.clearValue.depthStencil = {1.0f, 0};
+    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+    rendering.renderArea = {{0, 0}, terrain.prepassColor->extent};
+    rendering.layerCount = 1;
+    rendering.colorAttachmentCount = 1;
+    rendering.pColorAttachments = &color;
+    rendering.pDepthAttachment = &depth;
+    vkCmdBeginRendering(cmd->handle, &rendering);
+    cmd->renderExtent = terrain.prepassColor->extent;
+}
+
+} // namespace
+
+void Terrain::draw(CommandBuffer* cmd, Camera* sceneCamera)
+{
+    const DebugFlags& flags = currentDebugFlags();
+    const Frustum frustum = cullingFrustum(*sceneCamera, flags.showFrustumCulling);
+    if (updateChunkVisibility(mainSet.boxes, frustum, frustumCullingEnabled != 0) == 0) return;
+
+    const bool optimized = flags.useOptimizedShaders;
+    cmd->bindPipeline(optimized ? terrainOptPipeline : terrainPipeline);
+    // The scene pass covers the window.
+    cmd->setViewportAndScissor(cmd->renderExtent);
+    cmd->addDataSet(optimized ? terrainOptDataSet : terrainDataSet);
+    cmd->bindDataSets(0);
+    drawChunks(cmd, *this, mainSet);
+}
+
+void Terrain::updateWaterViewParams(Camera* sceneCamera)
+{
+    const glm::ivec2 window = windowSize(bindings);
+    f32 aspect = prepassAspect(window.x, window.y);
+    if (aspect == 0.0f && prepassColor != nullptr) {
+        // A minimised window has no aspect: keep the one of the images.
+        aspect = prepassAspect(static_cast<i32>(prepassColor->extent.width),
+                               static_cast<i32>(prepassColor->extent.height));
+    }
+    waterView.perspective = 1;
+    waterView.fovDegrees = prepassFieldOfView(sceneCamera->fovDegrees);
+    waterView.aspect = aspect;
+    waterView.nearPlane = sceneCamera->near;
+    waterView.farPlane = sceneCamera->far;
+    waterView.ortho[0] = waterView.ortho[1] = waterView.ortho[2] = 0.0f;
+    waterView.reserved = 0;
+}
+
+void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera)
+{
+    const SavedProjection saved = saveProjection(*sceneCamera);
+    updateWaterViewParams(sceneCamera);
+    // The prepass view is always a perspective one (updateWaterViewParams).
+    sceneCamera->setPerspective(waterView.fovDegrees, waterView.aspect, waterView.nearPlane, waterView.farPlane);
+    sceneCamera->uploadUniforms();
+
+    Frustum frustum;
+    frustum.fromMatrix(sceneCamera->uniforms.viewProjection);
+    const u32 visible = updateChunkVisibility(prepassSet.boxes, frustum, frustumCullingEnabled != 0);
+
+    colorImageBarrier(cmd, prepassColor, true);
+    depthImageBarrier(cmd, prepassDepth, true);
+    // Begun and ended even with nothing to draw: the water must not see last frame's ground.
+    beginPrepass(cmd, *this);
+    if (visible > 0) {
+        const bool optimized = currentDebugFlags().useOptimizedShaders;
+        cmd->bindPipeline(optimized ? waterOptPipeline : waterPipeline);
+        cmd->setViewportAndScissor(prepassColor->extent);
+        cmd->addDataSet(optimized ? waterOptDataSet : waterDataSet);
+        cmd->bindDataSets(0);
+        drawChunks(cmd, *this, prepassSet);
+    }
+    vkCmdEndRendering(cmd->handle);
+    colorImageBarrier(cmd, prepassColor, false);
+    depthImageBarrier(cmd, prepassDepth, false);
+
+    // The rest of the frame sees the camera as it came in.
+    restoreProjection(*sceneCamera, saved);
+    sceneCamera->uploadUniforms();
+}
+
+void Terrain::drawShadow(CommandBuffer* cmd, Camera* /*lightCamera: read through the shadow data set*/,
+                         const Frustum& lightFrustum)
+{
+    if (updateChunkVisibility(shadowSet.boxes, lightFrustum, frustumCullingEnabled != 0) == 0) return;
+    cmd->bindPipeline(shadowPipeline);
+    // The light's square spans the whole map; the scissor keeps to the cascade's area.
+    const u32 mapSize = static_cast<u32>(Settings::shadowMapSize);
+    cmd->setViewport({mapSize, mapSize});
+    const VkRect2D scissor{{0, 0}, cmd->renderExtent};
+    vkCmdSetScissor(cmd->handle, 0, 1, &scissor);
+    vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, ShadowRules::CasterSlopeBias);
+    cmd->addDataSet(shadowDataSet);
+    cmd->bindDataSets(0);
+    drawChunks(cmd, *this, shadowSet);
+}
+
+void Terrain::recreateResources()
+{
+    const glm::ivec2 window = windowSize(bindings);
+    // A minimised window keeps the images until it has an area again.
+    if (window.x <= 0 || window.y <= 0) return;
+    GraphicsDevice* device = Engine::graphicsDevice;
+    device->releaseResource(prepassColor);
+    device->releaseResource(prepassDepth);
+    bindings.windowWidth = static_cast<u32>(window.x);
+    bindings.windowHeight = static_cast<u32>(window.y);
+    createPrepassImages(bindings.windowWidth, bindings.windowHeight);
+    notifyListeners(prepassColorBinding->listeners, prepassColorBinding);
+    notifyListeners(prepassDepthBinding->listeners, prepassDepthBinding);
+}

@@ -1,0 +1,266 @@
+#include "World/World.h"
+
+#include "Engine/Camera/Camera.h"
+#include "Engine/Descriptor/DataSet.h"
+#include "Engine/Engine.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Image/Image.h"
+#include "Engine/Image/Sampler.h"
+#include "Engine/Physics/PhysicsWorld.h"
+#include "Engine/Pipeline/Pipeline.h"
+#include "Engine/Storage/DataStorage.h"
+#include "Engine/SwapChain/SwapChain.h"
+#include "Engine/Window/Window.h"
+#include "Game/Ui/Ui.h"
+#include "World/Culling/CullingGrid.h"
+#include "World/Shadow/ShadowRenderer.h"
+#include "World/Sky/Skybox.h"
+#include "World/Terrain/Terrain.h"
+#include "World/Water/Water.h"
+#include "World/WorldMath.h"
+#include "World/WorldRules.h"
+#include "World/WorldTargets.h"
+
+#include <algorithm>
+
+World* world = nullptr;
+
+namespace {
+
+u32 atLeastOne(i32 value)
+{
+    return value > 0 ? static_cast<u32>(value) : 1u;
+}
+
+f32 windowAspect()
+{
+    return static_cast<f32>(atLeastOne(Engine::window->width)) / static_cast<f32>(atLeastOne(Engine::window->height));
+}
+
+// The loading window follows the terrain's stages: six of them, the first one
+// announced by the terrain's constructor.
+void startLoadingRecord(GenerationProgress& generation)
+{
+    LoadingProgress* loading = Ui::loadingProgress;
+    if (loading == nullptr) return;
+    loading->stageCount = WorldLayoutRules::LoadingStageCount;
+    loading->currentStage = -1;
+    loading->stageText = "";
+    loading->stageProgress = 0.0f;
+    loading->liveStageProgress = &generation.fraction;
+    generation.beginStage = [loading](const char* text) {
+        loading->stageText = text;
+        loading->stageProgress = 0.0f;
+        loading->currentStage.fetch_add(1);
+    };
+}
+
+void popLoadingScreen()
+{
+    std::lock_guard lock(Ui::menuStateMutex);
+    if (!Ui::menuStateStack.empty() && Ui::menuStateStack.back() == MenuStateLoading) {
+        Ui::menuStateStack.pop_back();
+    }
+}
+
+} // namespace
+
+World* readyWorld()
+{
+    return world != nullptr && world->ready.load(std::memory_order_acquire) != 0 ? world : nullptr;
+}
+
+void World::startNew()
+{
+    startNew(-1);
+}
+
+void World::startNew(i32 terrainSeed)
+{
+    // A new game is always built from nothing.
+    delete world;
+    world = nullptr;
+
+    auto* next = new World();
+    next->seed = terrainSeed;
+    next->camera = new Camera();
+    next->camera->setPerspective(WorldCameraRules::FieldOfView, windowAspect(), WorldCameraRules::StartNear,
+                                 WorldCameraRules::StartFar);
+    // The loader builds the targets at the size the window has now; the main thread
+    // keeps the window size to itself from here on.
+    next->targetWidth = atLeastOne(Engine::window->width);
+    next->targetHeight = atLeastOne(Engine::window->height);
+    // The shadow renderer's light camera writes its block into the per-frame uniforms
+    // when it is made, which only the main thread may touch (it switches their halves
+    // every frame): it is made here rather than by the loader.
+    next->shadows = new ShadowRenderer();
+    next->shadows->casterCallback = [next](CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum) {
+        next->drawShadowCasters(cmd, lightCamera, lightFrustum);
+    };
+    // Registered here on the main thread, which walks the listener list when it
+    // rebuilds the swap chain; until the world is ready a resize is only noted.
+    next->resizeCallback = [next] { next->onResize(); };
+    Engine::swapChain->resizeListeners->push_back(&next->resizeCallback);
+    world = next;
+
+    Engine::gameState = GameStateLoading;
+    Ui::clearMenuStates();
+    next->loader = std::thread(&World::generateThreadMain);
+}
+
+void World::generateThreadMain()
+{
+    // `world` is set before this thread starts and stays until the thread is joined.
+    World* self = world;
+    self->init();
+    // The intro flight's last keys hand over to the game camera here once the intro
+    // camera path exists.
+    self->ready.store(1, std::memory_order_release);
+}
+
+void World::init()
+{
+    using namespace WorldLayoutRules;
+    GraphicsDevice* device = Engine::graphicsDevice;
+
+    // 1: the loading window, with its record reset before it shows.
+    startLoadingRecord(generation);
+    Ui::pushMenuState(MenuStateLoading);
+
+    // 2 and 3: samplers and the window-sized targets.
+    targetSampler = new Sampler(device, targetSamplerInfo());
+    depthSampler = new Sampler(device, depthTargetSamplerInfo());
+    createRenderTargets(*this, targetWidth, targetHeight);
+
+    // 4: the shadow renderer was made by startNew on the main thread.
+
+    // 5: sky (reads the scene targets), then water. The cascades face the sky's sun.
+    sky = new Skybox(camera);
+    shadows->sunDirection = &sky->params.sunDirection;
+    water = new Water();
+
+    // 6 and 7: the terrain, which reads the sky, shadow and water blocks.
+    TerrainBindings bindings;
+    bindings.skyParams = sky->paramSlot;
+    bindings.sunDirection = sky->sunSlot;
+    bindings.shadowUniforms = shadows->uniformSlot;
+    bindings.shadowMap = shadows->mapBinding;
+    bindings.waterParams = water->paramSlot;
+    bindings.lightCamera = shadows->lightCamera->uniformSlot;
+    bindings.targetSampler = targetSampler;
+    bindings.depthSampler = depthSampler;
+    bindings.colorFormat = Engine::swapChain->format;
+    bindings.depthFormat = findDepthFormat(device->physicalDevice);
+    bindings.shadowFormat = shadows->map->format;
+    bindings.windowWidth = targetWidth;
+    bindings.windowHeight = targetHeight;
+    terrain = new Terrain(camera, ChunkSize, ChunksPerSide, bindings, &generation);
+    terrain->planetRadius = sky->params.planetRadius;
+    const f32 halfGrid = static_cast<f32>(terrain->gridSize - 1) * -0.5f;
+    origin = glm::vec3(halfGrid, 0.0f, halfGrid);
+
+    // 8: the water samples the terrain's prepass images.
+    terrain->updateWaterViewParams(camera);
+    water->createDataSets(camera);
+
+    // 9: culling cells of half a chunk.
+    const f32 cellSize = static_cast<f32>(ChunkSize) / CullingCellsPerChunk;
+    const u32 cells = ChunksPerSide * CullingCellsPerChunk;
+    cullingGrid = new CullingGrid({origin.x, origin.z}, {cellSize, cellSize}, {cells, cells});
+
+    // 10: the resize callback was registered by startNew on the main thread.
+
+    // 11 and 12: the query world, then the landscape with its collision body in it.
+    physics = new WorldPhysics();
+    physics->world = new PhysicsWorld();
+    physics->world->init(QueryWorldGravity);
+    terrain->generate(seed, physics->world, physics->mutex);
+
+    // 13 and 14: the three chunk sets into the terrain's own storages.
+    terrain->meshStorage->switchHalf();
+    terrain->chunkUniforms->returnPendingFrees();
+    terrain->buildChunkMeshes({ChunkRules::MainLow, ChunkRules::MainHigh}, terrain->mainSet);
+    terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
+    terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
+
+    // 15 and 16: the building manager, the particle, projectile and enemy renderers and
+    // the game-logic thread come here, in that order, with the gameplay.
+
+    // 17 to 20: the castle site, the start camera beside it, the castle and the four
+    // portals. Until the castle is placed, the camera starts beside the island's centre.
+    const u32 centre = terrain->gridSize / 2;
+    glm::ivec3 site(static_cast<i32>(centre), terrain->stepAt(centre, centre), static_cast<i32>(centre));
+    camera->position = startCameraPosition(origin, site);
+    camera->yaw = WorldCameraRules::StartYaw;
+    camera->pitch = WorldCameraRules::StartPitch;
+    camera->updateForward();
+    camera->updateView();
+
+    // 21: the final full-screen pass.
+    createPostProcess(*this);
+
+    // 22: the loading screen comes off.
+    popLoadingScreen();
+}
+
+void World::shutdown()
+{
+    // A world still loading cannot be left.
+    if (Engine::gameState != GameStatePlaying) return;
+    delete world;
+    world = nullptr;
+    Engine::gameState = GameStateMainMenu;
+}
+
+World::~World()
+{
+    // The loader must be done before anything it builds is torn down: a window closed
+    // while loading waits here for the world to be complete.
+    if (loader.joinable()) loader.join();
+    if (Ui::loadingProgress != nullptr && Ui::loadingProgress->liveStageProgress.load() == &generation.fraction) {
+        Ui::loadingProgress->liveStageProgress = nullptr;
+    }
+
+    // 1 to 3: the game-logic thread stops and every game instance is removed here (and
+    // waited for on the physics thread) once the gameplay exists.
+
+    // 4: the targets with their bindings (whose data sets fall back to a placeholder).
+    GraphicsDevice* device = Engine::graphicsDevice;
+    releaseRenderTargets(*this);
+    for (Sampler* sampler : {targetSampler, depthSampler}) {
+        if (sampler != nullptr) device->releaseResource(sampler);
+    }
+    delete sceneColorBinding;
+    delete sceneDepthBinding;
+    delete compositeBinding;
+
+    // 5: the post-process objects.
+    delete postProcessUniform;
+    if (postProcessDataSet != nullptr) device->releaseResource(postProcessDataSet);
+    if (postProcessPipeline != nullptr) device->releaseResource(postProcessPipeline);
+    delete outlineBinding;
+
+    // 6 to 9: the building manager, the enemy manager and the two renderers go here.
+
+    // 10 and 11: the terrain takes its bodies out of both worlds before the query
+    // world goes.
+    delete terrain;
+    if (physics != nullptr) {
+        delete physics->world;
+        delete physics;
+    }
+
+    // 12 and 13
+    if (Engine::swapChain != nullptr && Engine::swapChain->resizeListeners != nullptr) {
+        auto& listeners = *Engine::swapChain->resizeListeners;
+        listeners.erase(std::remove(listeners.begin(), listeners.end(), &resizeCallback), listeners.end());
+    }
+    delete camera;
+
+    // 14 to 17
+    delete sky;
+    delete water;
+    delete shadows;
+    delete cullingGrid;
+}

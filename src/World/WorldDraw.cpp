@@ -1,0 +1,201 @@
+#include "World/World.h"
+
+#include "Engine/Camera/Camera.h"
+#include "Engine/Camera/Frustum.h"
+#include "Engine/Command/CommandBuffer.h"
+#include "Engine/Engine.h"
+#include "Engine/Image/Image.h"
+#include "Engine/Mesh/Mesh.h"
+#include "Engine/Physics/BulletHandler.h"
+#include "Engine/Physics/Simulation.h"
+#include "Engine/Storage/DataStorage.h"
+#include "Engine/SwapChain/SwapChain.h"
+#include "Game/Ui/Ui.h"
+#include "World/Culling/CullingGrid.h"
+#include "World/Shadow/ShadowRenderer.h"
+#include "World/Sky/Skybox.h"
+#include "World/Terrain/Terrain.h"
+#include "World/Water/Water.h"
+#include "World/WorldRules.h"
+
+#include <mutex>
+
+namespace {
+
+bool useOptimizedShaders()
+{
+    return Ui::debugFlags == nullptr || Ui::debugFlags->useOptimizedShaders;
+}
+
+VkRenderingAttachmentInfo attachment(Image2D* image, VkImageLayout layout, VkAttachmentLoadOp load)
+{
+    VkRenderingAttachmentInfo info{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    info.imageView = image->view->view;
+    info.imageLayout = layout;
+    info.loadOp = load;
+    info.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    return info;
+}
+
+// One pass over the whole extent into `color` (and `depth` when given).
+void beginPass(CommandBuffer* cmd, VkExtent2D extent, const VkRenderingAttachmentInfo& color,
+               const VkRenderingAttachmentInfo* depth)
+{
+    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+    rendering.renderArea = {{0, 0}, extent};
+    rendering.layerCount = 1;
+    rendering.colorAttachmentCount = 1;
+    rendering.pColorAttachments = &color;
+    rendering.pDepthAttachment = depth;
+    vkCmdBeginRendering(cmd->handle, &rendering);
+    cmd->renderExtent = extent;
+}
+
+// An attachment that was written becomes readable by the fragment shaders of the
+// following passes.
+void colorToShaderRead(CommandBuffer* cmd, Image* image)
+{
+    cmd->imageBarrier(image, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+                      VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                      VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT);
+}
+
+void colorFromUndefined(CommandBuffer* cmd, Image* image)
+{
+    cmd->imageBarrier(image, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                      VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, 0,
+                      VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
+}
+
+// Every cell that something entered this frame is tested against `frustum`, or shown
+// when culling is switched off.
+void cullCells(CullingGrid& grid, const Frustum& frustum)
+{
+    if (frustumCullingEnabled) {
+        grid.testFrustum(frustum);
+    } else {
+        grid.markAllVisible();
+    }
+}
+
+} // namespace
+
+void World::draw(CommandBuffer* cmd)
+{
+    if (!ready.load(std::memory_order_acquire)) return;
+    const VkExtent2D extent{targetWidth, targetHeight};
+    const bool optimized = useOptimizedShaders();
+
+    // 1: the instances' snapshots are interpolated here (the consumed snapshot index of
+    // the game-logic thread) once the gameplay exists.
+
+    // 2 and 3: the culling grid starts empty; buildings, particles, projectiles and
+    // enemies grow its cells.
+    cullingGrid->reset();
+
+    // 4 and 5: the shadow cascades, then the ground beneath the water.
+    shadows->render(cmd, camera);
+    terrain->drawWaterPrepass(cmd, camera);
+
+    // 6: the main pass into the scene targets.
+    colorFromUndefined(cmd, sceneColor);
+    cmd->imageBarrier(sceneDepth, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                      VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT, 0,
+                      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
+    VkRenderingAttachmentInfo color =
+        attachment(sceneColor, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+    color.clearValue.color = {{0.0f, 0.0f, 0.0f, 0.0f}};
+    VkRenderingAttachmentInfo depth =
+        attachment(sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+    depth.clearValue.depthStencil = {1.0f, 0};
+    beginPass(cmd, extent, color, &depth);
+
+    // 7: cell visibility. "Show Frustum Culling" culls from a point ahead of the camera,
+    // while the image is still drawn from the camera itself.
+    const bool lookAhead = Ui::debugFlags != nullptr && Ui::debugFlags->showFrustumCulling;
+    const glm::vec3 eye = camera->position;
+    if (lookAhead) {
+        camera->position += camera->forward * WorldCameraRules::CullingLookAhead;
+        camera->updateView();
+    }
+    Frustum frustum;
+    frustum.fromMatrix(camera->uniforms.viewProjection);
+    cullCells(*cullingGrid, frustum);
+    if (lookAhead) {
+        camera->position = eye;
+        camera->updateView();
+    }
+
+    // 8 to 10: buildings, projectiles and enemies are drawn here once they exist.
+
+    // 11: the physics wireframe, read between two batches of the physics thread.
+    if (Engine::renderPhysicsDebug && Engine::bulletHandler != nullptr) {
+        std::lock_guard lock(Simulation::state.stepMutex);
+        Engine::bulletHandler->draw(*cmd, camera->uniformSlot);
+    }
+
+    // 12 and 13: the landscape, then the sea over it.
+    terrain->draw(cmd, camera);
+    cmd->bindPipeline(optimized ? water->optPipeline : water->pipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(optimized ? water->setB : water->setA);
+    cmd->addDataSet(water->setC);
+    cmd->bindDataSets(0);
+    cmd->drawMesh(water->mesh, 1);
+
+    // 14 and 15: smoke particles and the tools' placement preview come here.
+
+    // 16: the scene becomes the sky pass's input.
+    vkCmdEndRendering(cmd->handle);
+    colorToShaderRead(cmd, sceneColor);
+    cmd->imageBarrier(sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                      VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
+                      VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
+                      VK_ACCESS_SHADER_READ_BIT);
+
+    // 17: the hover outline of the tools sets the flag here; without it nothing is
+    // outlined.
+    const u32 outlineFlag = 0;
+
+    // 18: the sky, composed over the scene into the composite target.
+    colorFromUndefined(cmd, composite);
+    const VkRenderingAttachmentInfo skyTarget =
+        attachment(composite, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_DONT_CARE);
+    beginPass(cmd, extent, skyTarget, nullptr);
+    cmd->bindPipeline(optimized ? sky->optPipeline : sky->pipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(optimized ? sky->setB : sky->setA);
+    cmd->addDataSet(sky->setC);
+    cmd->bindDataSets(0);
+    cmd->drawMesh(sky->cube, 1);
+    vkCmdEndRendering(cmd->handle);
+
+    // 19: the composite (and, once the tools exist, their outline image) to the final pass.
+    colorToShaderRead(cmd, composite);
+
+    // 20: the final pass onto the acquired swap-chain image.
+    SwapChain* chain = Engine::swapChain;
+    Image2D* target = chain->images[chain->imageIndex];
+    VkRenderingAttachmentInfo present =
+        attachment(target, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+    present.clearValue.color = {{0.0f, 0.0f, 0.0f, 0.0f}};
+    beginPass(cmd, chain->extent, present, nullptr);
+    cmd->bindPipeline(postProcessPipeline);
+    cmd->setViewportAndScissor(chain->extent);
+    postProcessUniform->offset =
+        postProcessUniform->storage->write(postProcessUniform->offset, &outlineFlag, sizeof(outlineFlag), false);
+    cmd->addDataSet(postProcessDataSet);
+    cmd->bindDataSets(0);
+    vkCmdDraw(cmd->handle, 3, 1, 0, 0);
+    vkCmdEndRendering(cmd->handle);
+}
+
+void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum)
+{
+    // 1 and 2: the landscape, then the cells of the culling grid against the light.
+    terrain->drawShadow(cmd, lightCamera, lightFrustum);
+    cullCells(*cullingGrid, lightFrustum);
+
+    // 3 to 5: buildings, projectiles and enemies cast their shadows here once they
+    // exist (with the consumed snapshot index, read again for each cascade).
+}

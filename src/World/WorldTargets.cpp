@@ -1,0 +1,98 @@
+#include "World/WorldTargets.h"
+
+#include "Engine/Descriptor/DataSet.h"
+#include "Engine/Descriptor/DescriptorPool.h"
+#include "Engine/Engine.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/Image/Image.h"
+#include "Engine/Image/Sampler.h"
+#include "Engine/Mesh/VertexLayout.h"
+#include "Engine/Pipeline/Pipeline.h"
+#include "Engine/Storage/DataStorage.h"
+#include "Engine/SwapChain/SwapChain.h"
+#include "World/World.h"
+
+namespace {
+
+Image2D* createTarget(u32 width, u32 height, VkFormat format, VkImageUsageFlags attachment, VkImageAspectFlags aspect)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    auto* image = new Image2D(device, width, height, format, attachment | VK_IMAGE_USAGE_SAMPLED_BIT, aspect, 1, 1, 0);
+    image->view = new ImageView(device, image, 1, 1);
+    return image;
+}
+
+// A binding made the first time, or given the new view and announced to its data sets.
+void bindTarget(ImageBinding*& binding, Image2D* image, Sampler* sampler)
+{
+    if (binding == nullptr) {
+        binding = new ImageBinding(image->view, sampler);
+        return;
+    }
+    binding->view = image->view;
+    notifyListeners(binding->listeners, binding);
+}
+
+} // namespace
+
+VkSamplerCreateInfo targetSamplerInfo()
+{
+    VkSamplerCreateInfo info = samplerClampToEdge();
+    info.borderColor = VK_BORDER_COLOR_FLOAT_TRANSPARENT_BLACK;
+    return info;
+}
+
+VkSamplerCreateInfo depthTargetSamplerInfo()
+{
+    VkSamplerCreateInfo info = samplerClampToEdgeNearest();
+    info.borderColor = VK_BORDER_COLOR_FLOAT_TRANSPARENT_BLACK;
+    return info;
+}
+
+void createRenderTargets(World& world, u32 width, u32 height)
+{
+    const VkFormat colorFormat = Engine::swapChain->format;
+    const VkFormat depthFormat = findDepthFormat(Engine::graphicsDevice->physicalDevice);
+    world.sceneColor = createTarget(width, height, colorFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
+                                    VK_IMAGE_ASPECT_COLOR_BIT);
+    world.sceneDepth = createTarget(width, height, depthFormat, VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT,
+                                    VK_IMAGE_ASPECT_DEPTH_BIT);
+    bindTarget(world.sceneColorBinding, world.sceneColor, world.targetSampler);
+    bindTarget(world.sceneDepthBinding, world.sceneDepth, world.depthSampler);
+    world.composite = createTarget(width, height, colorFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
+                                   VK_IMAGE_ASPECT_COLOR_BIT);
+    bindTarget(world.compositeBinding, world.composite, world.targetSampler);
+}
+
+void releaseRenderTargets(World& world)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    for (Image2D** target : {&world.sceneColor, &world.sceneDepth, &world.composite}) {
+        if (*target != nullptr) device->releaseResource(*target);
+        *target = nullptr;
+    }
+}
+
+void createPostProcess(World& world)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    DescriptorPool* pool = Engine::descriptorPool;
+    world.postProcessUniform = new StorageSlot{Engine::frameUniforms, sizeof(u32), NoOffset};
+    world.outlineBinding = new ImageBinding(pool->fallbackView(), pool->fallbackSampler);
+    world.postProcessDataSet = new DataSet(device, pool,
+                                           {{0, DataSetStorageSlot, world.postProcessUniform},
+                                            {1, DataSetImage, world.compositeBinding},
+                                            {2, DataSetImage, world.outlineBinding}});
+
+    auto* pipeline = new Pipeline(device);
+    // No vertex streams: the pass draws one full-screen triangle from the vertex index.
+    pipeline->setVertexLayout(vertexLayoutEmpty, false);
+    pipeline->setDescriptorLayout(PostProcessShaders::DescriptorLayout);
+    pipeline->state->dynamicStates = {VK_DYNAMIC_STATE_SCISSOR, VK_DYNAMIC_STATE_VIEWPORT};
+    pipeline->state->cullMode = VK_CULL_MODE_NONE;
+    pipeline->loadShaderModule(PostProcessShaders::Vertex, &pipeline->vertexShader);
+    pipeline->loadShaderModule(PostProcessShaders::Fragment, &pipeline->fragmentShader);
+    pipeline->create({{Engine::swapChain->format}, VK_FORMAT_UNDEFINED});
+    world.postProcessPipeline = pipeline;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+// The world's window-sized render targets and the objects of its final full-screen
+// pass. The targets are remade on every window resize; their image bindings stay and
+// tell the data sets that sample them.
+
+#include "Engine/Types.h"
+
+#include <vulkan/vulkan.h>
+
+class World;
+
+namespace PostProcessShaders {
+constexpr const char* Vertex = "shaders/postProcessVert.spv";
+constexpr const char* Fragment = "shaders/postProcessFrag.spv";
+constexpr const char* DescriptorLayout = "UBD_0+CIS_1+CIS_2";
+} // namespace PostProcessShaders
+
+// Linear filtering, clamped to the edge: the colour targets.
+VkSamplerCreateInfo targetSamplerInfo();
+// The same without filtering: depth targets (D32_SFLOAT is not linearly filterable
+// everywhere).
+VkSamplerCreateInfo depthTargetSamplerInfo();
+
+// Scene colour, scene depth and composite at width x height. The first call makes
+// the three image bindings; later calls give them the new views and notify their
+// listeners (scene colour and depth once both exist, then the composite).
+void createRenderTargets(World& world, u32 width, u32 height);
+// Releases the three target images (deferred); the bindings stay.
+void releaseRenderTargets(World& world);
+
+// The post-process uniform (the 4-byte outline flag), its data set and pipeline.
+void createPostProcess(World& world);
