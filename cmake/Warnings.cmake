@@ -4,8 +4,3 @@ function(brackenhold_warnings target)
     -Wno-missing-field-initializers)
 endfunction()
 
-# Bit-exact sources (terrain generation): no contracted multiply-adds, no fast-math,
-# so one seed gives the same bits in every build.
-function(brackenhold_exact_math target)
-  target_compile_options(${target} PRIVATE -ffp-contract=off -fno-fast-math)
-endfunction()
