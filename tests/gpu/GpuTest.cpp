@@ -1,10 +1,12 @@
 #include "GpuTest.h"
 
+#include "Engine/Descriptor/DescriptorPool.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/Instance.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Settings/Settings.h"
+#include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
@@ -63,6 +65,7 @@ void GpuTest::SetUp()
     poolInfo.flags = VK_COMMAND_POOL_CREATE_RESET_COMMAND_BUFFER_BIT;
     poolInfo.queueFamilyIndex = Engine::graphicsDevice->queueFamily;
     vkCheck(vkCreateCommandPool(Engine::graphicsDevice->device, &poolInfo, nullptr, &oneShotPool), "test pool");
+    if (frameResources) createFrameResources(*frameResources);
 }
 
 void GpuTest::TearDown()
@@ -71,6 +74,11 @@ void GpuTest::TearDown()
         vkDeviceWaitIdle(Engine::graphicsDevice->device);
         vkDestroyCommandPool(Engine::graphicsDevice->device, oneShotPool, nullptr);
         Engine::graphicsDevice->shutdown();
+        // The shutdown deleted the pool and the per-frame rings with the device's other
+        // resources.
+        Engine::descriptorPool = nullptr;
+        Engine::frameUniforms = nullptr;
+        Engine::frameStorage = nullptr;
         // As the engine does: the swap chain goes after the device's resources (its
         // image wrappers among them) and before the device.
         delete Engine::swapChain;
@@ -97,6 +105,24 @@ void GpuTest::TearDown()
     }
     glfwTerminate();
     EXPECT_EQ(validationErrors(), std::vector<std::string>{}) << "validation errors";
+}
+
+void GpuTest::createFrameResources(const FrameResourceNeeds& needs)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    if (needs.swapChain) {
+        Engine::swapChain = new SwapChain(Engine::window, device, VK_PRESENT_MODE_IMMEDIATE_KHR);
+        Engine::swapChain->recreate();
+    }
+    Engine::descriptorPool = new DescriptorPool(device, "UBD_100+SBD_100");
+    if (needs.frameUniforms) {
+        Engine::frameUniforms = new DsUniformSingle(device, 100000);
+        Engine::frameUniforms->switchHalf();
+    }
+    if (needs.frameStorage) {
+        Engine::frameStorage = new DsStorageSingle(device, 1000000);
+        Engine::frameStorage->switchHalf();
+    }
 }
 
 std::vector<std::string> GpuTest::validationErrors()

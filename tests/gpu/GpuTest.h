@@ -6,14 +6,29 @@
 #include <vulkan/vulkan.h>
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
+
+// The engine objects besides the descriptor pool that a fixture's frames need.
+struct FrameResourceNeeds {
+    bool swapChain = true;     // on the test window, presenting immediately
+    bool frameUniforms = true; // Engine::frameUniforms, 100000 bytes a half
+    bool frameStorage = false; // Engine::frameStorage, 1000000 bytes a half
+};
 
 // Brings up the engine's instance, a hidden-size window and the graphics device on
 // lavapipe, as Engine::init does, and records every validation message. A message of
 // severity error fails the test. Tears everything down in the engine's order.
 class GpuTest : public ::testing::Test {
 protected:
+    GpuTest() = default;
+    // For a fixture whose frames need what a world's renderers use: SetUp then makes,
+    // after the device and as Engine::init does, the swap chain, the descriptor pool
+    // (Engine::descriptorPool) and the per-frame rings, each switched to its first half.
+    // TearDown releases them with the device.
+    explicit GpuTest(const FrameResourceNeeds& needs) : frameResources(needs) {}
+
     void SetUp() override;
     void TearDown() override;
 
@@ -27,6 +42,9 @@ protected:
     void endOneShotAndWait(VkCommandBuffer buffer);
 
 private:
+    void createFrameResources(const FrameResourceNeeds& needs);
+
+    std::optional<FrameResourceNeeds> frameResources;
     VkDebugUtilsMessengerEXT messenger = VK_NULL_HANDLE;
     VkCommandPool oneShotPool = VK_NULL_HANDLE;
 };

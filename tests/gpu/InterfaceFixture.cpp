@@ -1,9 +1,6 @@
 #include "InterfaceFixture.h"
 
-#include "Engine/Descriptor/DescriptorPool.h"
 #include "Engine/Engine.h"
-#include "Engine/GraphicsDevice/GraphicsDevice.h"
-#include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Ui/UiRenderer.h"
 #include "Engine/Window/Window.h"
 
@@ -19,9 +16,6 @@ void InterfaceTest::SetUp()
     if (HasFatalFailure()) {
         return;
     }
-    Engine::swapChain = new SwapChain(Engine::window, Engine::graphicsDevice, VK_PRESENT_MODE_IMMEDIATE_KHR);
-    Engine::swapChain->recreate();
-    Engine::descriptorPool = new DescriptorPool(Engine::graphicsDevice, "UBD_100+SBD_100");
     uiRenderer = new UiRenderer();
     ImGui::GetIO().IniFilename = nullptr; // no imgui.ini next to the tests
     UiRenderer::uploadFonts();
@@ -37,7 +31,6 @@ void InterfaceTest::TearDown()
     delete uiRenderer;
     uiRenderer = nullptr;
     GpuTest::TearDown();
-    Engine::descriptorPool = nullptr;
 }
 
 void InterfaceTest::beginInterfaceFrame()

@@ -8,6 +8,8 @@
 // descriptor pool and the interface renderer with its font atlas, as start-up makes them.
 class InterfaceTest : public GpuTest {
 protected:
+    InterfaceTest() : GpuTest({.frameUniforms = false}) {}
+
     void SetUp() override;
     void TearDown() override;
 

@@ -2,7 +2,6 @@
 #include "Offscreen.h"
 
 #include "Engine/Command/CommandBuffer.h"
-#include "Engine/Descriptor/DescriptorPool.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Helper/Helper.h"
@@ -30,13 +29,12 @@ constexpr u32 CameraBlockSize = 104;
 // of the window's size in the swap chain's format, as the world's main pass does.
 class PhysicsDebugDrawTest : public GpuTest {
 protected:
+    PhysicsDebugDrawTest() : GpuTest({.frameUniforms = false}) {}
+
     void SetUp() override
     {
         GpuTest::SetUp();
         if (HasFatalFailure()) return;
-        Engine::swapChain = new SwapChain(Engine::window, Engine::graphicsDevice, VK_PRESENT_MODE_IMMEDIATE_KHR);
-        Engine::swapChain->recreate();
-        Engine::descriptorPool = new DescriptorPool(Engine::graphicsDevice, "UBD_100+SBD_100");
         uniforms = new DsUniformSingle(Engine::graphicsDevice, 100000);
         world.init(EngineWorldGravity);
         handler = new BulletHandler(TickSeconds, world.world);
@@ -54,7 +52,6 @@ protected:
         delete handler; // releases its GPU objects through the device
         if (target.color) destroyOffscreenTarget(target);
         GpuTest::TearDown();
-        Engine::descriptorPool = nullptr;
     }
 
     void addBox(btVector3 position)

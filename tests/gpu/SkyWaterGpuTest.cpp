@@ -121,16 +121,13 @@ f32 depthAt(const Camera& camera, f32 distance)
 // images stand in for the ground below the sea. The world's teardown releases it all.
 class SkyWaterGpuTest : public GpuTest {
 protected:
+    SkyWaterGpuTest() : GpuTest(FrameResourceNeeds{}) {}
+
     void SetUp() override
     {
         GpuTest::SetUp();
         if (HasFatalFailure()) return;
         GraphicsDevice* device = Engine::graphicsDevice;
-        Engine::swapChain = new SwapChain(Engine::window, device, VK_PRESENT_MODE_IMMEDIATE_KHR);
-        Engine::swapChain->recreate();
-        Engine::descriptorPool = new DescriptorPool(device, "UBD_100+SBD_100");
-        Engine::frameUniforms = new DsUniformSingle(device, 100000);
-        Engine::frameUniforms->switchHalf();
         colorFormat = Engine::swapChain->format;
         depthFormat = findDepthFormat(device->physicalDevice);
 
@@ -188,8 +185,6 @@ protected:
             for (StorageSlot* slot : standIns) delete slot;
         }
         GpuTest::TearDown();
-        Engine::descriptorPool = nullptr;
-        Engine::frameUniforms = nullptr;
     }
 
     // The shadow block's size, without depending on the shadow renderer here.

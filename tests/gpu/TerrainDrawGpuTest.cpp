@@ -139,14 +139,13 @@ void expectSameCamera(const CameraState& before, const Camera& camera)
 // and the water as those write them.
 class TerrainDrawGpuTest : public GpuTest {
 protected:
+    TerrainDrawGpuTest() : GpuTest({.swapChain = false}) {}
+
     void SetUp() override
     {
         GpuTest::SetUp();
         if (HasFatalFailure()) return;
         GraphicsDevice* device = Engine::graphicsDevice;
-        Engine::descriptorPool = new DescriptorPool(device, "UBD_100+SBD_100");
-        Engine::frameUniforms = new DsUniformSingle(device, 100000);
-        Engine::frameUniforms->switchHalf();
         savedFlags = Ui::debugFlags;
         Ui::debugFlags = &flags;
         savedMapSize = Settings::shadowMapSize;
@@ -236,8 +235,6 @@ protected:
         Settings::shadowMapSize = savedMapSize;
         frustumCullingEnabled = savedCulling;
         GpuTest::TearDown();
-        Engine::descriptorPool = nullptr;
-        Engine::frameUniforms = nullptr;
     }
 
     // High above the middle of the island, looking straight down.

@@ -1,6 +1,7 @@
 #include "GpuTest.h"
 #include "Offscreen.h"
 #include "Readback.h"
+#include "RegistryDrain.h"
 
 #include "Engine/Camera/Camera.h"
 #include "Engine/Camera/Random.h"
@@ -27,7 +28,6 @@
 #include <btBulletDynamicsCommon.h>
 #include <glm/gtc/matrix_transform.hpp>
 
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -125,14 +125,13 @@ const float Clear[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 // while the terrain is made.
 class TerrainObjectGpuTest : public GpuTest {
 protected:
+    TerrainObjectGpuTest() : GpuTest({.swapChain = false}) {}
+
     void SetUp() override
     {
         GpuTest::SetUp();
         if (HasFatalFailure()) return;
         GraphicsDevice* device = Engine::graphicsDevice;
-        Engine::descriptorPool = new DescriptorPool(device, "UBD_100+SBD_100");
-        Engine::frameUniforms = new DsUniformSingle(device, 100000);
-        Engine::frameUniforms->switchHalf();
         sampler = new Sampler(device, samplerClampToEdge());
         nearest = new Sampler(device, samplerClampToEdgeNearest());
         shadowMap = new ImageBinding(Engine::descriptorPool->fallbackView(), Engine::descriptorPool->fallbackSampler);
@@ -178,8 +177,6 @@ protected:
         delete shadowMap;
         if (!scratch.empty()) std::filesystem::remove_all(scratch);
         GpuTest::TearDown();
-        Engine::descriptorPool = nullptr;
-        Engine::frameUniforms = nullptr;
     }
 
     // Makes the terrain with the scratch directory as the working directory.
@@ -206,20 +203,6 @@ protected:
     TerrainBindings bindings;
     std::filesystem::path scratch;
 };
-
-// What the terrain handed to the registry, taken back out as the simulation thread would.
-void drainRegistry(PhysicsObject* object, btCollisionShape* shape, btTriangleMesh* mesh)
-{
-    std::lock_guard lock(registryMutex);
-    auto drop = [](auto& list, auto* entry) { list.erase(std::remove(list.begin(), list.end(), entry), list.end()); };
-    drop(Registry::pendingAdd, object);
-    drop(Registry::pendingRemove, object);
-    drop(Registry::pendingShapeDelete, shape);
-    drop(Registry::pendingMeshDelete, mesh);
-    delete object;
-    delete shape;
-    delete mesh;
-}
 
 } // namespace
 

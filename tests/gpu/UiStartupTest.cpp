@@ -3,12 +3,10 @@
 
 #include "GpuTest.h"
 
-#include "Engine/Descriptor/DescriptorPool.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Image/Dds.h"
 #include "Engine/Image/Image.h"
-#include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Ui/UiRenderer.h"
 #include "Game/Ui/Ui.h"
 #include "Game/Ui/UiTextures.h"
@@ -22,16 +20,7 @@ namespace {
 
 class UiStartupTest : public GpuTest {
 protected:
-    void SetUp() override
-    {
-        GpuTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        Engine::swapChain = new SwapChain(Engine::window, Engine::graphicsDevice, VK_PRESENT_MODE_IMMEDIATE_KHR);
-        Engine::swapChain->recreate();
-        Engine::descriptorPool = new DescriptorPool(Engine::graphicsDevice, "UBD_100+SBD_100");
-    }
+    UiStartupTest() : GpuTest({.frameUniforms = false}) {}
 
     void TearDown() override
     {
@@ -41,7 +30,6 @@ protected:
         }
         Ui::clearMenuStates();
         GpuTest::TearDown();
-        Engine::descriptorPool = nullptr;
     }
 };
 

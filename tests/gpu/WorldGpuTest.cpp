@@ -4,7 +4,6 @@
 #include "Engine/Camera/Camera.h"
 #include "Engine/Command/CommandBuffer.h"
 #include "Engine/Descriptor/DataSet.h"
-#include "Engine/Descriptor/DescriptorPool.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Image/Image.h"
@@ -41,18 +40,12 @@ namespace {
 // interface's records (loading progress, debug switches, menu stack).
 class WorldGpuTest : public GpuTest {
 protected:
+    WorldGpuTest() : GpuTest({.frameStorage = true}) {}
+
     void SetUp() override
     {
         GpuTest::SetUp();
         if (HasFatalFailure()) return;
-        GraphicsDevice* device = Engine::graphicsDevice;
-        Engine::swapChain = new SwapChain(Engine::window, device, VK_PRESENT_MODE_IMMEDIATE_KHR);
-        Engine::swapChain->recreate();
-        Engine::descriptorPool = new DescriptorPool(device, "UBD_100+SBD_100");
-        Engine::frameUniforms = new DsUniformSingle(device, 100000);
-        Engine::frameUniforms->switchHalf();
-        Engine::frameStorage = new DsStorageSingle(device, 1000000);
-        Engine::frameStorage->switchHalf();
         Ui::createState();
         Ui::clearMenuStates();
         Engine::gameState = GameStateMainMenu;
@@ -71,9 +64,6 @@ protected:
         leftovers.init(EngineWorldGravity);
         Simulation::releaseRemaining(leftovers);
         GpuTest::TearDown();
-        Engine::descriptorPool = nullptr;
-        Engine::frameUniforms = nullptr;
-        Engine::frameStorage = nullptr;
     }
 
     // Waits for the loader to publish the world.

@@ -1,3 +1,5 @@
+#include "RegistryDrain.h"
+
 #include "Engine/Physics/PhysicsObject.h"
 #include "Engine/Physics/PhysicsReference.h"
 #include "Engine/Physics/PhysicsWorld.h"
@@ -14,21 +16,6 @@
 #include <memory>
 
 namespace {
-
-// Takes everything the terrain handed to the registry back out, as the simulation
-// thread would, so the process-wide lists are left as they were.
-void drainRegistry(PhysicsObject* object, btCollisionShape* shape, btTriangleMesh* mesh)
-{
-    std::lock_guard lock(registryMutex);
-    auto drop = [](auto& list, auto* entry) { list.erase(std::remove(list.begin(), list.end(), entry), list.end()); };
-    drop(Registry::pendingAdd, object);
-    drop(Registry::pendingRemove, object);
-    drop(Registry::pendingShapeDelete, shape);
-    drop(Registry::pendingMeshDelete, mesh);
-    delete object;
-    delete shape;
-    delete mesh;
-}
 
 struct FlatGround : TerrainGrid {
     FlatGround() : TerrainGrid(4, 2) { std::fill(steps.begin(), steps.end(), 5); } // 2 units high
