@@ -18,6 +18,7 @@
 #include "Engine/Ui/UiRenderer.h"
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
+#include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
 
@@ -87,8 +88,11 @@ void init()
     physicsWorld->world->setDebugDrawer(bulletHandler);
     simulationThread = std::thread(Simulation::threadMain);
 
-    // 14: the interface (renderer, fonts, sprite sheets), showing the main menu.
+    // 14: the interface (renderer, fonts, sprite sheets), showing the main menu; then
+    // every game kind with the storage and pipelines their draws share (a broken
+    // building file ends the start-up here, before the main menu shows).
     Ui::init();
+    EntityTypes::createAll();
 
     // 15: everything written into the mesh storage during start-up reaches the device
     // with the first recorded frame.
@@ -187,6 +191,9 @@ void drawFrame()
     // over it; otherwise the interface pass clears the image to transparent black.
     const bool playing = gameState == GameStatePlaying && world != nullptr;
     if (playing) {
+        // Model-matrix slots given up by the last frame's draws (and by buildings that
+        // went since) are free again: that frame's GPU work is done.
+        EntityTypes::recycleInstanceSlots();
         world->draw(commandBuffer);
     }
     VkRenderingAttachmentInfo color{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};

@@ -10,8 +10,14 @@
 #include "Engine/Physics/Simulation.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
+#include "Engine/Pipeline/Pipeline.h"
+#include "Game/Buildings/BuildingInstance.h"
+#include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Session/BuildingManager.h"
+#include "Game/Session/GameLogic.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
+#include "World/Shadow/CascadeMath.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
 #include "World/Terrain/Terrain.h"
@@ -86,12 +92,21 @@ void World::draw(CommandBuffer* cmd)
     const VkExtent2D extent{targetWidth, targetHeight};
     const bool optimized = useOptimizedShaders();
 
-    // 1: the instances' snapshots are interpolated here (the consumed snapshot index of
-    // the game-logic thread) once the gameplay exists.
+    // 1: every instance blends the snapshots it draws from, all from the same slot.
+    const u32 frame = gameLogic->consumedSnapshot.load(std::memory_order_acquire);
+    for (Building* kind : buildingTypes) {
+        std::lock_guard lock(kind->instancesMutex);
+        for (size_t i = kind->instances.size(); i-- > 0;) {
+            kind->instances[i]->interpolateSnapshot(frame);
+        }
+    }
 
-    // 2 and 3: the culling grid starts empty; buildings, particles, projectiles and
-    // enemies grow its cells.
+    // 2 and 3: the culling grid starts empty; buildings (then particles, projectiles
+    // and enemies) grow its cells.
     cullingGrid->reset();
+    for (Building* kind : buildingTypes) {
+        kind->updateAllBounds();
+    }
 
     // 4 and 5: the shadow cascades, then the ground beneath the water.
     shadows->render(cmd, camera);
@@ -126,7 +141,14 @@ void World::draw(CommandBuffer* cmd)
         camera->updateView();
     }
 
-    // 8 to 10: buildings, projectiles and enemies are drawn here once they exist.
+    // 8: the buildings. Projectiles and enemies follow here.
+    cmd->bindPipeline(towerPipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(buildingManager->sceneSet);
+    cmd->bindDataSets(0);
+    for (Building* kind : buildingTypes) {
+        kind->drawInstances(*cmd, 1, frame);
+    }
 
     // 11: the physics wireframe, read between two batches of the physics thread.
     if (Engine::renderPhysicsDebug && Engine::bulletHandler != nullptr) {
@@ -196,6 +218,17 @@ void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Fru
     terrain->drawShadow(cmd, lightCamera, lightFrustum);
     cullCells(*cullingGrid, lightFrustum);
 
-    // 3 to 5: buildings, projectiles and enemies cast their shadows here once they
-    // exist (with the consumed snapshot index, read again for each cascade).
+    // 3: the buildings, over the cascade's area of the whole map. Projectiles and
+    // enemies follow here, the same way.
+    const u32 frame = gameLogic->consumedSnapshot.load(std::memory_order_acquire);
+    cmd->bindPipeline(shadowInstancePipeline);
+    cmd->setViewport(shadows->map->extent);
+    const VkRect2D scissor{{0, 0}, cmd->renderExtent};
+    vkCmdSetScissor(cmd->handle, 0, 1, &scissor);
+    vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, ShadowRules::CasterSlopeBias);
+    cmd->addDataSet(buildingManager->shadowSet);
+    cmd->bindDataSets(0);
+    for (Building* kind : buildingTypes) {
+        kind->drawShadowCasters(*cmd, 1, frame);
+    }
 }

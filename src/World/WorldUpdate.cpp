@@ -5,6 +5,7 @@
 #include "Engine/Settings/Settings.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/Window/Window.h"
+#include "Game/Session/GameLogic.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
@@ -49,8 +50,8 @@ void World::update(f32 frameMs)
         onResize();
     }
 
-    // 1: the fixed ticks of the game-logic thread are handed over here (feedLogicTicks)
-    // once the thread exists.
+    // 1: the fixed ticks of the game-logic thread.
+    gameLogic->feed(frameMs);
 
     // 2: free flight (the intro path takes the camera while it plays, once it exists).
     camera->update(frameMs, Settings::mouseSpeed, Ui::uiOwnsMouse != 0);
