@@ -18,6 +18,7 @@
 #include "Engine/Ui/UiRenderer.h"
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
+#include "Game/Intro/CameraPath.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
 
@@ -87,8 +88,10 @@ void init()
     physicsWorld->world->setDebugDrawer(bulletHandler);
     simulationThread = std::thread(Simulation::threadMain);
 
-    // 14: the interface (renderer, fonts, sprite sheets), showing the main menu.
+    // 14: the interface (renderer, fonts, sprite sheets), showing the main menu; the
+    // intro flight, which lives until the process ends.
     Ui::init();
+    cameraPath = new CameraPath();
 
     // 15: everything written into the mesh storage during start-up reaches the device
     // with the first recorded frame.
@@ -123,8 +126,9 @@ void runFrame()
         Ui::clearMenuStates();
         Ui::pushMenuState(MenuStateInGame);
     }
-    // 7: the world, from the frame the game starts in.
+    // 7: the intro flight and the world, from the frame the game starts in.
     if (gameState == GameStatePlaying && world != nullptr) {
+        if (cameraPath != nullptr) cameraPath->apply(frameTimeMs, world->camera);
         world->update(frameTimeMs);
     }
 

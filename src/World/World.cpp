@@ -12,6 +12,7 @@
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Window/Window.h"
+#include "Game/Intro/CameraPath.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -114,8 +115,8 @@ void World::generateThreadMain()
     // `world` is set before this thread starts and stays until the thread is joined.
     World* self = world;
     self->init();
-    // The intro flight's last keys hand over to the game camera here once the intro
-    // camera path exists.
+    // The intro flight ends on the game camera's start pose, and starts.
+    if (Engine::cameraPath != nullptr) Engine::cameraPath->start(self->camera->position, self->camera->forward);
     self->ready.store(1, std::memory_order_release);
 }
 
