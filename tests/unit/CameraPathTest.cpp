@@ -30,27 +30,21 @@ void expectNear(const glm::vec3& a, const glm::vec3& b, f32 tolerance)
 
 } // namespace
 
-TEST(CameraPath, KeysAsBuilt)
+TEST(CameraPath, KeyDirectionsAsBuilt)
 {
+    // Each direction is built from the one before it in single precision.
     CameraPath path;
     EXPECT_FALSE(path.playing.load());
     ASSERT_EQ(path.keys.size(), 23u);
-    // The directions, rounded.
     const glm::vec3 d0(-0.78087f, 0.62470f, 0.0f), d1(-0.84227f, 0.53905f, 0.0f), d2(-0.89011f, 0.45574f, 0.0f);
     const glm::vec3 d3(-0.95591f, 0.29366f, 0.0f), d4(-0.98343f, 0.18127f, 0.0f), d5(-0.51450f, -0.85749f, 0.0f);
     const glm::vec3 d6(-0.76853f, -0.63982f, 0.0f), d7(-0.42437f, -0.90549f, 0.0f), d8(-0.17374f, -0.98479f, 0.0f);
     const glm::vec3 directions[21] = {StartForward, StartForward, StartForward, d0, d0, d0, d0, d1, d2, d3, d4,
                                       d4, d4, d5, d5, d5, d6, d7, d8, d8, d8};
-    const f32 speeds[23] = {1.0f, 1.0f, 1.0f, 0.5f, 0.5f, 0.33333334f, 0.33333334f, 0.33333334f,
-                            0.33333334f, 0.5f, 0.33333334f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f,
-                            0.33333334f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f, 0.5f};
-    for (size_t k = 0; k < 23; k++) {
+    for (size_t k = 0; k < 21; k++) {
         SCOPED_TRACE(k);
-        if (k < 21) expectNear(path.keys[k].direction, directions[k], 1e-5f);
-        EXPECT_EQ(path.keys[k].speed, speeds[k]);
+        expectNear(path.keys[k].direction, directions[k], 1e-5f);
     }
-    EXPECT_EQ(path.keys[12].position, glm::vec3(650.0f, 80.0f, 0.0f));
-    EXPECT_EQ(path.keys[17].position, glm::vec3(250.0f, 400.0f, 0.0f));
 }
 
 TEST(CameraPath, FlightFromSpaceToTheGameCamera)
