@@ -1,3 +1,4 @@
+#include "GameKinds.h"
 #include "GpuTest.h"
 #include "Offscreen.h"
 
@@ -15,6 +16,7 @@
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Window/Window.h"
+#include "Game/Session/GameSession.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Terrain/GenerationProgress.h"
@@ -49,21 +51,23 @@ protected:
         Ui::createState();
         Ui::clearMenuStates();
         Engine::gameState = GameStateMainMenu;
+        createGameKinds();
+        startPhysicsThread();
     }
 
     void TearDown() override
     {
         delete world;
         world = nullptr;
+        delete gameSession;
+        gameSession = nullptr;
         Engine::gameState = GameStateMainMenu;
         Ui::clearMenuStates();
         Ui::destroyState();
-        // What the terrains handed to the physics registry, taken out as the stopped
-        // simulation thread leaves it.
-        PhysicsWorld leftovers;
-        leftovers.init(EngineWorldGravity);
-        Simulation::releaseRemaining(leftovers);
+        // What the terrains handed to the physics registry goes with the thread.
+        stopPhysicsThread();
         GpuTest::TearDown();
+        releaseGameKinds();
     }
 
     // Waits for the loader to publish the world.
