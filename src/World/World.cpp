@@ -17,9 +17,14 @@
 #include "Game/Buildings/BuildingRules.h"
 #include "Game/Intro/CameraPath.h"
 #include "Game/Navigation/NavigationInputs.h"
+#include "Game/Particles/ParticleRenderer.h"
+#include "Game/Particles/PcSmoke.h"
+#include "Game/Projectiles/Projectile.h"
+#include "Game/Projectiles/ProjectileRenderer.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Session/GameSession.h"
+#include "Game/Session/GameSpeed.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -199,8 +204,9 @@ void World::init()
     terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
     terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
 
-    // 15: the building manager, drawing with the camera, the sky and the shadows. The
-    // particle, projectile and enemy renderers follow it here.
+    // 15: the building manager, drawing with the camera, the sky and the shadows, then
+    // the particle and projectile renderers with the same blocks. The enemy manager
+    // follows them here.
     navigation = new NavigationRecorder();
     BuildingContext buildings;
     buildings.origin = origin;
@@ -218,9 +224,12 @@ void World::init()
     drawBindings.shadowMap = shadows->mapBinding;
     drawBindings.lightCamera = shadows->lightCamera->uniformSlot;
     buildingManager->createDrawObjects(drawBindings);
+    particleRenderer = new ParticleRenderer(drawBindings, this);
+    projectileRenderer = new ProjectileRenderer(drawBindings, this);
 
     // 16: the game-logic thread, at the speed the physics thread runs.
     gameLogic = new GameLogic(buildingManager, Simulation::state.gameSpeed);
+    buildingManager->context.gameLogic = gameLogic;
     gameLogic->start();
 
     // 17 to 19: the castle at a build site near the centre, the camera beside it.
@@ -275,14 +284,24 @@ World::~World()
     delete gameLogic;
     gameLogic = nullptr;
 
-    // 2: every building goes (and what is queued), then 3: the physics thread takes
-    // their bodies out, which lets go of the last references. Whatever else holds a
-    // building (the tools' selection) lets go before this wait.
+    if (buildingManager != nullptr) buildingManager->context.gameLogic = nullptr;
+    // The physics thread steps nothing more of this game (it still takes bodies out).
+    setGameSpeed(GameSpeedPaused);
+
+    // 2: every building goes (and what is queued; a tower lets go of its target), every
+    // projectile, and the smoke puffs, which the next game would otherwise draw; then
+    // 3: the physics thread takes the bodies out, which lets go of the last references.
+    // Whatever else holds a building (the tools' selection) lets go before this wait.
     if (buildingManager != nullptr) buildingManager->destroyAll();
-    while (liveBuildingCount.load() > 0) {
+    for (Projectile* kind : projectileTypes) {
+        if (kind != nullptr) kind->removeAll();
+    }
+    if (smokeType != nullptr) smokeType->clear();
+    while (liveBuildingCount.load() > 0 || liveProjectileCount.load() > 0) {
         Simulation::frameTick(TeardownFrameMs);
         std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(TeardownFrameMs)));
     }
+    setGameSpeed(GameSpeedNormal);
 
     // 4: the targets with their bindings (whose data sets fall back to a placeholder).
     GraphicsDevice* device = Engine::graphicsDevice;
@@ -300,9 +319,15 @@ World::~World()
     if (postProcessPipeline != nullptr) device->releaseResource(postProcessPipeline);
     delete outlineBinding;
 
-    // 6: the building manager; the enemy manager and the two renderers follow it here.
+    // 6: the building manager; the enemy manager follows it here.
     delete buildingManager;
     buildingManager = nullptr;
+
+    // 8 and 9: the particle and projectile renderers.
+    delete particleRenderer;
+    particleRenderer = nullptr;
+    delete projectileRenderer;
+    projectileRenderer = nullptr;
     delete navigation;
     navigation = nullptr;
 

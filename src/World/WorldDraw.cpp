@@ -12,10 +12,15 @@
 #include "Engine/SwapChain/SwapChain.h"
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Particles/ParticleRenderer.h"
+#include "Game/Particles/PcSmoke.h"
+#include "Game/Projectiles/Projectile.h"
+#include "Game/Projectiles/ProjectileRenderer.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
+#include "World/Shadow/CascadeMath.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
 #include "World/Terrain/Terrain.h"
@@ -105,6 +110,10 @@ void World::draw(CommandBuffer* cmd)
     for (Building* kind : buildingTypes) {
         kind->updateAllBounds();
     }
+    if (smokeType != nullptr) smokeType->updateAllBounds(*cullingGrid, frame);
+    for (Projectile* kind : projectileTypes) {
+        if (kind != nullptr) kind->updateAllBounds(*cullingGrid);
+    }
 
     // 4 and 5: the shadow cascades, then the ground beneath the water.
     shadows->render(cmd, camera);
@@ -142,6 +151,15 @@ void World::draw(CommandBuffer* cmd)
     // 8: the buildings. Projectiles and enemies follow here.
     buildingManager->drawBuildings(cmd, extent, frame);
 
+    // 9: cannonballs and bombs.
+    cmd->bindPipeline(projectileRenderer->pipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(projectileRenderer->sceneSet);
+    cmd->bindDataSets(0);
+    for (Projectile* kind : projectileTypes) {
+        if (kind != nullptr) kind->drawAll(*cmd, frame, *projectileRenderer);
+    }
+
     // 11: the physics wireframe, read between two batches of the physics thread.
     if (Engine::renderPhysicsDebug && Engine::bulletHandler != nullptr) {
         std::lock_guard lock(Simulation::state.stepMutex);
@@ -157,7 +175,15 @@ void World::draw(CommandBuffer* cmd)
     cmd->bindDataSets(0);
     cmd->drawMesh(water->mesh, 1);
 
-    // 14 and 15: smoke particles and the tools' placement preview come here.
+    // 14: smoke puffs over everything solid (they write no depth). The tools'
+    // placement preview (15) comes here.
+    cmd->bindPipeline(particleRenderer->pipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(particleRenderer->sceneSet);
+    cmd->bindDataSets(0);
+    if (smokeType != nullptr) {
+        smokeType->drawAll(*cmd, SnapshotBlend{frame, gameLogic->interpolationAlpha()}, *particleRenderer);
+    }
 
     // 16: the scene becomes the sky pass's input.
     vkCmdEndRendering(cmd->handle);
@@ -210,8 +236,20 @@ void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Fru
     terrain->drawShadow(cmd, lightCamera, lightFrustum);
     cullCells(*cullingGrid, lightFrustum);
 
-    // 3: the buildings, over the cascade's area of the whole map. Projectiles and
-    // enemies follow here, the same way.
+    // 3: the buildings, over the cascade's area of the whole map. Enemies follow
+    // here, the same way.
     const u32 frame = gameLogic->consumedSnapshot.load(std::memory_order_acquire);
     buildingManager->drawShadowCasters(cmd, shadows->map->extent, frame);
+
+    // 4: cannonballs and bombs (smoke casts no shadow).
+    cmd->bindPipeline(projectileRenderer->shadowPipeline);
+    cmd->setViewport(shadows->map->extent);
+    const VkRect2D scissor{{0, 0}, cmd->renderExtent};
+    vkCmdSetScissor(cmd->handle, 0, 1, &scissor);
+    vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, ShadowRules::CasterSlopeBias);
+    cmd->addDataSet(projectileRenderer->shadowSet);
+    cmd->bindDataSets(0);
+    for (Projectile* kind : projectileTypes) {
+        if (kind != nullptr) kind->drawAll(*cmd, frame, *projectileRenderer);
+    }
 }

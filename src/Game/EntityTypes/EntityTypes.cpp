@@ -6,6 +6,9 @@
 #include "Game/Buildings/BdPortal.h"
 #include "Game/Buildings/BdWall.h"
 #include "Game/Buildings/BuildingPipelines.h"
+#include "Game/Particles/PcSmoke.h"
+#include "Game/Projectiles/Projectile.h"
+#include "Game/Projectiles/ProjectileRules.h"
 #include "Game/Towers/TwCannon.h"
 #include "Game/Towers/TwMortar.h"
 
@@ -81,12 +84,25 @@ void createAll()
     new BdCastle();
     new BdWall();
     new BdPortal();
-    // The smoke, projectile and enemy kinds follow here, in that order.
+    // The smoke kind, then the cannonball and the bomb, each in its global before its
+    // model or mesh is made; the enemy kinds follow here.
+    smokeType = new PcSmoke();
+    smokeType->loadModel();
+    projectileTypes[ProjectileRules::CannonBallType] = new PtCannonBall();
+    projectileTypes[ProjectileRules::CannonBallType]->createMesh();
+    projectileTypes[ProjectileRules::BombType] = new PtBomb();
+    projectileTypes[ProjectileRules::BombType]->createMesh();
 }
 
 void releaseAll()
 {
     for (Building*& kind : buildingTypes) {
+        delete kind;
+        kind = nullptr;
+    }
+    delete smokeType;
+    smokeType = nullptr;
+    for (Projectile*& kind : projectileTypes) {
         delete kind;
         kind = nullptr;
     }

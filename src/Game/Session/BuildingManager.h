@@ -2,6 +2,7 @@
 
 #include "Engine/Types.h"
 #include "Game/Session/OccupancyGrid.h"
+#include "Game/Towers/EnemyBucketView.h"
 
 #include <glm/glm.hpp>
 #include <vulkan/vulkan.h>
@@ -21,6 +22,7 @@ struct ImageBinding;
 struct StorageSlot;
 struct WorldPhysics;
 class CullingGrid;
+class GameLogic;
 
 // What the buildings of one game reach in the world around them.
 struct BuildingContext {
@@ -31,6 +33,8 @@ struct BuildingContext {
     const TerrainGrid* terrain = nullptr; // build sites of the castle and the portals
     NavigationInputs* navigation = nullptr;
     GameSession* session = nullptr;
+    EnemyBucketView enemies;              // where towers look for targets
+    const GameLogic* gameLogic = nullptr; // the snapshot blend of the towers' moving parts
 };
 
 // What the buildings' scene, preview and shadow sets read from the world's renderers.

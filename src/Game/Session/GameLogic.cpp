@@ -2,6 +2,8 @@
 
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Particles/PcSmoke.h"
+#include "Game/Projectiles/Projectile.h"
 #include "Game/Session/BuildingManager.h"
 #include "World/WorldRules.h"
 
@@ -64,8 +66,17 @@ void GameLogic::runTick()
     const u32 steps = speed.load();
     // The wave step (steps times) comes first here once waves exist.
     buildings->update(steps);
-    // Then, steps times each: smoke puffs, projectiles; the queued enemies once; the
-    // enemies, steps times.
+    // Then, steps times each: smoke puffs, then projectiles (whose bursts make puffs
+    // that tick from the next step on); the queued enemies once; the enemies, steps
+    // times.
+    for (u32 step = 0; step < steps; step++) {
+        if (smokeType != nullptr) smokeType->tickAll();
+    }
+    for (u32 step = 0; step < steps; step++) {
+        for (Projectile* kind : projectileTypes) {
+            if (kind != nullptr) kind->tickAll();
+        }
+    }
     ticksRun++;
 }
 
@@ -77,7 +88,8 @@ void GameLogic::storeSnapshots(u32 slot)
             kind->instances[i]->storeSnapshot(slot);
         }
     }
-    // The smoke puffs, the projectiles and the enemies follow here.
+    // The smoke puffs; projectiles and enemies draw from their bodies and keep none.
+    if (smokeType != nullptr) smokeType->storeSnapshots(slot);
 }
 
 void GameLogic::threadMain()
