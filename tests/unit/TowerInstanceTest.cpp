@@ -1,4 +1,4 @@
-#include "EnemyTestSupport.h"
+#include "TargetEnemies.h"
 #include "TowerTestSupport.h"
 
 #include "Engine/Physics/PhysicsObject.h"

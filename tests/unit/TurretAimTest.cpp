@@ -1,4 +1,4 @@
-#include "EnemyTestSupport.h"
+#include "TargetEnemies.h"
 
 #include "Engine/Camera/Random.h"
 #include "Game/Towers/AimRules.h"
