@@ -10,7 +10,7 @@ layout(location = 1) in vec3 inNormal;
 layout(location = 2) in vec2 inUv;
 
 CAMERA_BLOCK(0, 0)
-INSTANCE_ARRAY_BLOCK(1, 4)
+INSTANCES_BLOCK(1, 4)
 
 layout(location = 0) out vec3 outWorldPosition;
 layout(location = 1) out vec3 outNormal;

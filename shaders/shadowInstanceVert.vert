@@ -1,7 +1,8 @@
 #version 450
 
-// Buildings, tower parts, projectiles and enemies into a shadow cascade: positions
-// only, each instance placed by its matrix, through the light camera.
+// Buildings, tower parts and enemies into a shadow cascade: positions only, through the
+// light camera. Instanced draws (enemies) read one matrix per instance; a building's
+// single instance reads its slot's first matrix.
 #extension GL_GOOGLE_include_directive : require
 #include "camera.glsl"
 #include "instance.glsl"
@@ -9,7 +10,7 @@
 layout(location = 0) in vec3 inPosition;
 
 CAMERA_BLOCK(0, 0)
-INSTANCE_ARRAY_BLOCK(1, 4)
+INSTANCES_BLOCK(1, 4)
 
 void main()
 {

@@ -5,6 +5,7 @@
 // would carry.
 
 #include "Engine/Physics/PhysicsReference.h"
+#include "Game/Enemies/EnBase.h"
 #include "Game/Enemies/Enemy.h"
 #include "Game/Enemies/EnemyInstance.h"
 #include "Game/Towers/EnemyBucketView.h"
@@ -15,24 +16,34 @@
 #include <memory>
 #include <vector>
 
-struct TestEnemies {
+// The enemy kinds in enemyTypes before a test, put back after it.
+struct SavedEnemyKinds {
+    Enemy* kinds[EnemyTypeCount] = {};
+    SavedEnemyKinds()
+    {
+        for (u32 i = 0; i < EnemyTypeCount; i++) kinds[i] = enemyTypes[i];
+    }
+    ~SavedEnemyKinds()
+    {
+        for (u32 i = 0; i < EnemyTypeCount; i++) enemyTypes[i] = kinds[i];
+    }
+    SavedEnemyKinds(const SavedEnemyKinds&) = delete;
+    SavedEnemyKinds& operator=(const SavedEnemyKinds&) = delete;
+};
+
+// The normal enemy kind alone in enemyTypes, its enemies placed by hand.
+struct TestEnemies : SavedEnemyKinds {
     static constexpr u32 BucketWidth = 128;
 
-    Enemy normal;
+    EnBase normal;
     std::vector<std::vector<std::shared_ptr<EnemyInstance>>> buckets{BucketWidth * BucketWidth};
     std::vector<std::unique_ptr<PhysicsReference>> references;
 
-    TestEnemies()
-    {
-        for (u32 i = 0; i < EnemyTypeCount; i++) saved[i] = enemyTypes[i];
-        enemyTypes[EnemyTypeBase] = &normal;
-        enemyTypes[EnemyTypeHeavy] = nullptr;
-    }
+    TestEnemies() { enemyTypes[EnemyTypeHeavy] = nullptr; }
     ~TestEnemies()
     {
         normal.instances.clear();
         buckets.clear();
-        for (u32 i = 0; i < EnemyTypeCount; i++) enemyTypes[i] = saved[i];
     }
     TestEnemies(const TestEnemies&) = delete;
     TestEnemies& operator=(const TestEnemies&) = delete;
@@ -43,7 +54,7 @@ struct TestEnemies {
     // its kind's list and in the bucket of its position.
     std::shared_ptr<EnemyInstance> add(const glm::vec3& position, const glm::vec3& velocity = glm::vec3(0.0f))
     {
-        auto enemy = std::make_shared<EnemyInstance>(&normal, position);
+        std::shared_ptr<EnemyInstance> enemy = normal.createInstance(position);
         enemy->velocity.store(velocity);
         enemy->listIndex = static_cast<i32>(normal.instances.size());
         normal.instances.push_back(enemy);
@@ -70,7 +81,4 @@ struct TestEnemies {
         references.push_back(std::make_unique<PhysicsReference>(256u, &enemy, nullptr, 512u, nullptr, 1.0f));
         return references.back().get();
     }
-
-private:
-    Enemy* saved[EnemyTypeCount] = {};
 };

@@ -5,19 +5,20 @@
         mat4 model;                                                                   \
     } instance;
 
+// One model matrix per instance of an instanced draw (enemies, projectiles), instance i at byte
+// 64 i from the dynamic offset; a draw of one instance reads the first matrix, as
+// INSTANCE_BLOCK does.
+#define INSTANCES_BLOCK(SET, BINDING)                                                \
+    layout(set = SET, binding = BINDING) readonly buffer InstancesBlock {            \
+        mat4 models[];                                                                \
+    } instances;
+
 // A tool preview's part: its model matrix and the colour it is drawn in (80 bytes).
 #define PREVIEW_BLOCK(SET, BINDING)                                                  \
     layout(set = SET, binding = BINDING) readonly buffer PreviewBlock {              \
         mat4 model;                                                                   \
         vec4 color;                                                                   \
     } preview;
-
-// The model matrices of an instanced draw (projectiles, enemies): instance i at byte
-// 64 i of the slot. A single building or tower part is instance 0.
-#define INSTANCE_ARRAY_BLOCK(SET, BINDING)                                           \
-    layout(set = SET, binding = BINDING) readonly buffer InstanceArrayBlock {        \
-        mat4 models[];                                                                \
-    } instances;
 
 // Smoke puffs, 80 bytes each: model matrix (rotation and translation), opacity / size,
 // size, then 8 unused bytes.

@@ -15,16 +15,15 @@
 #include "Engine/Window/Window.h"
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/Buildings/BuildingRules.h"
+#include "Game/Enemies/EnemyManager.h"
 #include "Game/Intro/CameraPath.h"
-#include "Game/Navigation/NavigationInputs.h"
+#include "Game/Navigation/PathField.h"
 #include "Game/Particles/ParticleRenderer.h"
-#include "Game/Particles/PcSmoke.h"
-#include "Game/Projectiles/Projectile.h"
 #include "Game/Projectiles/ProjectileRenderer.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Session/GameSession.h"
-#include "Game/Session/GameSpeed.h"
+#include "Game/Session/GameTeardown.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -36,7 +35,6 @@
 #include "World/WorldTargets.h"
 
 #include <algorithm>
-#include <chrono>
 
 World* world = nullptr;
 
@@ -204,18 +202,18 @@ void World::init()
     terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
     terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
 
-    // 15: the building manager, drawing with the camera, the sky and the shadows, then
-    // the particle and projectile renderers with the same blocks. The enemy manager
-    // follows them here.
-    navigation = new NavigationRecorder();
+    // 15: the building manager, drawing with the camera, the sky and the shadows; the
+    // particle and projectile renderers with the same blocks; then the enemy manager
+    // with the navigation field (which starts its thread), through which the buildings
+    // tell the field their goals and walls.
     BuildingContext buildings;
     buildings.origin = origin;
     buildings.gridWidth = terrain->gridSize - 1;
     buildings.physics = physics;
     buildings.cullingGrid = cullingGrid;
     buildings.terrain = terrain;
-    buildings.navigation = navigation;
     buildings.session = gameSession;
+    buildings.camera = camera;
     buildingManager = new BuildingManager(buildings);
     BuildingDrawBindings drawBindings;
     drawBindings.camera = camera->uniformSlot;
@@ -227,9 +225,26 @@ void World::init()
     particleRenderer = new ParticleRenderer(drawBindings, this);
     projectileRenderer = new ProjectileRenderer(drawBindings, this);
 
+    EnemyContext enemies;
+    enemies.ground = {origin, terrain->gridSize, terrain->steps.data()};
+    enemies.terrain = terrain;
+    enemies.physics = physics;
+    enemies.cullingGrid = cullingGrid;
+    enemies.session = gameSession;
+    enemies.random = Engine::random;
+    enemies.camera = camera;
+    enemyManager = new EnemyManager(enemies);
+    enemyManager->pathField = new PathField(this);
+    enemyManager->createDrawObjects({drawBindings.camera, drawBindings.skyParams, drawBindings.shadowUniforms,
+                                     drawBindings.shadowMap, drawBindings.lightCamera});
+    buildingManager->context.navigation = enemyManager;
+    buildingManager->context.enemies = {&enemyManager->buckets.buckets, enemyManager->buckets.width};
+
     // 16: the game-logic thread, at the speed the physics thread runs.
     gameLogic = new GameLogic(buildingManager, Simulation::state.gameSpeed);
     buildingManager->context.gameLogic = gameLogic;
+    gameLogic->enemies = enemyManager;
+    gameLogic->session = gameSession;
     gameLogic->start();
 
     // 17 to 19: the castle at a build site near the centre, the camera beside it.
@@ -279,29 +294,18 @@ World::~World()
         Ui::loadingProgress->liveStageProgress = nullptr;
     }
 
-    // 1: the game-logic thread stops first, so nothing else changes the lists.
-    if (gameLogic != nullptr) gameLogic->stopThread();
+    // 1 to 3: the game-logic thread stops, the physics thread stops stepping, every
+    // building, enemy and projectile goes (no reward) and the smoke with them, and the
+    // physics thread, paced from here, lets go of their bodies.
+    GameParts parts;
+    parts.logic = gameLogic;
+    parts.buildings = buildingManager;
+    parts.enemies = enemyManager;
+    parts.simulation = &Simulation::state;
+    endGame(parts, [] { Simulation::frameTick(TeardownFrameMs); });
+    if (buildingManager != nullptr) buildingManager->context.gameLogic = nullptr;
     delete gameLogic;
     gameLogic = nullptr;
-
-    if (buildingManager != nullptr) buildingManager->context.gameLogic = nullptr;
-    // The physics thread steps nothing more of this game (it still takes bodies out).
-    setGameSpeed(GameSpeedPaused);
-
-    // 2: every building goes (and what is queued; a tower lets go of its target), every
-    // projectile, and the smoke puffs, which the next game would otherwise draw; then
-    // 3: the physics thread takes the bodies out, which lets go of the last references.
-    // Whatever else holds a building (the tools' selection) lets go before this wait.
-    if (buildingManager != nullptr) buildingManager->destroyAll();
-    for (Projectile* kind : projectileTypes) {
-        if (kind != nullptr) kind->removeAll();
-    }
-    if (smokeType != nullptr) smokeType->clear();
-    while (liveBuildingCount.load() > 0 || liveProjectileCount.load() > 0) {
-        Simulation::frameTick(TeardownFrameMs);
-        std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(TeardownFrameMs)));
-    }
-    setGameSpeed(GameSpeedNormal);
 
     // 4: the targets with their bindings (whose data sets fall back to a placeholder).
     GraphicsDevice* device = Engine::graphicsDevice;
@@ -319,17 +323,17 @@ World::~World()
     if (postProcessPipeline != nullptr) device->releaseResource(postProcessPipeline);
     delete outlineBinding;
 
-    // 6: the building manager; the enemy manager follows it here.
+    // 6: the building manager.
     delete buildingManager;
     buildingManager = nullptr;
-
+    // 7: the enemy manager stops the navigation field's thread first.
+    delete enemyManager;
+    enemyManager = nullptr;
     // 8 and 9: the particle and projectile renderers.
     delete particleRenderer;
     particleRenderer = nullptr;
     delete projectileRenderer;
     projectileRenderer = nullptr;
-    delete navigation;
-    navigation = nullptr;
 
     // 10 and 11: the terrain takes its bodies out of both worlds before the query
     // world goes.

@@ -11,6 +11,7 @@
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
 #include "Game/Buildings/BuildingInstance.h"
+#include "Game/Enemies/EnemyManager.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Particles/ParticleRenderer.h"
 #include "Game/Particles/PcSmoke.h"
@@ -104,8 +105,10 @@ void World::draw(CommandBuffer* cmd)
         }
     }
 
-    // 2 and 3: the culling grid starts empty; buildings (then particles, projectiles
-    // and enemies) grow its cells.
+    // 2 and 3: the culling grid starts empty; buildings, smoke puffs, projectiles and
+    // enemies grow its cells. Projectiles and enemies stand where the physics state the
+    // frame blends puts them.
+    const Simulation::RenderState physicsView = Simulation::renderState();
     cullingGrid->reset();
     for (Building* kind : buildingTypes) {
         kind->updateAllBounds();
@@ -114,6 +117,7 @@ void World::draw(CommandBuffer* cmd)
     for (Projectile* kind : projectileTypes) {
         if (kind != nullptr) kind->updateAllBounds(*cullingGrid);
     }
+    enemyManager->updateAllBounds(physicsView);
 
     // 4 and 5: the shadow cascades, then the ground beneath the water.
     shadows->render(cmd, camera);
@@ -148,10 +152,10 @@ void World::draw(CommandBuffer* cmd)
         camera->updateView();
     }
 
-    // 8: the buildings. Projectiles and enemies follow here.
+    // 8: the buildings.
     buildingManager->drawBuildings(cmd, extent, frame);
 
-    // 9: cannonballs and bombs.
+    // 9: cannonballs and bombs, then 10: the enemies.
     cmd->bindPipeline(projectileRenderer->pipeline);
     cmd->setViewportAndScissor(extent);
     cmd->addDataSet(projectileRenderer->sceneSet);
@@ -159,6 +163,7 @@ void World::draw(CommandBuffer* cmd)
     for (Projectile* kind : projectileTypes) {
         if (kind != nullptr) kind->drawAll(*cmd, frame, *projectileRenderer);
     }
+    enemyManager->drawEnemies(cmd, extent, physicsView);
 
     // 11: the physics wireframe, read between two batches of the physics thread.
     if (Engine::renderPhysicsDebug && Engine::bulletHandler != nullptr) {
@@ -236,12 +241,10 @@ void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Fru
     terrain->drawShadow(cmd, lightCamera, lightFrustum);
     cullCells(*cullingGrid, lightFrustum);
 
-    // 3: the buildings, over the cascade's area of the whole map. Enemies follow
-    // here, the same way.
+    // 3 to 5: the buildings, the projectiles and the enemies, each over the cascade's
+    // area of the whole map.
     const u32 frame = gameLogic->consumedSnapshot.load(std::memory_order_acquire);
     buildingManager->drawShadowCasters(cmd, shadows->map->extent, frame);
-
-    // 4: cannonballs and bombs (smoke casts no shadow).
     cmd->bindPipeline(projectileRenderer->shadowPipeline);
     cmd->setViewport(shadows->map->extent);
     const VkRect2D scissor{{0, 0}, cmd->renderExtent};
@@ -252,4 +255,5 @@ void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Fru
     for (Projectile* kind : projectileTypes) {
         if (kind != nullptr) kind->drawAll(*cmd, frame, *projectileRenderer);
     }
+    enemyManager->drawShadowCasters(cmd, shadows->map->extent, Simulation::renderState());
 }

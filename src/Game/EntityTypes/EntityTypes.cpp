@@ -1,5 +1,7 @@
 #include "Game/EntityTypes/EntityTypes.h"
 
+#include "Engine/Engine.h"
+#include "Engine/Mesh/Mesh.h"
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Game/Buildings/BdCastle.h"
@@ -9,6 +11,8 @@
 #include "Game/Particles/PcSmoke.h"
 #include "Game/Projectiles/Projectile.h"
 #include "Game/Projectiles/ProjectileRules.h"
+#include "Game/Enemies/EnBase.h"
+#include "Game/Enemies/EnHeavy.h"
 #include "Game/Towers/TwCannon.h"
 #include "Game/Towers/TwMortar.h"
 
@@ -85,13 +89,17 @@ void createAll()
     new BdWall();
     new BdPortal();
     // The smoke kind, then the cannonball and the bomb, each in its global before its
-    // model or mesh is made; the enemy kinds follow here.
+    // model or mesh is made.
     smokeType = new PcSmoke();
     smokeType->loadModel();
     projectileTypes[ProjectileRules::CannonBallType] = new PtCannonBall();
     projectileTypes[ProjectileRules::CannonBallType]->createMesh();
     projectileTypes[ProjectileRules::BombType] = new PtBomb();
     projectileTypes[ProjectileRules::BombType]->createMesh();
+    // Then the enemy kinds, each with its box in the engine's mesh storage.
+    for (Enemy* kind : {static_cast<Enemy*>(new EnBase()), static_cast<Enemy*>(new EnHeavy())}) {
+        kind->mesh = new Cube(Engine::meshStorage, kind->width, kind->height, kind->width);
+    }
 }
 
 void releaseAll()
@@ -103,6 +111,11 @@ void releaseAll()
     delete smokeType;
     smokeType = nullptr;
     for (Projectile*& kind : projectileTypes) {
+        delete kind;
+        kind = nullptr;
+    }
+    // The device has taken the enemy kinds' meshes with its other resources.
+    for (Enemy*& kind : enemyTypes) {
         delete kind;
         kind = nullptr;
     }

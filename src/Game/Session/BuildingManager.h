@@ -13,6 +13,7 @@
 #include <vector>
 
 class BuildingInstance;
+class Camera;
 class CommandBuffer;
 class DataSet;
 class NavigationInputs;
@@ -35,6 +36,7 @@ struct BuildingContext {
     GameSession* session = nullptr;
     EnemyBucketView enemies;              // where towers look for targets
     const GameLogic* gameLogic = nullptr; // the snapshot blend of the towers' moving parts
+    const Camera* camera = nullptr;       // the game camera: cursor picks
 };
 
 // What the buildings' scene, preview and shadow sets read from the world's renderers.
@@ -95,6 +97,16 @@ public:
     // (speed 0), destroys the buildings marked for it, else updates every building
     // `speed` times. Kinds in index order, each list from the last to the first.
     void update(u32 speed);
+
+    // The tool actions on the building under the cursor (main thread, on a click):
+    // sell it (not the castle) for its value, less a fifth when damaged; repair it to
+    // full health for a fifth of its value; upgrade it to the next level for that
+    // level's cost. Each holds the query world's mutex across the pick and the change
+    // and does nothing when the cursor is outside the window, terrain hides the
+    // building, the money does not reach (without cheats) or the building is going.
+    void sellAtCursor();
+    void repairAtCursor();
+    void upgradeAtCursor();
 
     // Main thread, inside the main pass: every kind's instances with towerPipeline and
     // sceneSet over `extent`, drawing snapshot slot `frame`.

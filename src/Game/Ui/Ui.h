@@ -36,5 +36,8 @@ void drawDebugWindow(f32 frameMs);
 // In game while the intro flight plays: the hint that Enter skips it. True when drawn
 // (the session panels then stay hidden).
 bool drawIntroHint();
+// In game, once the intro flight is over: the wave panel in the top right corner,
+// "Start wave {}" while no wave runs, else the wave's number and the enemies alive.
+void drawWavePanel();
 
 } // namespace Ui

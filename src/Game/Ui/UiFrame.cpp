@@ -1,6 +1,8 @@
 #include "Engine/Camera/Camera.h"
 #include "Engine/Engine.h"
+#include "Engine/Physics/Simulation.h"
 #include "Engine/Window/Window.h"
+#include "Game/Enemies/EnemyManager.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
@@ -19,11 +21,13 @@ void frame()
 
 void drawWindows()
 {
-    // With a loaded world: the health bars of every building kind (the enemy kinds'
-    // come first, once they exist), then the pending message of the tools (uiMessage)
-    // as a tooltip.
+    // With a loaded world: the health bars of both enemy kinds, then of every building
+    // kind, then the pending message of the tools (uiMessage) as a tooltip.
     if (World* running = readyWorld()) {
         const glm::ivec2 viewport(Engine::window->width, Engine::window->height);
+        if (running->enemyManager != nullptr) {
+            running->enemyManager->drawHealthBars(viewport, Simulation::renderState());
+        }
         for (Building* kind : buildingTypes) {
             kind->drawHealthBars(*running->camera, viewport);
         }
@@ -41,7 +45,9 @@ void drawWindows()
 
     // In game, then: the tool bar and the session panels (wallet, time, wave), or
     // while the intro flight plays only its hint.
-    drawIntroHint();
+    if (!drawIntroHint()) {
+        drawWavePanel();
+    }
 
     uiOwnsMouse = ImGui::IsAnyItemActive() || ImGui::IsAnyItemHovered() ||
                   ImGui::IsWindowHovered(ImGuiHoveredFlags_AnyWindow | ImGuiHoveredFlags_AllowWhenBlockedByPopup);
