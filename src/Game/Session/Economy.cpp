@@ -70,47 +70,61 @@ bool upgrade(BuildingInstance& building, std::atomic<i32>& money, bool cheats)
     return true;
 }
 
-} // namespace Economy
-
 namespace {
 
 // The common steps of the tool actions: the cursor inside the window, the query
 // world's mutex held across the pick and the change, a building (not terrain in front
 // of it) with an owner under the cursor.
-template <typename Action> void actOnBuildingAtCursor(BuildingManager& manager, Action&& action)
+template <typename Action> bool actOnBuildingAt(BuildingManager& manager, const CursorView& view, Action&& action)
 {
     const BuildingContext& context = manager.context;
-    if (context.physics == nullptr || context.session == nullptr) return;
-    if (!Picker::cursorInside(Picker::currentView(context.camera))) return;
+    if (context.physics == nullptr || context.session == nullptr || !Picker::cursorInside(view)) return false;
     std::lock_guard lock(context.physics->mutex);
-    RayHit hit;
-    Picker::pickUnderCursor(manager, hit, CollisionBuilding | CollisionTerrain, false);
+    RayHit hit = Picker::pick(view, *context.physics, CollisionBuilding | CollisionTerrain, false);
+    bool acted = false;
     if (hit.hit && hit.owner != nullptr && hit.type == CollisionBuilding) {
-        action(*static_cast<BuildingInstance*>(hit.owner), *context.session->money);
+        acted = action(*static_cast<BuildingInstance*>(hit.owner), *context.session->money);
     }
     // The pick's hold on the building goes before the mutex.
     hit = {};
+    return acted;
 }
 
 } // namespace
 
+bool sellAt(BuildingManager& manager, const CursorView& view)
+{
+    return actOnBuildingAt(manager, view,
+                           [](BuildingInstance& building, std::atomic<i32>& money) { return sell(building, money); });
+}
+
+bool repairAt(BuildingManager& manager, const CursorView& view, bool cheats)
+{
+    return actOnBuildingAt(manager, view, [cheats](BuildingInstance& building, std::atomic<i32>& money) {
+        return repair(building, money, cheats);
+    });
+}
+
+bool upgradeAt(BuildingManager& manager, const CursorView& view, bool cheats)
+{
+    return actOnBuildingAt(manager, view, [cheats](BuildingInstance& building, std::atomic<i32>& money) {
+        return upgrade(building, money, cheats);
+    });
+}
+
+} // namespace Economy
+
 void BuildingManager::sellAtCursor()
 {
-    actOnBuildingAtCursor(*this, [](BuildingInstance& building, std::atomic<i32>& money) {
-        Economy::sell(building, money);
-    });
+    Economy::sellAt(*this, Picker::currentView(context.camera));
 }
 
 void BuildingManager::repairAtCursor()
 {
-    actOnBuildingAtCursor(*this, [](BuildingInstance& building, std::atomic<i32>& money) {
-        Economy::repair(building, money, Settings::cheatsEnabled != 0);
-    });
+    Economy::repairAt(*this, Picker::currentView(context.camera), Settings::cheatsEnabled != 0);
 }
 
 void BuildingManager::upgradeAtCursor()
 {
-    actOnBuildingAtCursor(*this, [](BuildingInstance& building, std::atomic<i32>& money) {
-        Economy::upgrade(building, money, Settings::cheatsEnabled != 0);
-    });
+    Economy::upgradeAt(*this, Picker::currentView(context.camera), Settings::cheatsEnabled != 0);
 }

@@ -5,6 +5,8 @@
 #include <atomic>
 
 class BuildingInstance;
+class BuildingManager;
+struct CursorView;
 
 // Selling, repairing and upgrading a building for money. The money changes only by
 // atomic addition, and every price is compared with it in 64 bits. A building that is
@@ -27,5 +29,13 @@ bool repair(BuildingInstance& building, std::atomic<i32>& money, bool cheats);
 // The next level at full health for that level's cost. Nothing at the last level or
 // without the money. True when upgraded.
 bool upgrade(BuildingInstance& building, std::atomic<i32>& money, bool cheats);
+
+// The same on the building under the cursor of `view` (main thread), paid from the
+// manager's session: only when the cursor lies inside the window and a building (not
+// terrain in front of it) is hit, with the query world's mutex held across the pick
+// and the change. True when the action took place.
+bool sellAt(BuildingManager& manager, const CursorView& view);
+bool repairAt(BuildingManager& manager, const CursorView& view, bool cheats);
+bool upgradeAt(BuildingManager& manager, const CursorView& view, bool cheats);
 
 } // namespace Economy
