@@ -55,7 +55,8 @@ using PathEdgeCosts = std::array<f32, 4>;
 // direction until it is solved again. The solver visits vertices in order of distance
 // (in buckets), so a vertex is solved once its nearer neighbours are final; a vertex
 // that a later solve beside it would shorten is solved and visited again. The field it
-// converges to is one that the rules' plain passes leave unchanged.
+// converges to is one that a plain relaxation (one ring of vertices per pass, a vertex
+// solved again only when a neighbour undercuts it) leaves unchanged.
 //
 // The solver runs on the field's own thread (`start`), or synchronously through `step`
 // and `solveUntilIdle` when no thread was started.
