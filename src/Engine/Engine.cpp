@@ -18,7 +18,9 @@
 #include "Engine/Ui/UiRenderer.h"
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
+#include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Intro/CameraPath.h"
+#include "Game/Session/GameSession.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
 
@@ -88,9 +90,12 @@ void init()
     physicsWorld->world->setDebugDrawer(bulletHandler);
     simulationThread = std::thread(Simulation::threadMain);
 
-    // 14: the interface (renderer, fonts, sprite sheets), showing the main menu; the
+    // 14: the interface (renderer, fonts, sprite sheets), showing the main menu; then
+    // every game kind with the storage and pipelines their draws share (a broken
+    // building file ends the start-up here, before the main menu shows); then the
     // intro flight, which lives until the process ends.
     Ui::init();
+    EntityTypes::createAll();
     cameraPath = new CameraPath();
 
     // 15: everything written into the mesh storage during start-up reaches the device
@@ -191,6 +196,9 @@ void drawFrame()
     // over it; otherwise the interface pass clears the image to transparent black.
     const bool playing = gameState == GameStatePlaying && world != nullptr;
     if (playing) {
+        // Model-matrix slots given up by the last frame's draws (and by buildings that
+        // went since) are free again: that frame's GPU work is done.
+        EntityTypes::recycleInstanceSlots();
         world->draw(commandBuffer);
     }
     VkRenderingAttachmentInfo color{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
@@ -248,6 +256,8 @@ void shutdown()
     // 1: the world (a world still loading is finished first).
     delete world;
     world = nullptr;
+    delete gameSession;
+    gameSession = nullptr;
 
     // 2: the interface's GPU objects and records.
     Ui::shutdown();

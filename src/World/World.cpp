@@ -8,11 +8,18 @@
 #include "Engine/Image/Image.h"
 #include "Engine/Image/Sampler.h"
 #include "Engine/Physics/PhysicsWorld.h"
+#include "Engine/Physics/Simulation.h"
 #include "Engine/Pipeline/Pipeline.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Window/Window.h"
+#include "Game/Buildings/BuildingInstance.h"
+#include "Game/Buildings/BuildingRules.h"
 #include "Game/Intro/CameraPath.h"
+#include "Game/Navigation/NavigationInputs.h"
+#include "Game/Session/BuildingManager.h"
+#include "Game/Session/GameLogic.h"
+#include "Game/Session/GameSession.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -24,10 +31,15 @@
 #include "World/WorldTargets.h"
 
 #include <algorithm>
+#include <chrono>
 
 World* world = nullptr;
 
 namespace {
+
+// While the world waits for the physics thread to drop its bodies, it paces that
+// thread itself, one frame of this length at a time.
+constexpr f32 TeardownFrameMs = 16.0f;
 
 u32 atLeastOne(i32 value)
 {
@@ -79,9 +91,11 @@ void World::startNew()
 
 void World::startNew(i32 terrainSeed)
 {
-    // A new game is always built from nothing.
+    // A new game is always built from nothing, with a new session record.
     delete world;
     world = nullptr;
+    delete gameSession;
+    gameSession = new GameSession();
 
     auto* next = new World();
     next->seed = terrainSeed;
@@ -185,18 +199,49 @@ void World::init()
     terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
     terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
 
-    // 15 and 16: the building manager, the particle, projectile and enemy renderers and
-    // the game-logic thread come here, in that order, with the gameplay.
+    // 15: the building manager, drawing with the camera, the sky and the shadows. The
+    // particle, projectile and enemy renderers follow it here.
+    navigation = new NavigationRecorder();
+    BuildingContext buildings;
+    buildings.origin = origin;
+    buildings.gridWidth = terrain->gridSize - 1;
+    buildings.physics = physics;
+    buildings.cullingGrid = cullingGrid;
+    buildings.terrain = terrain;
+    buildings.navigation = navigation;
+    buildings.session = gameSession;
+    buildingManager = new BuildingManager(buildings);
+    BuildingDrawBindings drawBindings;
+    drawBindings.camera = camera->uniformSlot;
+    drawBindings.skyParams = sky->paramSlot;
+    drawBindings.shadowUniforms = shadows->uniformSlot;
+    drawBindings.shadowMap = shadows->mapBinding;
+    drawBindings.lightCamera = shadows->lightCamera->uniformSlot;
+    buildingManager->createDrawObjects(drawBindings);
 
-    // 17 to 20: the castle site, the start camera beside it, the castle and the four
-    // portals. Until the castle is placed, the camera starts beside the island's centre.
+    // 16: the game-logic thread, at the speed the physics thread runs.
+    gameLogic = new GameLogic(buildingManager, Simulation::state.gameSpeed);
+    gameLogic->start();
+
+    // 17 to 19: the castle at a build site near the centre, the camera beside it.
     const u32 centre = terrain->gridSize / 2;
     glm::ivec3 site(static_cast<i32>(centre), terrain->stepAt(centre, centre), static_cast<i32>(centre));
+    if (std::shared_ptr<BuildingInstance> castle = buildingManager->placeCastle()) {
+        site = castle->gridPos;
+    }
     camera->position = startCameraPosition(origin, site);
     camera->yaw = WorldCameraRules::StartYaw;
     camera->pitch = WorldCameraRules::StartPitch;
     camera->updateForward();
     camera->updateView();
+
+    // 20: four portals on free sites around it, a quarter of the grid from the centre.
+    const i32 n = static_cast<i32>(terrain->gridSize);
+    const f32 quarterTurn = BuildingPlacementRules::QuarterTurn;
+    buildingManager->placePortal({n / 2, n / 4}, 0.0f);
+    buildingManager->placePortal({n / 4, n / 2}, quarterTurn);
+    buildingManager->placePortal({n / 2, 3 * n / 4}, 0.0f);
+    buildingManager->placePortal({3 * n / 4, n / 2}, quarterTurn);
 
     // 21: the final full-screen pass.
     createPostProcess(*this);
@@ -211,6 +256,8 @@ void World::shutdown()
     if (Engine::gameState != GameStatePlaying) return;
     delete world;
     world = nullptr;
+    delete gameSession;
+    gameSession = nullptr;
     Engine::gameState = GameStateMainMenu;
 }
 
@@ -223,8 +270,19 @@ World::~World()
         Ui::loadingProgress->liveStageProgress = nullptr;
     }
 
-    // 1 to 3: the game-logic thread stops and every game instance is removed here (and
-    // waited for on the physics thread) once the gameplay exists.
+    // 1: the game-logic thread stops first, so nothing else changes the lists.
+    if (gameLogic != nullptr) gameLogic->stopThread();
+    delete gameLogic;
+    gameLogic = nullptr;
+
+    // 2: every building goes (and what is queued), then 3: the physics thread takes
+    // their bodies out, which lets go of the last references. Whatever else holds a
+    // building (the tools' selection) lets go before this wait.
+    if (buildingManager != nullptr) buildingManager->destroyAll();
+    while (liveBuildingCount.load() > 0) {
+        Simulation::frameTick(TeardownFrameMs);
+        std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(TeardownFrameMs)));
+    }
 
     // 4: the targets with their bindings (whose data sets fall back to a placeholder).
     GraphicsDevice* device = Engine::graphicsDevice;
@@ -242,7 +300,11 @@ World::~World()
     if (postProcessPipeline != nullptr) device->releaseResource(postProcessPipeline);
     delete outlineBinding;
 
-    // 6 to 9: the building manager, the enemy manager and the two renderers go here.
+    // 6: the building manager; the enemy manager and the two renderers follow it here.
+    delete buildingManager;
+    buildingManager = nullptr;
+    delete navigation;
+    navigation = nullptr;
 
     // 10 and 11: the terrain takes its bodies out of both worlds before the query
     // world goes.

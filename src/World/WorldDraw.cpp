@@ -10,6 +10,10 @@
 #include "Engine/Physics/Simulation.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
+#include "Game/Buildings/BuildingInstance.h"
+#include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Session/BuildingManager.h"
+#include "Game/Session/GameLogic.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -86,12 +90,21 @@ void World::draw(CommandBuffer* cmd)
     const VkExtent2D extent{targetWidth, targetHeight};
     const bool optimized = useOptimizedShaders();
 
-    // 1: the instances' snapshots are interpolated here (the consumed snapshot index of
-    // the game-logic thread) once the gameplay exists.
+    // 1: every instance blends the snapshots it draws from, all from the same slot.
+    const u32 frame = gameLogic->consumedSnapshot.load(std::memory_order_acquire);
+    for (Building* kind : buildingTypes) {
+        std::lock_guard lock(kind->instancesMutex);
+        for (size_t i = kind->instances.size(); i-- > 0;) {
+            kind->instances[i]->interpolateSnapshot(frame);
+        }
+    }
 
-    // 2 and 3: the culling grid starts empty; buildings, particles, projectiles and
-    // enemies grow its cells.
+    // 2 and 3: the culling grid starts empty; buildings (then particles, projectiles
+    // and enemies) grow its cells.
     cullingGrid->reset();
+    for (Building* kind : buildingTypes) {
+        kind->updateAllBounds();
+    }
 
     // 4 and 5: the shadow cascades, then the ground beneath the water.
     shadows->render(cmd, camera);
@@ -126,7 +139,8 @@ void World::draw(CommandBuffer* cmd)
         camera->updateView();
     }
 
-    // 8 to 10: buildings, projectiles and enemies are drawn here once they exist.
+    // 8: the buildings. Projectiles and enemies follow here.
+    buildingManager->drawBuildings(cmd, extent, frame);
 
     // 11: the physics wireframe, read between two batches of the physics thread.
     if (Engine::renderPhysicsDebug && Engine::bulletHandler != nullptr) {
@@ -196,6 +210,8 @@ void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Fru
     terrain->drawShadow(cmd, lightCamera, lightFrustum);
     cullCells(*cullingGrid, lightFrustum);
 
-    // 3 to 5: buildings, projectiles and enemies cast their shadows here once they
-    // exist (with the consumed snapshot index, read again for each cascade).
+    // 3: the buildings, over the cascade's area of the whole map. Projectiles and
+    // enemies follow here, the same way.
+    const u32 frame = gameLogic->consumedSnapshot.load(std::memory_order_acquire);
+    buildingManager->drawShadowCasters(cmd, shadows->map->extent, frame);
 }

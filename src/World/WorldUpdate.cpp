@@ -6,6 +6,7 @@
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/Window/Window.h"
 #include "Game/Intro/CameraPath.h"
+#include "Game/Session/GameLogic.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
@@ -50,8 +51,8 @@ void World::update(f32 frameMs)
         onResize();
     }
 
-    // 1: the fixed ticks of the game-logic thread are handed over here (feedLogicTicks)
-    // once the thread exists.
+    // 1: the fixed ticks of the game-logic thread.
+    gameLogic->feed(frameMs);
 
     // 2: free flight, unless the intro flight has the camera.
     if (Engine::cameraPath == nullptr || !Engine::cameraPath->playing.load()) {

@@ -208,6 +208,18 @@ DsFixed::~DsFixed()
     delete[] pendingFrees;
 }
 
+void DsFixed::checkInUse(u32 offset)
+{
+    if (slotSize == 0 || offset % slotSize != 0 || offset / slotSize >= slotCount) {
+        throw std::runtime_error(std::string(kindName) + ": offset " + std::to_string(offset) +
+                                 " is not the start of a slot");
+    }
+    if (slotStates[offset / slotSize] != SlotInUse) {
+        throw std::runtime_error(std::string(kindName) + ": the slot at offset " + std::to_string(offset) +
+                                 " is not in use (given up twice?)");
+    }
+}
+
 u32 DsFixed::takeSlot(u32 previousOffset, u32 size)
 {
     if (size > slotSize) {
@@ -216,14 +228,7 @@ u32 DsFixed::takeSlot(u32 previousOffset, u32 size)
     }
     bool givesUpSlot = static_cast<i32>(previousOffset) >= 0;
     if (givesUpSlot) {
-        if (slotSize == 0 || previousOffset % slotSize != 0 || previousOffset / slotSize >= slotCount) {
-            throw std::runtime_error(std::string(kindName) + ": offset " + std::to_string(previousOffset) +
-                                     " is not the start of a slot");
-        }
-        if (slotStates[previousOffset / slotSize] != SlotInUse) {
-            throw std::runtime_error(std::string(kindName) + ": the slot at offset " + std::to_string(previousOffset) +
-                                     " is not in use (given up twice?)");
-        }
+        checkInUse(previousOffset);
     }
     if (freeCount == 0) {
         throw std::runtime_error(std::string(kindName) + ": all " + std::to_string(slotCount) +
@@ -237,6 +242,14 @@ u32 DsFixed::takeSlot(u32 previousOffset, u32 size)
     u32 slot = freeSlots[--freeCount];
     slotStates[slot] = SlotInUse;
     return slot * slotSize;
+}
+
+void DsFixed::release(u32 offset)
+{
+    checkInUse(offset);
+    u32 given = offset / slotSize;
+    slotStates[given] = SlotPending;
+    pendingFrees[pendingFreeCount++] = given;
 }
 
 u32 DsFixed::write(u32 previousOffset, const void* data, u32 size, bool)

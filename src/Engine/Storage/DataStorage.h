@@ -111,6 +111,9 @@ public:
     u32 totalSize() override;
     // Pushes the pending frees onto the free stack, in order.
     void returnPendingFrees();
+    // Gives up the slot at `offset` without taking another (its owner is gone): it
+    // joins the pending frees. An offset that is no slot in use throws.
+    void release(u32 offset);
 
 protected:
     DsFixed(GraphicsDevice* device, const char* kindName, u32 slotCount, u32 slotSize, u32 alignment,
@@ -126,6 +129,8 @@ private:
     void initSlots(u32 count, u32 size, u32 alignment);
     // Validates a write or allocate and returns the offset of the slot it gets.
     u32 takeSlot(u32 previousOffset, u32 size);
+    // Throws unless `offset` is the start of a slot in use.
+    void checkInUse(u32 offset);
 };
 
 class DsStorageFixed : public DsFixed {

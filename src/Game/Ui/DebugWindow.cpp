@@ -3,6 +3,7 @@
 #include "Engine/Physics/BulletHandler.h"
 #include "Engine/Physics/PhysicsWorld.h"
 #include "Engine/Physics/Simulation.h"
+#include "Game/Session/GameLogic.h"
 #include "Game/Ui/Ui.h"
 #include "Game/Ui/UiWidgets.h"
 #include "World/Culling/CullingGrid.h"
@@ -92,8 +93,12 @@ void drawDebugWindow(f32 frameMs)
         if (ImGui::CollapsingHeader("Physics", ImGuiTreeNodeFlags_DefaultOpen)) {
             drawPhysicsSection();
         }
-        // With a loaded world, the "Simulation" section (the game-logic thread's
-        // time per tick, through drawTimeBar) follows here.
+        // The game-logic thread's work per tick, with a loaded world.
+        World* loaded = readyWorld();
+        if (loaded != nullptr && loaded->gameLogic != nullptr &&
+            ImGui::CollapsingHeader("Simulation", ImGuiTreeNodeFlags_DefaultOpen)) {
+            drawTimeBar(loaded->gameLogic->averageTickMs);
+        }
     }
     ImGui::End();
 

@@ -1,5 +1,9 @@
+#include "Engine/Camera/Camera.h"
 #include "Engine/Engine.h"
+#include "Engine/Window/Window.h"
+#include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Ui/Ui.h"
+#include "World/World.h"
 
 #include <imgui.h>
 #include <backends/imgui_impl_glfw.h>
@@ -15,8 +19,15 @@ void frame()
 
 void drawWindows()
 {
-    // With a loaded world: the health bars of every enemy and building kind, then the
-    // pending message of the tools (uiMessage) as a tooltip.
+    // With a loaded world: the health bars of every building kind (the enemy kinds'
+    // come first, once they exist), then the pending message of the tools (uiMessage)
+    // as a tooltip.
+    if (World* running = readyWorld()) {
+        const glm::ivec2 viewport(Engine::window->width, Engine::window->height);
+        for (Building* kind : buildingTypes) {
+            kind->drawHealthBars(*running->camera, viewport);
+        }
+    }
 
     drawDebugWindow(Engine::frameTimeMs);
     if (currentMenuState() == MenuStateLoading) {

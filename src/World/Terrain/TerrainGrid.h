@@ -7,6 +7,7 @@
 
 #include <glm/glm.hpp>
 
+#include <functional>
 #include <future>
 #include <memory>
 #include <vector>
@@ -77,6 +78,10 @@ public:
     // random source; falls back to the centred corner when no site is found.
     glm::ivec3 findBuildSite(glm::ivec2 centre, glm::ivec3 size, f32 maxRadius, i32 tolerance) const;
     glm::ivec3 findBuildSite(glm::ivec2 centre, glm::ivec3 size, f32 maxRadius, i32 tolerance, Random& source) const;
+    // The same, skipping flat sites that `accept` refuses (taken by other buildings);
+    // the fallback corner is returned unchecked.
+    glm::ivec3 findBuildSite(glm::ivec2 centre, glm::ivec3 size, f32 maxRadius, i32 tolerance, Random& source,
+                             const std::function<bool(const glm::ivec3&)>& accept) const;
 
     // A triangle's colour: its base colour by slope and height, times one brightness
     // draw from `random`.

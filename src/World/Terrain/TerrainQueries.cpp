@@ -36,6 +36,12 @@ glm::ivec3 TerrainGrid::findBuildSite(glm::ivec2 centre, glm::ivec3 size, f32 ma
 glm::ivec3 TerrainGrid::findBuildSite(glm::ivec2 centre, glm::ivec3 size, f32 maxRadius, i32 tolerance,
                                       Random& source) const
 {
+    return findBuildSite(centre, size, maxRadius, tolerance, source, [](const glm::ivec3&) { return true; });
+}
+
+glm::ivec3 TerrainGrid::findBuildSite(glm::ivec2 centre, glm::ivec3 size, f32 maxRadius, i32 tolerance,
+                                      Random& source, const std::function<bool(const glm::ivec3&)>& accept) const
+{
     const f64 scale = 1.0 / 4294967296.0;
     const f64 MaxOffset = 1e8;
     // Rings of equal area, from the centre outwards.
@@ -54,7 +60,8 @@ glm::ivec3 TerrainGrid::findBuildSite(glm::ivec2 centre, glm::ivec3 size, f32 ma
                               centre.y + static_cast<i32>(offsetZ) - size.z / 2);
             glm::ivec2 range;
             if (footprintStepRange(corner, glm::ivec2(size.x, size.z), range) && range.y - range.x <= tolerance) {
-                return glm::ivec3(corner.x, range.y, corner.y);
+                const glm::ivec3 site(corner.x, range.y, corner.y);
+                if (accept(site)) return site;
             }
         }
     }

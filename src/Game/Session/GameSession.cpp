@@ -1,0 +1,21 @@
+#include "Game/Session/GameSession.h"
+
+#include "Game/Session/SessionRules.h"
+
+GameSession* gameSession = nullptr;
+
+GameSession::GameSession()
+{
+    using namespace SessionRules;
+    money = new std::atomic<i32>(StartMoney);
+    waveState = new WaveState();
+    waveState->wave = FirstWave;
+    waveState->normalCount = FirstNormalCount;
+    waveState->heavyCount = FirstHeavyCount;
+}
+
+GameSession::~GameSession()
+{
+    delete money;
+    delete waveState;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Game/Towers/TowerKind.h"
+
+// The cannon tower kind: flat shots of cannonballs.
+class TwCannon : public TowerKind {
+public:
+    static constexpr const char* ConfigPath = "assets/Buildings/Towers/TwCannon/config.json";
+    static constexpr const char* ModelPath = "assets/Buildings/Towers/TwCannon/cannon.glb";
+
+    TwCannon();
+    // Tower instances come with tower aiming: until then nothing is made (null).
+    std::shared_ptr<BuildingInstance> createInstance(const glm::ivec3& gridPos, f32 rotation) override;
+};
