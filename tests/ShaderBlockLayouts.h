@@ -117,6 +117,10 @@ inline const BlockLayout PreviewBlockLayout = {
 // instance storage.
 inline const BlockLayout InstanceBlockLayout = {"InstanceBlock", {{"model", 0}}};
 
+// One model matrix per instance of an instanced draw (enemies; the shadow casters,
+// whose single-instance draws of buildings read the first), 64 bytes apart.
+inline const BlockLayout InstancesBlockLayout = {"InstancesBlock", {{"models", 0}}};
+
 // A terrain chunk's model matrix, as the terrain writes it into the chunk's slot.
 inline const BlockLayout ChunkBlockLayout = {"ChunkBlock", {{"model", 0}}};
 
