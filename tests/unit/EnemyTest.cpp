@@ -1,7 +1,14 @@
 #include "BuildingTestSupport.h"
 #include "EnemyTestSupport.h"
 
+#include "Engine/Camera/Camera.h"
+#include "Engine/Physics/CollisionType.h"
 #include "Engine/Physics/PhysicsReference.h"
+#include "Game/Navigation/PathField.h"
+#include "Game/Tools/Picker.h"
+#include "World/Terrain/CollisionMesh.h"
+#include "World/Terrain/TerrainGrid.h"
+#include "World/World.h"
 #include "Game/Enemies/EnemyRules.h"
 #include "Game/Session/SessionRules.h"
 #include "World/Culling/BoundingAABB.h"
@@ -338,4 +345,69 @@ TEST(Enemy, DrawsOnlyWhatThePassSeesAndAtMostTheSlotsCapacity)
     EXPECT_FLOAT_EQ(fraction, 0.75f);
     EXPECT_EQ(point, o + glm::vec3(10.0f, 2.0f, 10.0f));
     EXPECT_FALSE(near->getHealthBar(o + glm::vec3(10.0f, 1.0f, 60.01f), view, point, fraction));
+}
+
+TEST(Enemy, TheManagerForwardsBuildingsToItsFieldAndReadsDirectionsFromIt)
+{
+    // A field over flat ground of 129 x 129 points, solved here step by step.
+    EnemyGrounds grounds;
+    EnemyManager& manager = *grounds.manager;
+    EXPECT_EQ(manager.fieldDirection(64, 64), glm::vec2(0.0f)) << "no field: no direction";
+    manager.queueCellValues({60, 0, 60}, {4, 1, 4}, 0.0f); // dropped without a field
+    manager.pathField = new PathField(std::vector<f32>(129 * 129, 1.0f), 129, false);
+
+    // The castle's footprint becomes goals through the manager; a rectangle partly
+    // before the grid is clipped to it, one wholly outside changes nothing.
+    manager.queueCellValues({60, 0, 60}, {4, 1, 4}, 0.0f);
+    manager.queueFixedCosts({-5, 0, -5}, {7, 1, 7}, 30.0f);
+    manager.queueCellValues({-100, 0, -100}, {4, 1, 4}, 0.0f);
+    manager.pathField->solveUntilIdle();
+    const glm::vec2 east = manager.fieldDirection(90, 62);
+    EXPECT_NEAR(east.x, -1.0f, 0.05f) << "east of the castle the way leads west";
+    EXPECT_NEAR(east.y, 0.0f, 0.05f);
+    EXPECT_EQ(manager.fieldDirection(-1, 62), glm::vec2(0.0f)) << "outside the grid";
+    EXPECT_EQ(manager.fieldDirection(62, 129), glm::vec2(0.0f));
+}
+
+TEST(Picker, TheCellUnderTheCursorCentresTheFootprintOnTheHighestStep)
+{
+    // Terraced ground in a query world, and a camera straight above its middle.
+    TerrainGrid grid(8, 2); // 17 x 17 points from (-8, 0, -8)
+    for (u32 z = 0; z < grid.gridSize; z++) {
+        for (u32 x = 0; x < grid.gridSize; x++) grid.steps[z * grid.gridSize + x] = static_cast<i32>(x / 3);
+    }
+    btTriangleMesh mesh(true, true);
+    fillCollisionMesh(grid, mesh);
+    std::unique_ptr<btBvhTriangleMeshShape> shape(buildCollisionShape(&mesh, 1, &grid));
+    PhysicsWorld queryWorld;
+    queryWorld.init(QueryWorldGravity);
+    btCollisionObject ground;
+    ground.setCollisionShape(shape.get());
+    queryWorld.world->addCollisionObject(&ground, CollisionTerrain, -1);
+    WorldPhysics physics;
+    physics.world = &queryWorld;
+    Camera camera;
+    camera.setPerspective(60.0f, 1.0f, 0.5f, 1000.0f);
+    camera.position = glm::vec3(0.3f, 40.0f, 0.2f);
+    camera.forward = glm::vec3(0.0f, -1.0f, 0.0f);
+    camera.updateView();
+    CursorView view{&camera, {50, 50}, {100, 100}};
+
+    glm::ivec3 cell;
+    ASSERT_TRUE(Picker::cellUnder(view, physics, grid, grid.origin, 1, 1, cell));
+    EXPECT_EQ(glm::ivec2(cell.x, cell.z), glm::ivec2(8, 8));
+    EXPECT_EQ(cell.y, 3) << "the highest step under the footprint (x 8..9)";
+    ASSERT_TRUE(Picker::cellUnder(view, physics, grid, grid.origin, 3, 3, cell));
+    EXPECT_EQ(glm::ivec2(cell.x, cell.z), glm::ivec2(7, 7));
+    EXPECT_EQ(cell.y, 3);
+    // A footprint reaching the last vertex, a cursor outside the window, a ray missing
+    // the ground: no cell.
+    EXPECT_FALSE(Picker::cellUnder(view, physics, grid, grid.origin, 17, 17, cell));
+    view.cursor = {100, 50};
+    EXPECT_FALSE(Picker::cellUnder(view, physics, grid, grid.origin, 1, 1, cell));
+    view.cursor = {50, 50};
+    camera.forward = glm::vec3(0.0f, 1.0f, 0.0f);
+    camera.updateView();
+    EXPECT_FALSE(Picker::cellUnder(view, physics, grid, grid.origin, 1, 1, cell));
+    queryWorld.world->removeCollisionObject(&ground);
 }
