@@ -19,6 +19,7 @@
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Intro/CameraPath.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
 
@@ -90,9 +91,11 @@ void init()
 
     // 14: the interface (renderer, fonts, sprite sheets), showing the main menu; then
     // every game kind with the storage and pipelines their draws share (a broken
-    // building file ends the start-up here, before the main menu shows).
+    // building file ends the start-up here, before the main menu shows); the intro
+    // flight, which lives until the process ends.
     Ui::init();
     EntityTypes::createAll();
+    cameraPath = new CameraPath();
 
     // 15: everything written into the mesh storage during start-up reaches the device
     // with the first recorded frame.
@@ -127,8 +130,9 @@ void runFrame()
         Ui::clearMenuStates();
         Ui::pushMenuState(MenuStateInGame);
     }
-    // 7: the world, from the frame the game starts in.
+    // 7: the intro flight and the world, from the frame the game starts in.
     if (gameState == GameStatePlaying && world != nullptr) {
+        if (cameraPath != nullptr) cameraPath->apply(frameTimeMs, world->camera);
         world->update(frameTimeMs);
     }
 

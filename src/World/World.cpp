@@ -15,6 +15,7 @@
 #include "Engine/Window/Window.h"
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/Buildings/BuildingRules.h"
+#include "Game/Intro/CameraPath.h"
 #include "Game/Navigation/NavigationInputs.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
@@ -126,8 +127,8 @@ void World::generateThreadMain()
     // `world` is set before this thread starts and stays until the thread is joined.
     World* self = world;
     self->init();
-    // The intro flight's last keys hand over to the game camera here once the intro
-    // camera path exists.
+    // The intro flight ends on the game camera's start pose, and starts.
+    if (Engine::cameraPath != nullptr) Engine::cameraPath->start(self->camera->position, self->camera->forward);
     self->ready.store(1, std::memory_order_release);
 }
 

@@ -5,6 +5,7 @@
 #include "Engine/Settings/Settings.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/Window/Window.h"
+#include "Game/Intro/CameraPath.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -53,8 +54,10 @@ void World::update(f32 frameMs)
     // 1: the fixed ticks of the game-logic thread.
     gameLogic->feed(frameMs);
 
-    // 2: free flight (the intro path takes the camera while it plays, once it exists).
-    camera->update(frameMs, Settings::mouseSpeed, Ui::uiOwnsMouse != 0);
+    // 2: free flight, unless the intro flight has the camera.
+    if (Engine::cameraPath == nullptr || !Engine::cameraPath->playing.load()) {
+        camera->update(frameMs, Settings::mouseSpeed, Ui::uiOwnsMouse != 0);
+    }
 
     // 3: near and far follow the distance from the planet; the cascades are refitted
     // when the near plane moves.

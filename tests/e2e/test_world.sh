@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A game from the main menu: "New Game" shows the loading window (the window is made
-# smaller while it loads, which the world applies once it is built), then the island;
+# smaller while it loads, which the world applies once it is built), then the intro
+# flight with its hint, which Enter skips to the start view over the island;
 # the flight keys, the right mouse button and the arrow keys (the sun) change the
 # picture; the island shows sea, sky and shadows; Escape opens the pause menu and
 # "Leave to main menu" returns to the main menu; a second "New Game" works; closing
@@ -77,6 +78,18 @@ world_shown() {
     above "$(region_brightness "$1" "$(corner_band)")" 0.05
 }
 
+# The intro's hint, 200 x 36 px at the bottom centre: a dark window with white text.
+intro_hint_shown() {
+    local left=$((WIDTH / 2 - 100)) top=$((HEIGHT - 52))
+    below "$(region_brightness "$1" "6x28+$((left + 2))+$((top + 4))")" 0.2 &&
+        above "$(region_spread "$1" "160x16+$((left + 20))+$((top + 10))")" 0.25
+}
+
+# The start view after the intro: the world without the hint.
+start_view_shown() {
+    world_shown "$1" && ! intro_hint_shown "$1"
+}
+
 # Takes shots named $2 until check $3 passes on one (up to $1 seconds).
 wait_for() {
     local limit=$1 name=$2 check=$3 end=$((SECONDS + $1))
@@ -130,6 +143,15 @@ new_game() {
 }
 
 # Keys are read once a frame: Escape is held until the pause menu shows.
+# The intro flight plays from far out in space (it takes about 45 s of game time);
+# Enter, held until the hint has gone, skips to its end.
+skip_intro() {
+    wait_for 120 "$1-intro" intro_hint_shown
+    xdotool keydown Return
+    wait_for 30 "$1-skipped" start_view_shown
+    xdotool keyup Return
+}
+
 leave_game() {
     xdotool keydown Escape
     wait_for 30 "$1-pause" menu_shown
@@ -151,8 +173,8 @@ echo "loading window shown at ${WIDTH}x${HEIGHT}"
 xdotool windowsize "$WINDOW_ID" $SMALL_WIDTH $SMALL_HEIGHT
 read -r WIDTH HEIGHT < <(window_size)
 [ "$WIDTH" = $SMALL_WIDTH ] && [ "$HEIGHT" = $SMALL_HEIGHT ] || fail "the window is ${WIDTH}x${HEIGHT}"
-wait_for 60 world world_shown
-echo "the world is shown"
+skip_intro first
+echo "the intro was skipped, the world is shown"
 
 # The start view looks down on land: nothing moves until a key is held.
 expect_keys_change forward w
@@ -192,7 +214,7 @@ echo "left the first game"
 
 # Second game, played until the world shows, then left again.
 new_game second
-wait_for 60 second-world world_shown
+skip_intro second
 leave_game second
 echo "left the second game"
 

@@ -14,7 +14,9 @@
 #include "Engine/Settings/Settings.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
+#include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
+#include "Game/Intro/CameraPath.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Terrain/GenerationProgress.h"
@@ -29,6 +31,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,6 +58,7 @@ protected:
     {
         delete world;
         world = nullptr;
+        Engine::cameraPath = nullptr;
         Engine::gameState = GameStateMainMenu;
         Ui::clearMenuStates();
         Ui::destroyState();
@@ -206,6 +210,8 @@ TEST_F(WorldGpuTest, FinalPassCopiesTheCompositeAndFollowsItsReplacement)
 
 TEST_F(WorldGpuTest, ALoadedWorldTakesAResizeFromItsLoadingTimeAndDrawsFrames)
 {
+    auto intro = std::make_unique<CameraPath>();
+    Engine::cameraPath = intro.get();
     World::startNew(5);
     World* loading = world;
     ASSERT_NE(loading, nullptr);
@@ -230,10 +236,24 @@ TEST_F(WorldGpuTest, ALoadedWorldTakesAResizeFromItsLoadingTimeAndDrawsFrames)
     EXPECT_EQ(Ui::loadingProgress->currentStage.load(), 5);
     EXPECT_STREQ(Ui::loadingProgress->stageText.load(), "Creating physics bodies");
     EXPECT_EQ(loading->origin, glm::vec3(-512.0f, 0.0f, -512.0f));
+    // The loader handed the start pose to the intro flight and started it.
+    EXPECT_TRUE(intro->playing.load());
+    EXPECT_EQ(intro->time, 0.0f);
+    EXPECT_EQ(intro->keys[21].position, loading->camera->position);
+    EXPECT_EQ(intro->keys[22].position, loading->camera->position);
+    EXPECT_EQ(intro->keys[22].direction, loading->camera->forward);
 
-    // The game starts: the first update applies the resize.
+    // The game starts: the first update applies the resize. While the intro flies,
+    // the flight keys do not move the camera.
     Engine::gameState = GameStatePlaying;
+    const glm::vec3 start = loading->camera->position;
+    Engine::input->keys[Key::letter('w')] = 0x80;
     playFrame(16.0f);
+    EXPECT_EQ(loading->camera->position, start);
+    intro->playing = false;
+    playFrame(16.0f);
+    Engine::input->keys[Key::letter('w')] = 0;
+    EXPECT_NE(loading->camera->position, start);
     EXPECT_FALSE(loading->resizePending);
     EXPECT_EQ(loading->sceneColor->extent.width, 320u);
     EXPECT_EQ(loading->composite->extent.height, static_cast<u32>(Engine::window->height));

@@ -6,12 +6,12 @@ GameSession* gameSession = nullptr;
 
 GameSession::GameSession()
 {
-    using namespace SessionStartRules;
+    using namespace SessionRules;
     money = new std::atomic<i32>(StartMoney);
     waveState = new WaveState();
     waveState->wave = FirstWave;
-    waveState->normalCount = FirstWaveNormal;
-    waveState->heavyCount = FirstWaveHeavy;
+    waveState->normalCount = FirstNormalCount;
+    waveState->heavyCount = FirstHeavyCount;
 }
 
 GameSession::~GameSession()

@@ -33,5 +33,8 @@ void drawLoadingWindow();
 void drawSettingsWindow();
 void drawGeneralTab();
 void drawDebugWindow(f32 frameMs);
+// In game while the intro flight plays: the hint that Enter skips it. True when drawn
+// (the session panels then stay hidden).
+bool drawIntroHint();
 
 } // namespace Ui

@@ -39,7 +39,9 @@ void drawWindows()
     drawMainMenu();
     drawPauseMenu();
 
-    // In game, then: the tool bar and the session panels (wallet, time, wave).
+    // In game, then: the tool bar and the session panels (wallet, time, wave), or
+    // while the intro flight plays only its hint.
+    drawIntroHint();
 
     uiOwnsMouse = ImGui::IsAnyItemActive() || ImGui::IsAnyItemHovered() ||
                   ImGui::IsWindowHovered(ImGuiHoveredFlags_AnyWindow | ImGuiHoveredFlags_AllowWhenBlockedByPopup);
