@@ -20,6 +20,7 @@
 #include "Engine/Window/Window.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Intro/CameraPath.h"
+#include "Game/Session/GameSession.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
 
@@ -255,6 +256,8 @@ void shutdown()
     // 1: the world (a world still loading is finished first).
     delete world;
     world = nullptr;
+    delete gameSession;
+    gameSession = nullptr;
 
     // 2: the interface's GPU objects and records.
     Ui::shutdown();

@@ -91,9 +91,11 @@ void World::startNew()
 
 void World::startNew(i32 terrainSeed)
 {
-    // A new game is always built from nothing.
+    // A new game is always built from nothing, with a new session record.
     delete world;
     world = nullptr;
+    delete gameSession;
+    gameSession = new GameSession();
 
     auto* next = new World();
     next->seed = terrainSeed;
@@ -254,6 +256,8 @@ void World::shutdown()
     if (Engine::gameState != GameStatePlaying) return;
     delete world;
     world = nullptr;
+    delete gameSession;
+    gameSession = nullptr;
     Engine::gameState = GameStateMainMenu;
 }
 

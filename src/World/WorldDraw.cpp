@@ -10,14 +10,12 @@
 #include "Engine/Physics/Simulation.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
-#include "Engine/Pipeline/Pipeline.h"
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
-#include "World/Shadow/CascadeMath.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
 #include "World/Terrain/Terrain.h"
@@ -142,13 +140,7 @@ void World::draw(CommandBuffer* cmd)
     }
 
     // 8: the buildings. Projectiles and enemies follow here.
-    cmd->bindPipeline(towerPipeline);
-    cmd->setViewportAndScissor(extent);
-    cmd->addDataSet(buildingManager->sceneSet);
-    cmd->bindDataSets(0);
-    for (Building* kind : buildingTypes) {
-        kind->drawInstances(*cmd, 1, frame);
-    }
+    buildingManager->drawBuildings(cmd, extent, frame);
 
     // 11: the physics wireframe, read between two batches of the physics thread.
     if (Engine::renderPhysicsDebug && Engine::bulletHandler != nullptr) {
@@ -221,14 +213,5 @@ void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Fru
     // 3: the buildings, over the cascade's area of the whole map. Projectiles and
     // enemies follow here, the same way.
     const u32 frame = gameLogic->consumedSnapshot.load(std::memory_order_acquire);
-    cmd->bindPipeline(shadowInstancePipeline);
-    cmd->setViewport(shadows->map->extent);
-    const VkRect2D scissor{{0, 0}, cmd->renderExtent};
-    vkCmdSetScissor(cmd->handle, 0, 1, &scissor);
-    vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, ShadowRules::CasterSlopeBias);
-    cmd->addDataSet(buildingManager->shadowSet);
-    cmd->bindDataSets(0);
-    for (Building* kind : buildingTypes) {
-        kind->drawShadowCasters(*cmd, 1, frame);
-    }
+    buildingManager->drawShadowCasters(cmd, shadows->map->extent, frame);
 }

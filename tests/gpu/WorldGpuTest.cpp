@@ -1,3 +1,4 @@
+#include "GameKinds.h"
 #include "GpuTest.h"
 #include "Offscreen.h"
 
@@ -17,6 +18,7 @@
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
 #include "Game/Intro/CameraPath.h"
+#include "Game/Session/GameSession.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Terrain/GenerationProgress.h"
@@ -52,6 +54,8 @@ protected:
         Ui::createState();
         Ui::clearMenuStates();
         Engine::gameState = GameStateMainMenu;
+        createGameKinds();
+        startPhysicsThread();
     }
 
     void TearDown() override
@@ -59,15 +63,15 @@ protected:
         delete world;
         world = nullptr;
         Engine::cameraPath = nullptr;
+        delete gameSession;
+        gameSession = nullptr;
         Engine::gameState = GameStateMainMenu;
         Ui::clearMenuStates();
         Ui::destroyState();
-        // What the terrains handed to the physics registry, taken out as the stopped
-        // simulation thread leaves it.
-        PhysicsWorld leftovers;
-        leftovers.init(EngineWorldGravity);
-        Simulation::releaseRemaining(leftovers);
+        // What the terrains handed to the physics registry goes with the thread.
+        stopPhysicsThread();
         GpuTest::TearDown();
+        releaseGameKinds();
     }
 
     // Waits for the loader to publish the world.

@@ -196,3 +196,19 @@ TEST(DsFixed, ForeignOffsetsAndDoubleFreesThrow)
     EXPECT_THROW(pool.write(a, data, 4, false), std::runtime_error);
     EXPECT_EQ(pool.freeCount, 2u);
 }
+
+TEST(DsFixed, AReleasedSlotComesBackAfterThePendingFrees)
+{
+    HostPool pool(2, 32, 16);
+    const u8 data[4] = {};
+    u32 a = pool.write(NoOffset, data, 4, false);
+    pool.write(NoOffset, data, 4, false);
+    // A slot whose owner went: not reusable until the frames that read it are done.
+    pool.release(a);
+    EXPECT_EQ(pool.pendingFreeCount, 1u);
+    EXPECT_THROW(pool.write(NoOffset, data, 4, false), std::runtime_error) << "still pending";
+    EXPECT_THROW(pool.release(a), std::runtime_error) << "released twice";
+    EXPECT_THROW(pool.release(a + 4), std::runtime_error) << "not a slot";
+    pool.returnPendingFrees();
+    EXPECT_EQ(pool.write(NoOffset, data, 4, false), a);
+}

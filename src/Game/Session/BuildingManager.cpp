@@ -1,6 +1,7 @@
 #include "Game/Session/BuildingManager.h"
 
 #include "Engine/Camera/Random.h"
+#include "Engine/Command/CommandBuffer.h"
 #include "Engine/Descriptor/DataSet.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
@@ -8,6 +9,7 @@
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/Buildings/BuildingRules.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "World/Shadow/CascadeMath.h"
 #include "World/Terrain/TerrainGrid.h"
 
 namespace {
@@ -148,4 +150,29 @@ void BuildingManager::destroyAll()
         occupancy.clear(instance.get());
     }
     pending.clear();
+}
+
+void BuildingManager::drawBuildings(CommandBuffer* cmd, VkExtent2D extent, u32 frame)
+{
+    cmd->bindPipeline(towerPipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(sceneSet);
+    cmd->bindDataSets(0);
+    for (Building* kind : buildingTypes) {
+        kind->drawInstances(*cmd, 1, frame);
+    }
+}
+
+void BuildingManager::drawShadowCasters(CommandBuffer* cmd, VkExtent2D mapExtent, u32 frame)
+{
+    cmd->bindPipeline(shadowInstancePipeline);
+    cmd->setViewport(mapExtent);
+    const VkRect2D scissor{{0, 0}, cmd->renderExtent};
+    vkCmdSetScissor(cmd->handle, 0, 1, &scissor);
+    vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, ShadowRules::CasterSlopeBias);
+    cmd->addDataSet(shadowSet);
+    cmd->bindDataSets(0);
+    for (Building* kind : buildingTypes) {
+        kind->drawShadowCasters(*cmd, 1, frame);
+    }
 }

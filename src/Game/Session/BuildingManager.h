@@ -4,6 +4,7 @@
 #include "Game/Session/OccupancyGrid.h"
 
 #include <glm/glm.hpp>
+#include <vulkan/vulkan.h>
 
 #include <atomic>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <vector>
 
 class BuildingInstance;
+class CommandBuffer;
 class DataSet;
 class NavigationInputs;
 class TerrainGrid;
@@ -89,6 +91,14 @@ public:
     // (speed 0), destroys the buildings marked for it, else updates every building
     // `speed` times. Kinds in index order, each list from the last to the first.
     void update(u32 speed);
+
+    // Main thread, inside the main pass: every kind's instances with towerPipeline and
+    // sceneSet over `extent`, drawing snapshot slot `frame`.
+    void drawBuildings(CommandBuffer* cmd, VkExtent2D extent, u32 frame);
+    // Inside one shadow cascade: every kind's shadow draws with shadowInstancePipeline
+    // and shadowSet, viewport over the whole map (`mapExtent`), scissor over the
+    // cascade's area, the casters' depth bias.
+    void drawShadowCasters(CommandBuffer* cmd, VkExtent2D mapExtent, u32 frame);
 
     // The teardown, once the game-logic thread has stopped: destroys every instance of
     // the five kinds and drops the queued ones.

@@ -36,6 +36,7 @@ void GameLogic::feed(f32 frameMs)
     {
         std::lock_guard lock(wakeMutex);
         ticksDue = clock.ticksDue;
+        ticksGranted += clock.ticksDue;
         consumedSnapshot.store(clock.consumed, std::memory_order_release);
     }
     wake.notify_one();

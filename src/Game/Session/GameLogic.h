@@ -36,7 +36,8 @@ public:
     std::atomic<u32> ticksDue{1};         // granted ticks not yet taken; the first batch runs at once
     f32 interpolation = 0.0f;             // seconds past the newer slot (main thread)
     std::atomic<f32> lastBatchMs{0.0f};   // work time of the last batch
-    std::atomic<u64> ticksRun{0};         // ticks run so far (monitoring and tests)
+    std::atomic<u64> ticksGranted{0};     // ticks handed over so far, the first batch's not counted
+    std::atomic<u64> ticksRun{0};         // ticks run so far
 
     // `speed`: the steps per tick (0 paused, 1, 2, 4), shared with the physics thread.
     GameLogic(BuildingManager* buildings, const std::atomic<u32>& speed);

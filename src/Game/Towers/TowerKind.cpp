@@ -20,9 +20,12 @@ const f32 TicksPerSecond = 1.0f / (1.0f / 60.0f);
 
 } // namespace
 
-f32 shotsPerSecond(i32 interval)
+std::string shootingSpeedLine(i32 interval)
 {
-    return TicksPerSecond / static_cast<f32>(interval);
+    const f32 perSecond = TicksPerSecond / static_cast<f32>(interval);
+    char line[64];
+    std::snprintf(line, sizeof(line), "Shooting speed: %.2f/sec", static_cast<double>(perSecond));
+    return line;
 }
 
 TowerKind::TowerKind(u32 typeIndex_, const char* configPath_, const char* modelPath_)
@@ -58,10 +61,7 @@ std::vector<std::string> TowerKind::infoLines(i32 level) const
     const size_t index = std::min<size_t>(static_cast<size_t>(std::max(level, 0)), kindConfig.levels.size() - 1);
     const TowerLevel& tower = kindConfig.levels[index];
     lines.push_back("Damage: " + std::to_string(tower.damage));
-    char speed[64];
-    std::snprintf(speed, sizeof(speed), "Shooting speed: %.2f/sec",
-                  static_cast<double>(shotsPerSecond(tower.shootingInterval)));
-    lines.emplace_back(speed);
+    lines.push_back(shootingSpeedLine(tower.shootingInterval));
     return lines;
 }
 

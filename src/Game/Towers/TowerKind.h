@@ -29,5 +29,6 @@ private:
     const char* modelPath;
 };
 
-// Shots per second at `interval` ticks between shots, as the detail popup shows them.
-f32 shotsPerSecond(i32 interval);
+// "Shooting speed: {:.2f}/sec" at `interval` ticks between shots: 1 / (1/60) in
+// single precision (59.999996) over the interval.
+std::string shootingSpeedLine(i32 interval);

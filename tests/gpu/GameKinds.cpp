@@ -1,0 +1,43 @@
+#include "GameKinds.h"
+
+#include "Engine/Engine.h"
+#include "Engine/Physics/Pacing.h"
+#include "Engine/Physics/PhysicsWorld.h"
+#include "Engine/Physics/Simulation.h"
+#include "Engine/Storage/DataStorage.h"
+#include "Game/EntityTypes/EntityTypes.h"
+
+#include <thread>
+
+namespace {
+std::thread physicsThread;
+} // namespace
+
+void createGameKinds()
+{
+    Engine::meshStorage = new DsDeviceMeshSingle(Engine::graphicsDevice, 10'000'000);
+    Engine::meshStorage->switchHalf();
+    EntityTypes::createAll();
+    Engine::meshStorage->scheduleUpload();
+}
+
+void releaseGameKinds()
+{
+    EntityTypes::releaseAll();
+    Engine::meshStorage = nullptr; // deleted with the device
+}
+
+void startPhysicsThread()
+{
+    Engine::physicsWorld = new PhysicsWorld();
+    Engine::physicsWorld->init(EngineWorldGravity);
+    physicsThread = std::thread([] { Simulation::runWorker(Simulation::state, *Engine::physicsWorld, TickSeconds); });
+}
+
+void stopPhysicsThread()
+{
+    Simulation::stopWorker(Simulation::state, physicsThread);
+    Simulation::releaseRemaining(*Engine::physicsWorld);
+    delete Engine::physicsWorld;
+    Engine::physicsWorld = nullptr;
+}

@@ -1,0 +1,187 @@
+#include "Game/Buildings/Building.h"
+#include "Game/Buildings/BuildingConfig.h"
+#include "Game/Towers/TowerKind.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+std::string sourceFile(const std::string& relative)
+{
+    return std::string(BRACKENHOLD_SOURCE_DIR) + "/" + relative;
+}
+
+// A building file with `text` in the test's temporary directory.
+std::string writeFile(const std::string& name, const std::string& text)
+{
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path) << text;
+    return path;
+}
+
+const char* const GoodTower = R"({
+    "name": "Cannon Tower",
+    "gridSize": {"x": 2, "y": 5, "z": 2},
+    "logoIndex": {"x": 1, "y": 0},
+    "aimSettings": {"shootFlat": true, "radius": 30.0, "idleSpeed": 0.01, "aimSpeed": 0.06,
+                    "projSpeed": 50.0, "shotCooldown": 40, "verticalAimRestriction": {"x": -0.6, "y": 0.9}},
+    "levels": [
+        {"cost": 500, "maxHealth": 400, "damage": 35, "shootingInterval": 30},
+        {"cost": 700, "maxHealth": 700, "damage": 55, "shootingInterval": 60},
+        {"cost": 1200, "maxHealth": 1200, "damage": 90, "shootingInterval": 24}
+    ]
+})";
+
+// The tower file with one piece of text replaced.
+std::string towerWith(const std::string& from, const std::string& to)
+{
+    std::string text = GoodTower;
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return text.replace(at, from.size(), to);
+}
+
+// A kind with a file's numbers and nothing else.
+class PlainKind : public Building {
+public:
+    explicit PlainKind(const BuildingConfig& read) : Building(BuildingTypeWall) { config = read; }
+    void loadConfig() override {}
+    std::shared_ptr<BuildingInstance> createInstance(const glm::ivec3&, f32) override { return nullptr; }
+};
+
+} // namespace
+
+TEST(BuildingFiles, TheGameFilesReadIntoTheirRecords)
+{
+    std::string error;
+    WallConfig wall;
+    ASSERT_TRUE(readBuildingFile(sourceFile("assets/Buildings/BdWall/config.json"), wall, error)) << error;
+    EXPECT_EQ(wall.name, "Wall");
+    EXPECT_EQ(wall.gridSize, glm::ivec3(2, 5, 1));
+    EXPECT_EQ(wall.levels.size(), 3u);
+    EXPECT_EQ(wall.levels[0].cost, 100u);
+
+    for (const char* path : {"assets/Buildings/BdCastle/config.json", "assets/Buildings/BdPortal/config.json"}) {
+        BuildingConfig config;
+        EXPECT_TRUE(readBuildingFile(sourceFile(path), config, error)) << error;
+        EXPECT_FALSE(config.levels.empty()) << path;
+    }
+    for (const char* path :
+         {"assets/Buildings/Towers/TwCannon/config.json", "assets/Buildings/Towers/TwMortar/config.json"}) {
+        TowerConfig tower;
+        BuildingConfig base;
+        ASSERT_TRUE(readBuildingFile(sourceFile(path), tower, error)) << error;
+        ASSERT_TRUE(readBuildingFile(sourceFile(path), base, error)) << error;
+        // Both level lists come from the same array.
+        ASSERT_EQ(tower.levels.size(), base.levels.size());
+        for (size_t i = 0; i < base.levels.size(); i++) {
+            EXPECT_EQ(tower.levels[i].cost, base.levels[i].cost);
+            EXPECT_EQ(tower.levels[i].maxHealth, base.levels[i].maxHealth);
+        }
+    }
+    TowerConfig mortar;
+    readBuildingFile(sourceFile("assets/Buildings/Towers/TwMortar/config.json"), mortar, error);
+    EXPECT_FALSE(mortar.aimSettings.shootFlat) << "the mortar lobs";
+}
+
+TEST(BuildingFiles, NumbersConvertAsTheFormatSays)
+{
+    std::string error;
+    TowerConfig tower;
+    const std::string path =
+        writeFile("convert.json", towerWith(R"("cost": 500, "maxHealth": 400)", R"("cost": 99.9, "maxHealth": true)"));
+    ASSERT_TRUE(readBuildingFile(path, tower, error)) << error;
+    EXPECT_EQ(tower.levels[0].cost, 99u) << "a fraction is cut toward zero";
+    EXPECT_EQ(tower.levels[0].maxHealth, 1) << "true is 1";
+    EXPECT_EQ(tower.levels[2].damage, 90) << "level 2's damage is in the tower's own list";
+    EXPECT_FLOAT_EQ(tower.aimSettings.verticalAimRestriction.x, -0.6f);
+
+    // Keys the kind does not read are ignored, wherever they are.
+    const std::string extra = writeFile(
+        "extra.json", towerWith(R"("name": "Cannon Tower",)", R"("name": "Cannon Tower", "comment": [1, {}],)"));
+    EXPECT_TRUE(readBuildingFile(extra, tower, error)) << error;
+    // A wall reads a tower file too: the aim settings are just another key to it.
+    WallConfig wall;
+    EXPECT_TRUE(readBuildingFile(extra, wall, error)) << error;
+}
+
+// Every broken file ends the start-up with one line naming the file and what is wrong.
+TEST(BuildingFiles, ABrokenFileGivesOneLineNamingTheFileAndTheFault)
+{
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"syntax.json", R"({"name": "Wall", )", "not valid JSON: "},
+        {"array.json", "[1, 2]", "the file must hold one JSON object, not an array"},
+        {"flat.json", towerWith(R"("shootFlat": true)", R"("shootFlat": 1)"),
+         "\"aimSettings.shootFlat\" must be true or false, not a number"},
+        {"noz.json", towerWith(R"("gridSize": {"x": 2, "y": 5, "z": 2})", R"("gridSize": {"x": 2, "y": 5})"),
+         "\"gridSize.z\" is missing"},
+        {"nolevels.json", towerWith(R"("levels": [)", R"("levels": [], "old": [)"),
+         "\"levels\" is empty: a building needs at least one level"},
+        {"size0.json", towerWith(R"("x": 2, "y": 5, "z": 2)", R"("x": 0, "y": 5, "z": 2)"),
+         "\"gridSize.x\" is 0, outside 1 to 32"},
+        {"size2000.json", towerWith(R"("x": 2, "y": 5, "z": 2)", R"("x": 2, "y": 5, "z": 2000)"),
+         "\"gridSize.z\" is 2000, outside 1 to 32"},
+        {"cost.json", towerWith(R"("cost": 700)", R"("cost": 4294967296)"),
+         "\"levels[1].cost\" is 4294967296, outside 0 to 10000000"},
+        {"negative.json", towerWith(R"("cost": 700)", R"("cost": -5)"), "\"levels[1].cost\" is -5, outside 0 to"},
+        {"health.json", towerWith(R"("maxHealth": 1200,)", R"("maxHealth": 0,)"),
+         "\"levels[2].maxHealth\" is 0, outside 1 to 1000000000"},
+        {"interval.json", towerWith(R"("shootingInterval": 24)", R"("shootingInterval": 0)"),
+         "\"levels[2].shootingInterval\" is 0, outside 1 to 36000"},
+        {"type.json", towerWith(R"("damage": 35)", R"("damage": "35")"),
+         "\"levels[0].damage\" must be a number, not a string"},
+        {"level.json", towerWith(R"({"cost": 500, "maxHealth": 400, "damage": 35, "shootingInterval": 30})", "7"),
+         "\"levels[0]\" must be an object, not a number"},
+        {"name.json", towerWith(R"("name": "Cannon Tower")", R"("name": null)"), "\"name\" must be a string, not null"},
+        {"pitch.json", towerWith(R"({"x": -0.6, "y": 0.9})", R"({"x": 0.9, "y": -0.6})"),
+         "\"aimSettings.verticalAimRestriction\": the lowest pitch x is above the highest y"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const std::string path = writeFile(test.name, test.text);
+        TowerConfig tower;
+        std::string error;
+        ASSERT_FALSE(readBuildingFile(path, tower, error));
+        EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error;
+        EXPECT_NE(error.find(test.expected), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << "one line: " << error;
+    }
+
+    BuildingConfig config;
+    std::string error;
+    const std::string missing = ::testing::TempDir() + "no-such-building.json";
+    EXPECT_FALSE(readBuildingFile(missing, config, error));
+    EXPECT_EQ(error, missing + ": the file cannot be opened");
+}
+
+TEST(BuildingKinds, TotalCostLabelsAndInfoLines)
+{
+    std::string error;
+    BuildingConfig config;
+    ASSERT_TRUE(readBuildingFile(writeFile("costs.json", GoodTower), config, error)) << error;
+    PlainKind kind(config);
+    EXPECT_EQ(kind.totalCost(0), 500u);
+    EXPECT_EQ(kind.totalCost(2), 500u + 700u + 1200u) << "all the money put into a building";
+    EXPECT_EQ(kind.totalCost(-1), 0u);
+    EXPECT_EQ(kind.totalCost(7), 2400u) << "beyond the last level: every level";
+    EXPECT_EQ(kind.infoLines(1), std::vector<std::string>{"Health: 700"});
+
+    config.name = "Wall";
+    config.levels[0].cost = 100;
+    EXPECT_EQ(PlainKind(config).toolLabel(), "Wall (100$)");
+
+    // The towers' line: 59.999996 shots a second over the interval, not 60.
+    EXPECT_EQ(shootingSpeedLine(30), "Shooting speed: 2.00/sec");
+    EXPECT_EQ(shootingSpeedLine(60), "Shooting speed: 1.00/sec");
+    EXPECT_EQ(shootingSpeedLine(7), "Shooting speed: 8.57/sec");
+}
