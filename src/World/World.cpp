@@ -217,6 +217,8 @@ void World::init()
     drawBindings.shadowUniforms = shadows->uniformSlot;
     drawBindings.shadowMap = shadows->mapBinding;
     drawBindings.lightCamera = shadows->lightCamera->uniformSlot;
+    drawBindings.gameCamera = camera;
+    drawBindings.targetExtent = {targetWidth, targetHeight};
     buildingManager->createDrawObjects(drawBindings);
 
     // 16: the game-logic thread, at the speed the physics thread runs.

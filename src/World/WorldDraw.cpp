@@ -14,6 +14,7 @@
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
+#include "Game/Tools/EdgeEffect.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -184,8 +185,11 @@ void World::draw(CommandBuffer* cmd)
     cmd->drawMesh(sky->cube, 1);
     vkCmdEndRendering(cmd->handle);
 
-    // 19: the composite (and, once the tools exist, their outline image) to the final pass.
+    // 19: the composite and the outline image to the final pass. The outline image is
+    // sampled whether or not this frame drew an outline, so it is made readable even
+    // before its first outline and after a resize.
     colorToShaderRead(cmd, composite);
+    if (buildingManager->edgeEffect != nullptr) buildingManager->edgeEffect->prepareForSampling(cmd);
 
     // 20: the final pass onto the acquired swap-chain image.
     SwapChain* chain = Engine::swapChain;

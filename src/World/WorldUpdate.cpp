@@ -6,7 +6,9 @@
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/Window/Window.h"
 #include "Game/Intro/CameraPath.h"
+#include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
+#include "Game/Tools/EdgeEffect.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
@@ -87,7 +89,9 @@ void World::onResize()
                            WorldCameraRules::StartNear, WorldCameraRules::StartFar);
     releaseRenderTargets(*this);
     createRenderTargets(*this, targetWidth, targetHeight);
-    // The edge effect of the tools follows the window size here once it exists.
+    if (buildingManager != nullptr && buildingManager->edgeEffect != nullptr) {
+        buildingManager->edgeEffect->resize({targetWidth, targetHeight});
+    }
     shadows->dirty = 1;
     terrain->updateWaterViewParams(camera);
     terrain->recreateResources();
