@@ -8,6 +8,7 @@
 #include "SpirvReflect.h"
 
 #include "Engine/Camera/CameraMath.h"
+#include "Game/Session/BuildingManager.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
 #include "World/Water/Water.h"
@@ -104,7 +105,17 @@ inline const BlockLayout WaterOptBlockLayout = {
      BLOCK_FIELD(WaterOptParams, time)},
 };
 
+// A tool preview's part, as the previews write it into the building manager's slot.
+inline const BlockLayout PreviewBlockLayout = {
+    "PreviewBlock",
+    {BLOCK_FIELD(PreviewBlock, model), BLOCK_FIELD(PreviewBlock, color)},
+};
+
 #undef BLOCK_FIELD
+
+// A building's or tower part's model matrix: the first 64 bytes of its slot in the
+// instance storage.
+inline const BlockLayout InstanceBlockLayout = {"InstanceBlock", {{"model", 0}}};
 
 // A terrain chunk's model matrix, as the terrain writes it into the chunk's slot.
 inline const BlockLayout ChunkBlockLayout = {"ChunkBlock", {{"model", 0}}};

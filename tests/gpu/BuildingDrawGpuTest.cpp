@@ -14,7 +14,9 @@
 #include "Engine/Settings/Settings.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
+#include "Game/Buildings/BdCastle.h"
 #include "Game/Buildings/BdPortal.h"
+#include "Game/Buildings/BdPortalInstance.h"
 #include "Game/Buildings/FixedBuildingInstance.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Session/BuildingManager.h"
@@ -23,6 +25,7 @@
 #include "World/Sky/Skybox.h"
 #include "World/World.h"
 
+#include <btBulletCollisionCommon.h>
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
@@ -310,4 +313,44 @@ TEST_F(BuildingDrawGpuTest, SkipNextDrawSkipsOneDrawAndMatrixSlotsComeBack)
     EntityTypes::recycleInstanceSlots();
     EXPECT_EQ(instanceStorage->freeCount, freeBefore - 2);
     EXPECT_TRUE(validationErrors().empty());
+}
+
+TEST_F(BuildingDrawGpuTest, TheKindsStandAtTheirIndicesWithTheirShapesAndGhosts)
+{
+    for (u32 i = 0; i < BuildingTypeCount; i++) {
+        ASSERT_NE(buildingTypes[i], nullptr);
+        EXPECT_EQ(buildingTypes[i]->typeIndex, i) << "the wall is built fourth but stands first";
+        EXPECT_EQ(buildingTypes[i]->inToolBar, i != BuildingTypeCastle && i != BuildingTypePortal);
+    }
+    auto halfExtents = [](Building* kind) {
+        const btVector3 half = static_cast<btBoxShape*>(kind->shape)->getHalfExtentsWithMargin();
+        return glm::vec3(half.x(), half.y(), half.z());
+    };
+    EXPECT_EQ(halfExtents(buildingTypes[BuildingTypeWall]), glm::vec3(1.0f, 1.0f, 0.5f));
+    EXPECT_EQ(halfExtents(buildingTypes[BuildingTypeCastle]), glm::vec3(4.0f, 2.0f, 4.0f));
+    EXPECT_FLOAT_EQ(halfExtents(buildingTypes[BuildingTypeCannon]).y, 1.2f);
+    EXPECT_FLOAT_EQ(halfExtents(buildingTypes[BuildingTypeMortar]).y, 1.2f);
+    EXPECT_EQ(buildingTypes[BuildingTypePortal]->shape, nullptr);
+    EXPECT_EQ(buildingTypes[BuildingTypeCannon]->logoIndex.x, 1) << "copied from the kind's file";
+    EXPECT_EQ(buildingTypes[BuildingTypeMortar]->logoIndex.x, 2);
+
+    // Ghosts: the wall's model on its footprint, the towers' three parts 1.0 higher; none
+    // for the castle and the portal.
+    EXPECT_EQ(buildingTypes[BuildingTypeWall]->getPreviewRenderObjects({10, 5, 10}).size(), 1u);
+    const std::vector<RenderObject> tower = buildingTypes[BuildingTypeCannon]->getPreviewRenderObjects({10, 5, 10});
+    ASSERT_EQ(tower.size(), 3u);
+    for (const RenderObject& part : tower) {
+        EXPECT_NE(part.model, nullptr);
+        EXPECT_EQ(glm::vec3(part.transform[3]), glm::vec3(11.0f, 3.0f, 11.0f));
+    }
+    EXPECT_TRUE(buildingTypes[BuildingTypeCastle]->getPreviewRenderObjects({10, 5, 10}).empty());
+    EXPECT_TRUE(buildingTypes[BuildingTypePortal]->getPreviewRenderObjects({10, 5, 10}).empty());
+
+    // Only the portal keeps a rotation; the frame is what previews of it draw.
+    const std::shared_ptr<BuildingInstance> made = buildingTypes[BuildingTypePortal]->createInstance({1, 2, 3}, 1.5707964f);
+    auto* turned = dynamic_cast<BdPortalInstance*>(made.get());
+    ASSERT_NE(turned, nullptr);
+    EXPECT_EQ(turned->rotation, 1.5707964f);
+    EXPECT_EQ(turned->getRenderObjects()[0].model, static_cast<BdPortal*>(buildingTypes[BuildingTypePortal])->frameMesh);
+    EXPECT_EQ(castle->getRenderObjects()[0].model, static_cast<BdCastle*>(buildingTypes[BuildingTypeCastle])->model);
 }

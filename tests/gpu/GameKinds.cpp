@@ -1,5 +1,6 @@
 #include "GameKinds.h"
 
+#include "Engine/Camera/Random.h"
 #include "Engine/Engine.h"
 #include "Engine/Physics/Pacing.h"
 #include "Engine/Physics/PhysicsWorld.h"
@@ -15,6 +16,8 @@ std::thread physicsThread;
 
 void createGameKinds()
 {
+    // The build-site search draws from the global random source.
+    if (Engine::random == nullptr) Engine::random = new Random(1);
     Engine::meshStorage = new DsDeviceMeshSingle(Engine::graphicsDevice, 10'000'000);
     Engine::meshStorage->switchHalf();
     EntityTypes::createAll();
@@ -25,6 +28,8 @@ void releaseGameKinds()
 {
     EntityTypes::releaseAll();
     Engine::meshStorage = nullptr; // deleted with the device
+    delete Engine::random;
+    Engine::random = nullptr;
 }
 
 void startPhysicsThread()

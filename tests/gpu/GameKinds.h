@@ -5,8 +5,9 @@
 // the physics thread on the engine physics world, which takes the bodies of a world's
 // buildings and lets go of them at its teardown.
 
-// Makes Engine::meshStorage (switched to its first half, as Engine::init does), runs
-// EntityTypes::createAll and queues the meshes for the next upload flush.
+// Makes Engine::meshStorage (switched to its first half, as Engine::init does) and the
+// global random source, runs EntityTypes::createAll and queues the meshes for the
+// next upload flush.
 void createGameKinds();
 // After GpuTest::TearDown (the device has deleted the kinds' GPU objects): the kinds'
 // own memory, and the mesh storage pointer.

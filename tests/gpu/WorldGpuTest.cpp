@@ -17,13 +17,17 @@
 #include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
+#include "Game/Buildings/BuildingInstance.h"
+#include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Intro/CameraPath.h"
+#include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameSession.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Terrain/GenerationProgress.h"
 #include "World/Terrain/Terrain.h"
 #include "World/World.h"
+#include "World/WorldMath.h"
 #include "World/WorldTargets.h"
 
 #include <GLFW/glfw3.h>
@@ -91,6 +95,7 @@ protected:
         Engine::frameUniforms->switchHalf();
         Engine::frameStorage->switchHalf();
         world->update(frameMs);
+        Simulation::frameTick(frameMs);
         Engine::drawFrame();
     }
 
@@ -331,5 +336,64 @@ TEST_F(WorldGpuTest, AWorldTornDownWhileLoadingWaitsForItsLoader)
     EXPECT_TRUE(Engine::swapChain->resizeListeners->empty());
     EXPECT_EQ(Ui::loadingProgress->liveStageProgress.load(), nullptr);
     Engine::graphicsDevice->deleteDeferred();
+    EXPECT_TRUE(validationErrors().empty());
+}
+
+TEST_F(WorldGpuTest, ANewGameHasItsCastleAndFourPortalsAndLeavingLeavesNone)
+{
+    for (i32 seed : {5, 6}) {
+        SCOPED_TRACE(seed);
+        World::startNew(seed);
+        World* loaded = world;
+        ASSERT_NE(gameSession, nullptr);
+        EXPECT_EQ(gameSession->money->load(), 5000);
+        EXPECT_EQ(gameSession->waveState->wave, 1);
+        EXPECT_EQ(gameSession->waveState->normalCount, 10);
+        EXPECT_EQ(gameSession->waveState->heavyCount, 0);
+        ASSERT_TRUE(waitUntilReady(loaded));
+        Engine::gameState = GameStatePlaying;
+
+        // The logic thread spawns what the loader queued once the game feeds it ticks.
+        Building* castles = buildingTypes[BuildingTypeCastle];
+        Building* portals = buildingTypes[BuildingTypePortal];
+        for (int frame = 0; frame < 200 && portals->instances.size() < 4; frame++) {
+            playFrame(17.0f);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ASSERT_EQ(castles->instances.size(), 1u);
+        ASSERT_EQ(portals->instances.size(), 4u);
+        const BuildingInstance& castle = *castles->instances[0];
+        EXPECT_EQ(loaded->camera->position, startCameraPosition(loaded->origin, castle.gridPos))
+            << "the view starts beside the castle";
+        const glm::ivec2 middle = glm::ivec2(castle.gridPos.x, castle.gridPos.z) + 4;
+        EXPECT_LE(glm::length(glm::vec2(middle - glm::ivec2(512))), 360.0f);
+        for (const auto& portal : portals->instances) {
+            for (i32 dz = 0; dz < 6; dz++) {
+                for (i32 dx = 0; dx < 6; dx++) {
+                    EXPECT_EQ(loaded->buildingManager->occupancy.at(portal->gridPos.x + dx, portal->gridPos.z + dz),
+                              portal.get());
+                }
+            }
+        }
+        EXPECT_EQ(portals->instances[0]->physicsObject, nullptr) << "portals have no body";
+        // The physics thread takes the castle's body into the engine world beside the
+        // terrain's (what the debug window's physics view draws).
+        ASSERT_NE(castle.physicsObject, nullptr);
+        int bodies = 0;
+        for (int frame = 0; frame < 20 && bodies < 2; frame++) {
+            playFrame(17.0f);
+            std::lock_guard lock(Simulation::state.stepMutex);
+            bodies = Engine::physicsWorld->world->getNumCollisionObjects();
+        }
+        EXPECT_EQ(bodies, 2);
+
+        World::shutdown();
+        EXPECT_EQ(world, nullptr);
+        EXPECT_EQ(gameSession, nullptr);
+        EXPECT_TRUE(castles->instances.empty());
+        EXPECT_TRUE(portals->instances.empty());
+        EXPECT_EQ(liveBuildingCount.load(), 0) << "no building outlives its world";
+    }
+    vkDeviceWaitIdle(Engine::graphicsDevice->device);
     EXPECT_TRUE(validationErrors().empty());
 }

@@ -24,6 +24,14 @@ struct StorageSlot;
 struct WorldPhysics;
 class CullingGrid;
 
+// What a tool preview's ghost or outline draw reads for each part (80 bytes in
+// previewSlot): the part's model matrix and the colour it is drawn in.
+struct PreviewBlock {
+    glm::mat4 model{1.0f};
+    glm::vec4 color{1.0f};
+};
+static_assert(sizeof(PreviewBlock) == 80);
+
 // What the buildings of one game reach in the world around them.
 struct BuildingContext {
     glm::vec3 origin{0.0f};               // world position of grid point (0, 0)

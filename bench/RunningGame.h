@@ -1,0 +1,19 @@
+#pragma once
+
+// The engine started once per benchmark process, under X, with a new world of a fixed
+// seed loaded as "New Game" loads it, at 1920x1080 with low shadows. Needs the run
+// directory next to the benchmark's directory (build-*/run) and an X display: without
+// DISPLAY it starts its own Xvfb.
+
+#include "Engine/Types.h"
+
+#include <string>
+
+struct GameUnderTest {
+    bool running = false;
+    std::string problem; // why it is not running
+    f64 loadingMs = 0;   // from "New Game" until the game ran
+};
+
+// Starts the game the first time; the engine shuts down when the process ends.
+const GameUnderTest& runningGame();
