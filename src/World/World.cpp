@@ -20,6 +20,7 @@
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Session/GameSession.h"
+#include "Game/Tools/ToolState.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -91,9 +92,11 @@ void World::startNew()
 
 void World::startNew(i32 terrainSeed)
 {
-    // A new game is always built from nothing, with a new session record.
+    // A new game is always built from nothing, with a new session record, no tool or
+    // selection and the game at normal speed.
     delete world;
     world = nullptr;
+    PlayerTools::resetForNewGame();
     delete gameSession;
     gameSession = new GameSession();
 
@@ -276,6 +279,9 @@ World::~World()
     if (gameLogic != nullptr) gameLogic->stopThread();
     delete gameLogic;
     gameLogic = nullptr;
+    // The tools let go of the selected building (the detail pop-up's), so that the wait
+    // below can end, and the next game starts with no tool at normal speed.
+    PlayerTools::resetForNewGame();
 
     // 2: every building goes (and what is queued), then 3: the physics thread takes
     // their bodies out, which lets go of the last references. Whatever else holds a
