@@ -54,6 +54,16 @@ void releaseSelection()
     buildingSelection.openRequest = false;
 }
 
+// The pop-up closes with the selection it shows.
+void closeDetail()
+{
+    releaseSelection();
+    if (ImGui::BeginPopup("BuildingDetail")) {
+        ImGui::CloseCurrentPopup();
+        ImGui::EndPopup();
+    }
+}
+
 } // namespace
 
 void drawBuildingDetail()
@@ -62,7 +72,7 @@ void drawBuildingDetail()
     // The selection is held until here: a building that went, or Escape, lets it go.
     BuildingInstance& building = *buildingSelection.instance;
     if (building.destroyed.load() || takeEscapePress(*Engine::input)) {
-        releaseSelection();
+        closeDetail();
         return;
     }
     if (buildingSelection.openRequest) {

@@ -47,7 +47,9 @@ void drawWindows()
     // With a loaded world: the health bars of every building kind (the enemy kinds'
     // come first, once they exist), then the tools' message of this frame as a tooltip.
     if (World* running = readyWorld()) {
-        const glm::ivec2 viewport(Engine::window->width, Engine::window->height);
+        // The window's size, as the platform back-end gave it to this interface frame.
+        const ImVec2 display = ImGui::GetIO().DisplaySize;
+        const glm::ivec2 viewport(static_cast<i32>(display.x), static_cast<i32>(display.y));
         for (Building* kind : buildingTypes) {
             kind->drawHealthBars(*running->camera, viewport);
         }
