@@ -31,11 +31,13 @@ VkExtent2D atLeastOnePixel(VkExtent2D extent)
 EdgeEffect::EdgeEffect(Camera* camera, GraphicsDevice* device_, DescriptorPool* pool, VkExtent2D extent_)
     : device(device_), extent(atLeastOnePixel(extent_))
 {
-    // Linear filtering, clamped to the edge. The outline shader fetches whole texels,
-    // so the filter never applies to the depth image.
+    // Linear filtering, clamped to the edge, for the outline colour image. The depth
+    // image is read texel by texel, through a sampler without filtering, which every
+    // depth format allows.
     sampler = new Sampler(device, samplerClampToEdge());
+    depthSampler = new Sampler(device, samplerClampToEdgeNearest());
     createImages();
-    depthBinding = new ImageBinding(depthImage->view, sampler);
+    depthBinding = new ImageBinding(depthImage->view, depthSampler);
     colorBinding = new ImageBinding(colorImage->view, sampler);
     dataSet = new DataSet(device, pool, {{0, DataSetStorageSlot, camera->uniformSlot}, {1, DataSetImage, depthBinding}});
 
@@ -57,7 +59,7 @@ EdgeEffect::EdgeEffect(Camera* camera, GraphicsDevice* device_, DescriptorPool* 
 EdgeEffect::~EdgeEffect()
 {
     for (GraphicsResource* resource : std::initializer_list<GraphicsResource*>{
-             sampler, depthImage, colorImage, dataSet, pipeline}) {
+             sampler, depthSampler, depthImage, colorImage, dataSet, pipeline}) {
         if (resource != nullptr) device->releaseResource(resource);
     }
     delete depthBinding;
@@ -68,7 +70,9 @@ void EdgeEffect::createImages()
 {
     depthImage = createImage(device, extent, findDepthFormat(device->physicalDevice),
                              VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
-    colorImage = createImage(device, extent, EdgeEffectShaders::ColorFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
+    // The outline can also be copied out, to be looked at.
+    colorImage = createImage(device, extent, EdgeEffectShaders::ColorFormat,
+                             VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
                              VK_IMAGE_ASPECT_COLOR_BIT);
     colorLayout = VK_IMAGE_LAYOUT_UNDEFINED;
 }

@@ -35,8 +35,9 @@ public:
     Pipeline* pipeline = nullptr;
     Image2D* depthImage = nullptr;
     ImageBinding* depthBinding = nullptr;
-    Sampler* sampler = nullptr;
-    DataSet* dataSet = nullptr; // the camera's block, the depth image
+    Sampler* sampler = nullptr;      // linear, clamped: the colour image
+    Sampler* depthSampler = nullptr; // the same without filtering (depth formats may not filter)
+    DataSet* dataSet = nullptr;      // the camera's block, the depth image
     // The colour image's layout as the commands recorded so far leave it: undefined
     // until an outline pass (or the first frame's hand-over) made it readable.
     VkImageLayout colorLayout = VK_IMAGE_LAYOUT_UNDEFINED;
