@@ -5,6 +5,14 @@
         mat4 model;                                                                   \
     } instance;
 
+// One model matrix per instance of an instanced draw (enemies), instance i at byte
+// 64 i from the dynamic offset; a draw of one instance reads the first matrix, as
+// INSTANCE_BLOCK does.
+#define INSTANCES_BLOCK(SET, BINDING)                                                \
+    layout(set = SET, binding = BINDING) readonly buffer InstancesBlock {            \
+        mat4 models[];                                                                \
+    } instances;
+
 // A tool preview's part: its model matrix and the colour it is drawn in (80 bytes).
 #define PREVIEW_BLOCK(SET, BINDING)                                                  \
     layout(set = SET, binding = BINDING) readonly buffer PreviewBlock {              \

@@ -15,11 +15,13 @@
 #include "Engine/Window/Window.h"
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/Buildings/BuildingRules.h"
+#include "Game/Enemies/EnemyManager.h"
 #include "Game/Intro/CameraPath.h"
-#include "Game/Navigation/NavigationInputs.h"
+#include "Game/Navigation/PathField.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Session/GameSession.h"
+#include "Game/Session/GameTeardown.h"
 #include "Game/Tools/ToolState.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
@@ -32,7 +34,6 @@
 #include "World/WorldTargets.h"
 
 #include <algorithm>
-#include <chrono>
 
 World* world = nullptr;
 
@@ -202,17 +203,18 @@ void World::init()
     terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
     terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
 
-    // 15: the building manager, drawing with the camera, the sky and the shadows. The
-    // particle, projectile and enemy renderers follow it here.
-    navigation = new NavigationRecorder();
+    // 15: the building manager, drawing with the camera, the sky and the shadows; then
+    // the enemy manager with the navigation field (which starts its thread), through
+    // which the buildings tell the field their goals and walls. The particle and
+    // projectile renderers come before the enemy manager once they exist.
     BuildingContext buildings;
     buildings.origin = origin;
     buildings.gridWidth = terrain->gridSize - 1;
     buildings.physics = physics;
     buildings.cullingGrid = cullingGrid;
     buildings.terrain = terrain;
-    buildings.navigation = navigation;
     buildings.session = gameSession;
+    buildings.camera = camera;
     buildingManager = new BuildingManager(buildings);
     BuildingDrawBindings drawBindings;
     drawBindings.camera = camera->uniformSlot;
@@ -224,8 +226,24 @@ void World::init()
     drawBindings.targetExtent = {targetWidth, targetHeight};
     buildingManager->createDrawObjects(drawBindings);
 
+    EnemyContext enemies;
+    enemies.ground = {origin, terrain->gridSize, terrain->steps.data()};
+    enemies.terrain = terrain;
+    enemies.physics = physics;
+    enemies.cullingGrid = cullingGrid;
+    enemies.session = gameSession;
+    enemies.random = Engine::random;
+    enemies.camera = camera;
+    enemyManager = new EnemyManager(enemies);
+    enemyManager->pathField = new PathField(this);
+    enemyManager->createDrawObjects({drawBindings.camera, drawBindings.skyParams, drawBindings.shadowUniforms,
+                                     drawBindings.shadowMap, drawBindings.lightCamera});
+    buildingManager->context.navigation = enemyManager;
+
     // 16: the game-logic thread, at the speed the physics thread runs.
     gameLogic = new GameLogic(buildingManager, Simulation::state.gameSpeed);
+    gameLogic->enemies = enemyManager;
+    gameLogic->session = gameSession;
     gameLogic->start();
 
     // 17 to 19: the castle at a build site near the centre, the camera beside it.
@@ -275,22 +293,21 @@ World::~World()
         Ui::loadingProgress->liveStageProgress = nullptr;
     }
 
-    // 1: the game-logic thread stops first, so nothing else changes the lists.
-    if (gameLogic != nullptr) gameLogic->stopThread();
-    delete gameLogic;
-    gameLogic = nullptr;
     // The tools let go of the selected building (the detail pop-up's), so that the wait
-    // below can end, and the next game starts with no tool at normal speed.
+    // for the buildings to go can end; the next game starts with no tool.
     PlayerTools::resetForNewGame();
 
-    // 2: every building goes (and what is queued), then 3: the physics thread takes
-    // their bodies out, which lets go of the last references. Whatever else holds a
-    // building (the tools' selection) lets go before this wait.
-    if (buildingManager != nullptr) buildingManager->destroyAll();
-    while (liveBuildingCount.load() > 0) {
-        Simulation::frameTick(TeardownFrameMs);
-        std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(TeardownFrameMs)));
-    }
+    // 1 to 3: the game-logic thread stops, the physics thread stops stepping, every
+    // building and enemy goes (no reward), and the physics thread, paced from here,
+    // lets go of their bodies.
+    GameParts parts;
+    parts.logic = gameLogic;
+    parts.buildings = buildingManager;
+    parts.enemies = enemyManager;
+    parts.simulation = &Simulation::state;
+    endGame(parts, [] { Simulation::frameTick(TeardownFrameMs); });
+    delete gameLogic;
+    gameLogic = nullptr;
 
     // 4: the targets with their bindings (whose data sets fall back to a placeholder).
     GraphicsDevice* device = Engine::graphicsDevice;
@@ -311,8 +328,9 @@ World::~World()
     // 6: the building manager; the enemy manager and the two renderers follow it here.
     delete buildingManager;
     buildingManager = nullptr;
-    delete navigation;
-    navigation = nullptr;
+    // 7: the enemy manager stops the navigation field's thread first.
+    delete enemyManager;
+    enemyManager = nullptr;
 
     // 10 and 11: the terrain takes its bodies out of both worlds before the query
     // world goes.

@@ -26,7 +26,6 @@ class BuildingManager;
 class ParticleRenderer;
 class ProjectileRenderer;
 class EnemyManager;
-class NavigationRecorder;
 struct Frustum;
 struct ImageBinding;
 struct PhysicsWorld;
@@ -83,9 +82,6 @@ public:
     u32 targetHeight = 0;
     // A window resize seen while loading, applied once the world is ready (main thread).
     bool resizePending = false;
-    // What the buildings tell the enemies' navigation, kept until the navigation field
-    // takes it over.
-    NavigationRecorder* navigation = nullptr;
 
     World() = default;
     ~World();

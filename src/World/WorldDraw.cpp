@@ -11,6 +11,7 @@
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
 #include "Game/Buildings/BuildingInstance.h"
+#include "Game/Enemies/EnemyManager.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
@@ -100,12 +101,15 @@ void World::draw(CommandBuffer* cmd)
         }
     }
 
-    // 2 and 3: the culling grid starts empty; buildings (then particles, projectiles
-    // and enemies) grow its cells.
+    // 2 and 3: the culling grid starts empty; buildings (then particles and
+    // projectiles, once they exist) and enemies grow its cells. Enemies stand where the
+    // physics state the frame blends puts them.
+    const Simulation::RenderState physicsView = Simulation::renderState();
     cullingGrid->reset();
     for (Building* kind : buildingTypes) {
         kind->updateAllBounds();
     }
+    enemyManager->updateAllBounds(physicsView);
 
     // 4 and 5: the shadow cascades, then the ground beneath the water.
     shadows->render(cmd, camera);
@@ -140,8 +144,11 @@ void World::draw(CommandBuffer* cmd)
         camera->updateView();
     }
 
-    // 8: the buildings. Projectiles and enemies follow here.
+    // 8: the buildings.
     buildingManager->drawBuildings(cmd, extent, frame);
+
+    // 9 and 10: the projectiles (with the towers), then the enemies.
+    enemyManager->drawEnemies(cmd, extent, physicsView);
 
     // 11: the physics wireframe, read between two batches of the physics thread.
     if (Engine::renderPhysicsDebug && Engine::bulletHandler != nullptr) {
@@ -214,8 +221,9 @@ void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Fru
     terrain->drawShadow(cmd, lightCamera, lightFrustum);
     cullCells(*cullingGrid, lightFrustum);
 
-    // 3: the buildings, over the cascade's area of the whole map. Projectiles and
-    // enemies follow here, the same way.
+    // 3 to 5: the buildings, the projectiles (with the towers) and the enemies, each
+    // over the cascade's area of the whole map.
     const u32 frame = gameLogic->consumedSnapshot.load(std::memory_order_acquire);
     buildingManager->drawShadowCasters(cmd, shadows->map->extent, frame);
+    enemyManager->drawShadowCasters(cmd, shadows->map->extent, Simulation::renderState());
 }

@@ -268,9 +268,9 @@ TEST_F(PanelsTest, TimeControlsAndStartingAWave)
     WaveState& wave = *session->waveState;
     ASSERT_TRUE(clickItem(ImGui::FindWindowByName("##sessionUiWave"), "Start wave 1"));
     EXPECT_TRUE(wave.active.load());
-    EXPECT_EQ(wave.normalLeft, 10);
-    EXPECT_EQ(wave.heavyLeft, 0);
-    EXPECT_FLOAT_EQ(wave.spawnRate, 10.0f / 600.0f);
+    EXPECT_EQ(wave.normalLeft.load(), 10);
+    EXPECT_EQ(wave.heavyLeft.load(), 0);
+    EXPECT_FLOAT_EQ(wave.spawnRate.load(), 10.0f / 600.0f);
     EXPECT_FALSE(find(ImGui::FindWindowByName("##sessionUiWave"), "Start wave 1")) << "the button is gone";
     EXPECT_FALSE(shown("TBC0"));
 }

@@ -99,9 +99,14 @@ bool BuildingInstance::applyDamage(i32 damage)
     }
 }
 
-void BuildingInstance::requestDestroy()
+bool BuildingInstance::requestDestroy()
 {
-    destroyPending = true;
+    return !destroyPending.exchange(true);
+}
+
+bool BuildingInstance::going() const
+{
+    return destroyed.load() || destroyPending.load();
 }
 
 glm::vec3 BuildingInstance::footprintCentre() const

@@ -80,8 +80,11 @@ public:
     // Any thread (an enemy's contact): lowers health by `damage`, never below 0. The hit
     // that brings it to 0 marks the building for destruction; true for that hit only.
     bool applyDamage(i32 damage);
-    // Any thread (a sale): the next logic tick destroys the building.
-    void requestDestroy();
+    // Any thread (a sale): the next logic tick destroys the building. True for the one
+    // call that marked it (a sale pays only then).
+    bool requestDestroy();
+    // Destroyed or marked for it: no sale, repair or upgrade any more.
+    bool going() const;
 
     // The footprint's centre on the ground, in world space.
     glm::vec3 footprintCentre() const;

@@ -1,11 +1,15 @@
 #include "Game/EntityTypes/EntityTypes.h"
 
+#include "Engine/Engine.h"
+#include "Engine/Mesh/Mesh.h"
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Game/Buildings/BdCastle.h"
 #include "Game/Buildings/BdPortal.h"
 #include "Game/Buildings/BdWall.h"
 #include "Game/Buildings/BuildingPipelines.h"
+#include "Game/Enemies/EnBase.h"
+#include "Game/Enemies/EnHeavy.h"
 #include "Game/Towers/TwCannon.h"
 #include "Game/Towers/TwMortar.h"
 
@@ -81,12 +85,21 @@ void createAll()
     new BdCastle();
     new BdWall();
     new BdPortal();
-    // The smoke, projectile and enemy kinds follow here, in that order.
+    // The smoke particle kind and the two projectile kinds come here, in that order.
+    // Then the enemy kinds, each with its box in the engine's mesh storage.
+    for (Enemy* kind : {static_cast<Enemy*>(new EnBase()), static_cast<Enemy*>(new EnHeavy())}) {
+        kind->mesh = new Cube(Engine::meshStorage, kind->width, kind->height, kind->width);
+    }
 }
 
 void releaseAll()
 {
     for (Building*& kind : buildingTypes) {
+        delete kind;
+        kind = nullptr;
+    }
+    // The device has taken the enemy kinds' meshes with its other resources.
+    for (Enemy*& kind : enemyTypes) {
         delete kind;
         kind = nullptr;
     }

@@ -22,12 +22,14 @@ extern Pipeline* towerPreviewPipeline;
 extern Pipeline* towerEdgePipeline;
 // By BuildingTypeIndex: wall, cannon tower, mortar tower, castle, portal.
 extern Building* buildingTypes[BuildingTypeCount];
+// The enemy kinds (normal, heavy) are in enemyTypes (Game/Enemies/Enemy.h).
 
 namespace EntityTypes {
 
 // Main thread, from Engine::init: the instance storage, the four shared pipelines and
-// the kinds (cannon, mortar, castle, wall, portal, in that order; each is in its
-// global before its files are read). A broken file ends the start-up.
+// the kinds (cannon, mortar, castle, wall, portal, in that order, each in its global
+// before its files are read; then the normal and the heavy enemy). A broken file ends
+// the start-up.
 void createAll();
 
 // Deletes the kinds and their shapes and clears the globals. The game never calls it

@@ -41,6 +41,7 @@ struct BuildingContext {
     const TerrainGrid* terrain = nullptr; // build sites of the castle and the portals
     NavigationInputs* navigation = nullptr;
     GameSession* session = nullptr;
+    const Camera* camera = nullptr;       // the game camera: cursor picks
 };
 
 // What the buildings' scene, preview and shadow sets read from the world's renderers.
@@ -108,6 +109,16 @@ public:
     // (speed 0), destroys the buildings marked for it, else updates every building
     // `speed` times. Kinds in index order, each list from the last to the first.
     void update(u32 speed);
+
+    // The tool actions on the building under the cursor (main thread, on a click):
+    // sell it (not the castle) for its value, less a fifth when damaged; repair it to
+    // full health for a fifth of its value; upgrade it to the next level for that
+    // level's cost. Each holds the query world's mutex across the pick and the change
+    // and does nothing when the cursor is outside the window, terrain hides the
+    // building, the money does not reach (without cheats) or the building is going.
+    void sellAtCursor();
+    void repairAtCursor();
+    void upgradeAtCursor();
 
     // Main thread, inside the main pass: every kind's instances with towerPipeline and
     // sceneSet over `extent`, drawing snapshot slot `frame`.

@@ -2,7 +2,12 @@
 
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Enemies/EnemyInstance.h"
+#include "Game/Enemies/EnemyManager.h"
+#include "Game/Enemies/EnemySpawner.h"
 #include "Game/Session/BuildingManager.h"
+#include "Game/Session/GameSession.h"
+#include "Game/Session/Waves.h"
 #include "World/WorldRules.h"
 
 #include <chrono>
@@ -62,11 +67,37 @@ f32 GameLogic::interpolationAlpha() const
 void GameLogic::runTick()
 {
     const u32 steps = speed.load();
-    // The wave step (steps times) comes first here once waves exist.
-    buildings->update(steps);
-    // Then, steps times each: smoke puffs, projectiles; the queued enemies once; the
-    // enemies, steps times.
+    // 1: the wave step, steps times.
+    runWaveSteps(steps);
+    // 2: the buildings (which repeat their own work steps times).
+    if (buildings != nullptr) buildings->update(steps);
+    // 3 and 4: smoke puffs, then cannonballs and bombs, steps times each, come here
+    // with the towers.
+    if (enemies != nullptr) {
+        // 5: the enemies queued by the wave step (or the cheat tool) get their bodies,
+        // paused or not.
+        enemies->spawnPending();
+        // 6: every enemy, steps times.
+        for (u32 step = 0; step < steps; step++) {
+            enemies->update();
+        }
+    }
     ticksRun++;
+}
+
+void GameLogic::runWaveSteps(u32 steps)
+{
+    if (session == nullptr || enemies == nullptr || steps == 0) return;
+    WaveState& wave = *session->waveState;
+    if (!wave.active.load(std::memory_order_acquire)) return;
+    EnemySpawner spawner{enemies, buildingTypes[BuildingTypePortal]};
+    const std::vector<PortalSite> portals = spawner.portalSites();
+    const Waves::SpawnOne spawnOne = [&](WaveState& running) {
+        return spawner.spawnAtRandomPortal(running, portals);
+    };
+    for (u32 step = 0; step < steps; step++) {
+        Waves::step(wave, session->state, aliveEnemyCount, spawnOne);
+    }
 }
 
 void GameLogic::storeSnapshots(u32 slot)
@@ -77,14 +108,16 @@ void GameLogic::storeSnapshots(u32 slot)
             kind->instances[i]->storeSnapshot(slot);
         }
     }
-    // The smoke puffs, the projectiles and the enemies follow here.
+    // The smoke puffs and the projectiles follow here. Enemies draw from their bodies'
+    // transforms and keep no snapshots.
 }
 
 void GameLogic::threadMain()
 {
     for (;;) {
         const auto start = std::chrono::steady_clock::now();
-        for (u32 ticks = ticksDue.exchange(0); ticks > 0; ticks--) {
+        // A stop asked for during a batch ends it after the tick that runs.
+        for (u32 ticks = ticksDue.exchange(0); ticks > 0 && !stop.load(); ticks--) {
             runTick();
         }
         const auto elapsed = std::chrono::steady_clock::now() - start;

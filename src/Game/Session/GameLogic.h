@@ -9,9 +9,11 @@
 #include <thread>
 
 class BuildingManager;
+class EnemyManager;
+struct GameSession;
 
 // The game-logic thread and its hand-over with the main thread. The thread runs the
-// game in fixed ticks of 1/60 s (buildings now; waves, smoke, projectiles and enemies
+// game in fixed ticks of 1/60 s (waves, buildings and enemies; smoke and projectiles
 // join them) and publishes a snapshot of every moving thing after each batch into one
 // of three slots; the main thread draws the blend of the two slots before it.
 //
@@ -29,6 +31,8 @@ public:
     std::atomic<u32> producedSnapshot{1}; // the slot the thread published last
     f32 averageTickMs = 0.0f;             // smoothed work per tick (main thread)
     BuildingManager* buildings = nullptr;
+    EnemyManager* enemies = nullptr; // set before start; null: no enemies, no waves
+    GameSession* session = nullptr;  // the waves and the money; set before start
     std::thread thread;
     std::atomic<bool> stop{false};
     std::condition_variable wake;
@@ -54,9 +58,12 @@ public:
     // What renderers blend by: interpolation / (1/60).
     f32 interpolationAlpha() const;
 
-    // One tick, on the thread: the buildings' update (which repeats its own work speed
-    // times).
+    // One tick, on the thread, in this order: the wave step (speed times), the
+    // buildings' update (which repeats its own work speed times), the queued enemies'
+    // spawn (once), every enemy's update (speed times).
     void runTick();
+    // The wave step `steps` times, releasing enemies at the portals.
+    void runWaveSteps(u32 steps);
     // Into slot `slot`: every instance that draws from logic state.
     void storeSnapshots(u32 slot);
 

@@ -1,6 +1,7 @@
 #include "Game/Session/GameSession.h"
 
 #include "Game/Session/SessionRules.h"
+#include "Game/Session/Waves.h"
 
 GameSession* gameSession = nullptr;
 
@@ -18,4 +19,9 @@ GameSession::~GameSession()
 {
     delete money;
     delete waveState;
+}
+
+bool GameSession::startWave()
+{
+    return Waves::start(*waveState);
 }

@@ -12,17 +12,20 @@ enum SessionState : u32 {
     SessionWon = 3,       // the last wave was completed
 };
 
-// The wave record of a game. The wave panel writes the counters of a wave before it
-// sets `active` (release); the wave step reads `active` first (acquire).
+// The wave record of a game, shared by the main thread ("Start wave {}", the wave
+// panel) and the game-logic thread (the wave step), every field atomic. Whoever arms
+// or ends a wave writes its counters first and `active` last (release); the other side
+// reads `active` first (acquire) and then the counters, so it never sees a wave with
+// the counters of another.
 struct WaveState {
     std::atomic<bool> active{false};
-    i32 wave = 0;        // the running wave, or the next one while none runs
-    i32 normalCount = 0; // normal enemies of the next wave
-    i32 heavyCount = 0;  // heavy enemies of the next wave
-    i32 normalLeft = 0;  // enemies of the running wave not yet spawned
-    i32 heavyLeft = 0;
-    f32 spawnAccumulator = 0.0f; // fractional enemies owed
-    f32 spawnRate = 0.0f;        // enemies per wave step of the running wave
+    std::atomic<i32> wave{0};        // the running wave, or the next one while none runs
+    std::atomic<i32> normalCount{0}; // normal enemies of the next wave
+    std::atomic<i32> heavyCount{0};  // heavy enemies of the next wave
+    std::atomic<i32> normalLeft{0};  // enemies of the running wave not yet spawned
+    std::atomic<i32> heavyLeft{0};
+    std::atomic<f32> spawnAccumulator{0.0f}; // fractional enemies owed
+    std::atomic<f32> spawnRate{0.0f};        // enemies per wave step of the running wave
 };
 
 // The record of the game in progress (global `gameSession`, null in the main menu).
@@ -35,6 +38,8 @@ struct GameSession {
 
     // Money 5000 and wave 1 with 10 normal and no heavy enemies.
     GameSession();
+    // "Start wave {}" (main thread): arms the next wave; false while one runs.
+    bool startWave();
     ~GameSession();
     GameSession(const GameSession&) = delete;
     GameSession& operator=(const GameSession&) = delete;

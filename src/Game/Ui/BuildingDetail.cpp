@@ -117,17 +117,17 @@ void drawBuildingDetail()
         } else {
             kind.drawInfo(static_cast<i32>(standing.level + 1));
             if (pricedButton("Upgrade", prices.upgradeCost, canAfford(prices.upgradeCost, money, cheats))) {
-                upgradeBuilding(*gameSession, building, cheats);
+                Economy::upgrade(building, *gameSession->money, cheats);
             }
         }
         if (prices.canSell) {
             sectionBreak();
-            if (pricedButton("Sell", prices.salePrice, true)) sellBuilding(*gameSession, building);
+            if (pricedButton("Sell", prices.salePrice, true)) Economy::sell(building, *gameSession->money);
             ImGui::SameLine();
         }
         if (prices.canRepair) {
             if (pricedButton("Repair", prices.repairCost, canAfford(prices.repairCost, money, cheats))) {
-                repairBuilding(*gameSession, building, cheats);
+                Economy::repair(building, *gameSession->money, cheats);
             }
         }
     }

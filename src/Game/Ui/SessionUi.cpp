@@ -73,23 +73,6 @@ void drawEndDialog(const char* popupId, const char* title, const char* text)
     ImGui::EndPopup();
 }
 
-// The enemies of the running wave still alive; they join here with the enemies.
-i32 remainingEnemies()
-{
-    return 0;
-}
-
-// "Start wave": the counters of the wave first, `active` last (release), so the
-// game-logic thread, which reads `active` first, never runs a wave with old counters.
-void startWave(WaveState& wave)
-{
-    wave.normalLeft = wave.normalCount;
-    wave.heavyLeft = wave.heavyCount;
-    wave.spawnRate = static_cast<f32>(wave.normalCount + wave.heavyCount) / 600.0f;
-    wave.spawnAccumulator = 0.0f;
-    wave.active.store(true, std::memory_order_release);
-}
-
 } // namespace
 
 void drawTimeControls(TimeControlsTexture& texture)
@@ -117,26 +100,6 @@ void drawTimeControls(TimeControlsTexture& texture)
     }
     ImGui::End();
     ImGui::PopStyleVar();
-}
-
-void drawWavePanel()
-{
-    const ImVec2 display = ImGui::GetIO().DisplaySize;
-    beginTopPanel("##sessionUiWave", display.x - WaveWidth, WaveWidth);
-    ImGui::PushFont(fontMedium);
-    WaveState& wave = *gameSession->waveState;
-    if (wave.active.load(std::memory_order_acquire)) {
-        ImGui::Text("Current wave: %d", wave.wave);
-        ImGui::Separator();
-        ImGui::PushFont(fontSmall);
-        ImGui::Text("Remaining enemies: %d", remainingEnemies());
-        ImGui::PopFont();
-    } else {
-        const std::string label = "Start wave " + std::to_string(wave.wave);
-        if (ImGui::Button(label.c_str())) startWave(wave);
-    }
-    ImGui::PopFont();
-    ImGui::End();
 }
 
 void drawSessionUi()

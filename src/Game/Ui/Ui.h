@@ -39,6 +39,9 @@ void drawDebugWindow(f32 frameMs);
 // In game while the intro flight plays: the hint that Enter skips it. True when drawn
 // (the session panels then stay hidden).
 bool drawIntroHint();
+// In game, once the intro flight is over: the wave panel in the top right corner,
+// "Start wave {}" while no wave runs, else the wave's number and the enemies alive.
+void drawWavePanel();
 
 // The in-game panels.
 // The tool bar in its order: buildings, (with cheats) enemies, sell, repair, upgrade.
@@ -60,8 +63,6 @@ void drawBuildingDetail();
 void drawSessionUi();
 // Pause, x1, x2, x4: the one game speed.
 void drawTimeControls(TimeControlsTexture& texture);
-// The running wave and its enemies left, or "Start wave {}".
-void drawWavePanel();
 // Ends the running game once this interface frame is built (the frame still uses the
 // world and the session); the main menu shows next.
 void leaveGameAfterFrame();

@@ -1,7 +1,9 @@
 #include "Engine/Camera/Camera.h"
 #include "Engine/Engine.h"
+#include "Engine/Physics/Simulation.h"
 #include "Engine/Window/Window.h"
 #include "Engine/Settings/Settings.h"
+#include "Game/Enemies/EnemyManager.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Intro/CameraPath.h"
 #include "Game/Session/GameSession.h"
@@ -44,12 +46,15 @@ void leaveGameAfterFrame()
 
 void drawWindows()
 {
-    // With a loaded world: the health bars of every building kind (the enemy kinds'
-    // come first, once they exist), then the tools' message of this frame as a tooltip.
+    // With a loaded world: the health bars of both enemy kinds, then of every building
+    // kind, then the tools' message of this frame as a tooltip.
     if (World* running = readyWorld()) {
         // The window's size, as the platform back-end gave it to this interface frame.
         const ImVec2 display = ImGui::GetIO().DisplaySize;
         const glm::ivec2 viewport(static_cast<i32>(display.x), static_cast<i32>(display.y));
+        if (running->enemyManager != nullptr) {
+            running->enemyManager->drawHealthBars(viewport, Simulation::renderState());
+        }
         for (Building* kind : buildingTypes) {
             kind->drawHealthBars(*running->camera, viewport);
         }
