@@ -16,6 +16,8 @@
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Tools/EdgeEffect.h"
+#include "Game/Tools/PlayerTools.h"
+#include "Game/Tools/ToolState.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -165,7 +167,9 @@ void World::draw(CommandBuffer* cmd)
     cmd->bindDataSets(0);
     cmd->drawMesh(water->mesh, 1);
 
-    // 14 and 15: smoke particles and the tools' placement preview come here.
+    // 14: smoke particles come here. 15: the preview of the current tool (placement,
+    // sale, repair, upgrade), while the game is in play.
+    if (PlayerTools::inPlay()) PlayerTools::drawPreview(*buildingManager, *cmd);
 
     // 16: the scene becomes the sky pass's input.
     vkCmdEndRendering(cmd->handle);
@@ -175,9 +179,12 @@ void World::draw(CommandBuffer* cmd)
                       VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
                       VK_ACCESS_SHADER_READ_BIT);
 
-    // 17: the hover outline of the tools sets the flag here; without it nothing is
-    // outlined.
-    const u32 outlineFlag = 0;
+    // 17: with no tool, the building under the cursor is outlined; the flag tells the
+    // final pass whether this frame drew an outline.
+    u32 outlineFlag = 0;
+    if (toolMode == ToolModeNone && PlayerTools::inPlay()) {
+        outlineFlag = PlayerTools::highlightHovered(*buildingManager, *cmd) ? 1u : 0u;
+    }
 
     // 18: the sky, composed over the scene into the composite target.
     colorFromUndefined(cmd, composite);

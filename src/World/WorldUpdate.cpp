@@ -9,6 +9,7 @@
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Tools/EdgeEffect.h"
+#include "Game/Tools/PlayerTools.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
@@ -73,7 +74,8 @@ void World::update(f32 frameMs)
     sky->update(frameMs, camera);
     updateWaterBlocks(*water, *camera, frameMs * 0.001f);
 
-    // 7: the player's tools run here (when the interface does not own the mouse).
+    // 7: the player's tools, when the interface does not own the mouse.
+    if (Ui::uiOwnsMouse == 0) PlayerTools::update();
 }
 
 void World::onResize()

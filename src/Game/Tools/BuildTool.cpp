@@ -3,9 +3,15 @@
 #include "Engine/Command/CommandBuffer.h"
 #include "Engine/Image/Image.h"
 #include "Engine/Storage/DataStorage.h"
+#include "Engine/Settings/Settings.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Session/BuildingManager.h"
+#include "Game/Session/GameSession.h"
 #include "Game/Tools/EdgeEffect.h"
+#include "Game/Tools/Picker.h"
+#include "Game/Tools/ToolPreview.h"
+#include "Game/Tools/ToolState.h"
+#include "Game/Ui/UiState.h"
 
 #include <glm/mat4x4.hpp>
 
@@ -36,6 +42,21 @@ void drawParts(BuildingManager& manager, CommandBuffer& cmd, const std::vector<R
 } // namespace
 
 namespace BuildTool {
+
+void previewPlacement(BuildingManager& manager, CommandBuffer& cmd, const ToolSelection& selection)
+{
+    if (selection.index >= BuildingTypeCount || buildingTypes[selection.index] == nullptr) return;
+    Building& kind = *buildingTypes[selection.index];
+    const glm::ivec3& size = kind.config.gridSize;
+    glm::ivec3 cell;
+    if (!Picker::cursorGridCell(manager, size.x, size.z, cell)) return;
+    const GameSession* session = manager.context.session;
+    const i64 money = session != nullptr ? session->money->load() : 0;
+    const ToolPreview preview = placementPreview(manager.occupancy.isFree(cell, size), kind.config.levels.front().cost,
+                                                 money, Settings::cheatsEnabled != 0);
+    if (!preview.message.empty()) Ui::showMessage(preview.message);
+    drawGhost(manager, cmd, kind.getPreviewRenderObjects(cell), preview.colour);
+}
 
 void drawGhost(BuildingManager& manager, CommandBuffer& cmd, const std::vector<RenderObject>& parts,
                const glm::vec4& colour)

@@ -1,5 +1,6 @@
 #include "Engine/Image/Image.h"
 #include "Engine/Settings/Settings.h"
+#include "Game/Enemies/Enemy.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Tools/ToolState.h"
 #include "Game/Ui/PanelLayout.h"
@@ -93,9 +94,10 @@ bool itemLogo(u32 category, u32 index, ImVec2& cell)
         cell = logoCell(kind->logoIndex);
         return true;
     }
-    // The enemy kinds' logos join here with the enemies.
-    (void)cell;
-    return false;
+    const Enemy* kind = enemyTypes[index];
+    if (kind == nullptr) return false;
+    cell = logoCell(kind->logoIndex);
+    return true;
 }
 
 // One of the sell, repair and upgrade windows.
