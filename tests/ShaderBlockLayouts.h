@@ -126,6 +126,13 @@ inline const BlockLayout PlacementBlockLayout = {"PlacementBlock", {{"model", 0}
 // The final pass's 4-byte outline flag that World::draw writes.
 inline const BlockLayout PostProcessBlockLayout = {"PostProcessBlock", {{"outlineFlag", 0}}};
 
+// The model matrices of an instanced draw (enemies, projectiles, and the shadow casters
+// whose single building part is instance 0): 64 bytes per instance.
+inline const BlockLayout InstancesBlockLayout = {"InstancesBlock", {{"models", 0}}};
+
+// The smoke records that PcSmoke::drawAll writes, 80 bytes per puff (SmokeRecord).
+inline const BlockLayout SmokeBlockLayout = {"SmokeBlock", {{"puffs", 0}}};
+
 // A block a shader must hold at (set, binding).
 struct ExpectedBlock {
     uint32_t set;

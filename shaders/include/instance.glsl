@@ -5,7 +5,7 @@
         mat4 model;                                                                   \
     } instance;
 
-// One model matrix per instance of an instanced draw (enemies), instance i at byte
+// One model matrix per instance of an instanced draw (enemies, projectiles), instance i at byte
 // 64 i from the dynamic offset; a draw of one instance reads the first matrix, as
 // INSTANCE_BLOCK does.
 #define INSTANCES_BLOCK(SET, BINDING)                                                \
@@ -19,3 +19,16 @@
         mat4 model;                                                                   \
         vec4 color;                                                                   \
     } preview;
+
+// Smoke puffs, 80 bytes each: model matrix (rotation and translation), opacity / size,
+// size, then 8 unused bytes.
+struct SmokeRecord {
+    mat4 model;
+    float opacityOverSize;
+    float size;
+    vec2 unused;
+};
+#define SMOKE_BLOCK(SET, BINDING)                                                    \
+    layout(set = SET, binding = BINDING) readonly buffer SmokeBlock {                \
+        SmokeRecord puffs[];                                                          \
+    } smoke;

@@ -18,6 +18,8 @@
 #include "Game/Enemies/EnemyManager.h"
 #include "Game/Intro/CameraPath.h"
 #include "Game/Navigation/PathField.h"
+#include "Game/Particles/ParticleRenderer.h"
+#include "Game/Projectiles/ProjectileRenderer.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Session/GameSession.h"
@@ -203,10 +205,10 @@ void World::init()
     terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
     terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
 
-    // 15: the building manager, drawing with the camera, the sky and the shadows; then
-    // the enemy manager with the navigation field (which starts its thread), through
-    // which the buildings tell the field their goals and walls. The particle and
-    // projectile renderers come before the enemy manager once they exist.
+    // 15: the building manager, drawing with the camera, the sky and the shadows; the
+    // particle and projectile renderers with the same blocks; then the enemy manager
+    // with the navigation field (which starts its thread), through which the buildings
+    // tell the field their goals and walls.
     BuildingContext buildings;
     buildings.origin = origin;
     buildings.gridWidth = terrain->gridSize - 1;
@@ -225,6 +227,8 @@ void World::init()
     drawBindings.gameCamera = camera;
     drawBindings.targetExtent = {targetWidth, targetHeight};
     buildingManager->createDrawObjects(drawBindings);
+    particleRenderer = new ParticleRenderer(drawBindings, this);
+    projectileRenderer = new ProjectileRenderer(drawBindings, this);
 
     EnemyContext enemies;
     enemies.ground = {origin, terrain->gridSize, terrain->steps.data()};
@@ -239,9 +243,11 @@ void World::init()
     enemyManager->createDrawObjects({drawBindings.camera, drawBindings.skyParams, drawBindings.shadowUniforms,
                                      drawBindings.shadowMap, drawBindings.lightCamera});
     buildingManager->context.navigation = enemyManager;
+    buildingManager->context.enemies = {&enemyManager->buckets.buckets, enemyManager->buckets.width};
 
     // 16: the game-logic thread, at the speed the physics thread runs.
     gameLogic = new GameLogic(buildingManager, Simulation::state.gameSpeed);
+    buildingManager->context.gameLogic = gameLogic;
     gameLogic->enemies = enemyManager;
     gameLogic->session = gameSession;
     gameLogic->start();
@@ -298,14 +304,15 @@ World::~World()
     PlayerTools::resetForNewGame();
 
     // 1 to 3: the game-logic thread stops, the physics thread stops stepping, every
-    // building and enemy goes (no reward), and the physics thread, paced from here,
-    // lets go of their bodies.
+    // building, enemy and projectile goes (no reward) and the smoke with them, and the
+    // physics thread, paced from here, lets go of their bodies.
     GameParts parts;
     parts.logic = gameLogic;
     parts.buildings = buildingManager;
     parts.enemies = enemyManager;
     parts.simulation = &Simulation::state;
     endGame(parts, [] { Simulation::frameTick(TeardownFrameMs); });
+    if (buildingManager != nullptr) buildingManager->context.gameLogic = nullptr;
     delete gameLogic;
     gameLogic = nullptr;
 
@@ -325,12 +332,17 @@ World::~World()
     if (postProcessPipeline != nullptr) device->releaseResource(postProcessPipeline);
     delete outlineBinding;
 
-    // 6: the building manager; the enemy manager and the two renderers follow it here.
+    // 6: the building manager.
     delete buildingManager;
     buildingManager = nullptr;
     // 7: the enemy manager stops the navigation field's thread first.
     delete enemyManager;
     enemyManager = nullptr;
+    // 8 and 9: the particle and projectile renderers.
+    delete particleRenderer;
+    particleRenderer = nullptr;
+    delete projectileRenderer;
+    projectileRenderer = nullptr;
 
     // 10 and 11: the terrain takes its bodies out of both worlds before the query
     // world goes.

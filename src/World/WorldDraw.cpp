@@ -13,6 +13,10 @@
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/Enemies/EnemyManager.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Particles/ParticleRenderer.h"
+#include "Game/Particles/PcSmoke.h"
+#include "Game/Projectiles/Projectile.h"
+#include "Game/Projectiles/ProjectileRenderer.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Tools/EdgeEffect.h"
@@ -20,6 +24,7 @@
 #include "Game/Tools/ToolState.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
+#include "World/Shadow/CascadeMath.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
 #include "World/Terrain/Terrain.h"
@@ -103,13 +108,17 @@ void World::draw(CommandBuffer* cmd)
         }
     }
 
-    // 2 and 3: the culling grid starts empty; buildings (then particles and
-    // projectiles, once they exist) and enemies grow its cells. Enemies stand where the
-    // physics state the frame blends puts them.
+    // 2 and 3: the culling grid starts empty; buildings, smoke puffs, projectiles and
+    // enemies grow its cells. Projectiles and enemies stand where the physics state the
+    // frame blends puts them.
     const Simulation::RenderState physicsView = Simulation::renderState();
     cullingGrid->reset();
     for (Building* kind : buildingTypes) {
         kind->updateAllBounds();
+    }
+    if (smokeType != nullptr) smokeType->updateAllBounds(*cullingGrid, frame);
+    for (Projectile* kind : projectileTypes) {
+        if (kind != nullptr) kind->updateAllBounds(*cullingGrid);
     }
     enemyManager->updateAllBounds(physicsView);
 
@@ -149,7 +158,14 @@ void World::draw(CommandBuffer* cmd)
     // 8: the buildings.
     buildingManager->drawBuildings(cmd, extent, frame);
 
-    // 9 and 10: the projectiles (with the towers), then the enemies.
+    // 9: cannonballs and bombs, then 10: the enemies.
+    cmd->bindPipeline(projectileRenderer->pipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(projectileRenderer->sceneSet);
+    cmd->bindDataSets(0);
+    for (Projectile* kind : projectileTypes) {
+        if (kind != nullptr) kind->drawAll(*cmd, frame, *projectileRenderer);
+    }
     enemyManager->drawEnemies(cmd, extent, physicsView);
 
     // 11: the physics wireframe, read between two batches of the physics thread.
@@ -167,8 +183,17 @@ void World::draw(CommandBuffer* cmd)
     cmd->bindDataSets(0);
     cmd->drawMesh(water->mesh, 1);
 
-    // 14: smoke particles come here. 15: the preview of the current tool (placement,
-    // sale, repair, upgrade), while the game is in play.
+    // 14: smoke puffs over everything solid (they write no depth).
+    cmd->bindPipeline(particleRenderer->pipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(particleRenderer->sceneSet);
+    cmd->bindDataSets(0);
+    if (smokeType != nullptr) {
+        smokeType->drawAll(*cmd, SnapshotBlend{frame, gameLogic->interpolationAlpha()}, *particleRenderer);
+    }
+
+    // 15: the preview of the current tool (placement, sale, repair, upgrade), while the
+    // game is in play.
     if (PlayerTools::inPlay()) PlayerTools::drawPreview(*buildingManager, *cmd);
 
     // 16: the scene becomes the sky pass's input.
@@ -228,9 +253,19 @@ void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Fru
     terrain->drawShadow(cmd, lightCamera, lightFrustum);
     cullCells(*cullingGrid, lightFrustum);
 
-    // 3 to 5: the buildings, the projectiles (with the towers) and the enemies, each
-    // over the cascade's area of the whole map.
+    // 3 to 5: the buildings, the projectiles and the enemies, each over the cascade's
+    // area of the whole map.
     const u32 frame = gameLogic->consumedSnapshot.load(std::memory_order_acquire);
     buildingManager->drawShadowCasters(cmd, shadows->map->extent, frame);
+    cmd->bindPipeline(projectileRenderer->shadowPipeline);
+    cmd->setViewport(shadows->map->extent);
+    const VkRect2D scissor{{0, 0}, cmd->renderExtent};
+    vkCmdSetScissor(cmd->handle, 0, 1, &scissor);
+    vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, ShadowRules::CasterSlopeBias);
+    cmd->addDataSet(projectileRenderer->shadowSet);
+    cmd->bindDataSets(0);
+    for (Projectile* kind : projectileTypes) {
+        if (kind != nullptr) kind->drawAll(*cmd, frame, *projectileRenderer);
+    }
     enemyManager->drawShadowCasters(cmd, shadows->map->extent, Simulation::renderState());
 }

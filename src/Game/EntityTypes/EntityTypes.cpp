@@ -8,6 +8,9 @@
 #include "Game/Buildings/BdPortal.h"
 #include "Game/Buildings/BdWall.h"
 #include "Game/Buildings/BuildingPipelines.h"
+#include "Game/Particles/PcSmoke.h"
+#include "Game/Projectiles/Projectile.h"
+#include "Game/Projectiles/ProjectileRules.h"
 #include "Game/Enemies/EnBase.h"
 #include "Game/Enemies/EnHeavy.h"
 #include "Game/Towers/TwCannon.h"
@@ -85,7 +88,14 @@ void createAll()
     new BdCastle();
     new BdWall();
     new BdPortal();
-    // The smoke particle kind and the two projectile kinds come here, in that order.
+    // The smoke kind, then the cannonball and the bomb, each in its global before its
+    // model or mesh is made.
+    smokeType = new PcSmoke();
+    smokeType->loadModel();
+    projectileTypes[ProjectileRules::CannonBallType] = new PtCannonBall();
+    projectileTypes[ProjectileRules::CannonBallType]->createMesh();
+    projectileTypes[ProjectileRules::BombType] = new PtBomb();
+    projectileTypes[ProjectileRules::BombType]->createMesh();
     // Then the enemy kinds, each with its box in the engine's mesh storage.
     for (Enemy* kind : {static_cast<Enemy*>(new EnBase()), static_cast<Enemy*>(new EnHeavy())}) {
         kind->mesh = new Cube(Engine::meshStorage, kind->width, kind->height, kind->width);
@@ -95,6 +105,12 @@ void createAll()
 void releaseAll()
 {
     for (Building*& kind : buildingTypes) {
+        delete kind;
+        kind = nullptr;
+    }
+    delete smokeType;
+    smokeType = nullptr;
+    for (Projectile*& kind : projectileTypes) {
         delete kind;
         kind = nullptr;
     }

@@ -2,6 +2,7 @@
 
 #include "Engine/Types.h"
 #include "Game/Session/OccupancyGrid.h"
+#include "Game/Towers/EnemyBucketView.h"
 
 #include <glm/glm.hpp>
 #include <vulkan/vulkan.h>
@@ -23,6 +24,7 @@ struct ImageBinding;
 struct StorageSlot;
 struct WorldPhysics;
 class CullingGrid;
+class GameLogic;
 
 // What a tool preview's ghost or outline draw reads for each part (80 bytes in
 // previewSlot): the part's model matrix and the colour it is drawn in.
@@ -41,6 +43,8 @@ struct BuildingContext {
     const TerrainGrid* terrain = nullptr; // build sites of the castle and the portals
     NavigationInputs* navigation = nullptr;
     GameSession* session = nullptr;
+    EnemyBucketView enemies;              // where towers look for targets
+    const GameLogic* gameLogic = nullptr; // the snapshot blend of the towers' moving parts
     const Camera* camera = nullptr;       // the game camera: cursor picks
 };
 

@@ -2,6 +2,8 @@
 
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Particles/PcSmoke.h"
+#include "Game/Projectiles/Projectile.h"
 #include "Game/Enemies/EnemyInstance.h"
 #include "Game/Enemies/EnemyManager.h"
 #include "Game/Enemies/EnemySpawner.h"
@@ -71,8 +73,16 @@ void GameLogic::runTick()
     runWaveSteps(steps);
     // 2: the buildings (which repeat their own work steps times).
     if (buildings != nullptr) buildings->update(steps);
-    // 3 and 4: smoke puffs, then cannonballs and bombs, steps times each, come here
-    // with the towers.
+    // 3 and 4: smoke puffs, then cannonballs and bombs, steps times each (the puffs of a
+    // burst tick from the next step on).
+    for (u32 step = 0; step < steps; step++) {
+        if (smokeType != nullptr) smokeType->tickAll();
+    }
+    for (u32 step = 0; step < steps; step++) {
+        for (Projectile* kind : projectileTypes) {
+            if (kind != nullptr) kind->tickAll();
+        }
+    }
     if (enemies != nullptr) {
         // 5: the enemies queued by the wave step (or the cheat tool) get their bodies,
         // paused or not.
@@ -108,8 +118,9 @@ void GameLogic::storeSnapshots(u32 slot)
             kind->instances[i]->storeSnapshot(slot);
         }
     }
-    // The smoke puffs and the projectiles follow here. Enemies draw from their bodies'
-    // transforms and keep no snapshots.
+    // The smoke puffs. Projectiles and enemies draw from their bodies' transforms and
+    // keep no snapshots.
+    if (smokeType != nullptr) smokeType->storeSnapshots(slot);
 }
 
 void GameLogic::threadMain()

@@ -4,6 +4,8 @@
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/Enemies/EnemyInstance.h"
 #include "Game/Enemies/EnemyManager.h"
+#include "Game/Particles/PcSmoke.h"
+#include "Game/Projectiles/Projectile.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
 #include "Game/Session/GameSpeed.h"
@@ -21,7 +23,7 @@ constexpr auto PacingInterval = std::chrono::milliseconds(16);
 
 bool gameInstancesLive()
 {
-    return liveBuildingCount.load() > 0 || aliveEnemyCount.load() > 0;
+    return liveBuildingCount.load() > 0 || aliveEnemyCount.load() > 0 || liveProjectileCount.load() > 0;
 }
 
 void endGame(const GameParts& parts, const std::function<void()>& pace)
@@ -35,10 +37,16 @@ void endGame(const GameParts& parts, const std::function<void()>& pace)
         std::lock_guard passOver(parts.simulation->stepMutex);
     }
 
-    // 3: everything out of the game; the tools' selection and the turrets' targets let
-    // go of theirs here as well once they exist.
+    // 3: everything out of the game: buildings (a tower lets go of its target, which
+    // would keep its enemy alive), enemies, projectiles; and the smoke puffs, which the
+    // next game would otherwise draw. The tools' selection lets go of its building here
+    // as well once it exists.
     if (parts.buildings != nullptr) parts.buildings->destroyAll();
     if (parts.enemies != nullptr) parts.enemies->destroyAll();
+    for (Projectile* kind : projectileTypes) {
+        if (kind != nullptr) kind->removeAll();
+    }
+    if (smokeType != nullptr) smokeType->clear();
 
     // 4: the physics thread removes the bodies and with them the last owners.
     while (gameInstancesLive()) {

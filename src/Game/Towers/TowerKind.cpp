@@ -36,6 +36,19 @@ TowerKind::TowerKind(u32 typeIndex_, const char* configPath_, const char* modelP
     loadModel();
 }
 
+TowerKind::TowerKind(u32 typeIndex_, const TowerConfig& tower)
+    : Building(typeIndex_), kindConfig(tower), configPath(nullptr), modelPath(nullptr)
+{
+    config.name = tower.name;
+    config.gridSize = tower.gridSize;
+    for (const TowerLevel& level : tower.levels) {
+        config.levels.push_back({level.cost, level.maxHealth});
+    }
+    logoIndex = tower.logoIndex;
+    shape = new btBoxShape(btVector3(static_cast<f32>(tower.gridSize.x) * 0.5f, BuildingGeometryRules::TowerHalfHeight,
+                                     static_cast<f32>(tower.gridSize.z) * 0.5f));
+}
+
 void TowerKind::loadConfig()
 {
     const nlohmann::json document = loadBuildingFile(configPath);

@@ -15,6 +15,8 @@ public:
     // Stores itself in buildingTypes[typeIndex], reads `configPath` and imports
     // `modelPath`.
     TowerKind(u32 typeIndex, const char* configPath, const char* modelPath);
+    // A kind with the numbers of `tower` and no model, not in buildingTypes (tests).
+    TowerKind(u32 typeIndex, const TowerConfig& tower);
 
     void loadConfig() override;
     // The box (half extents gx/2, 1.2, gz/2) and the three part meshes by name.

@@ -1,10 +1,12 @@
 #include "Game/Towers/TwCannon.h"
 
+#include "Game/Towers/TwCannonInstance.h"
+
 TwCannon::TwCannon() : TowerKind(BuildingTypeCannon, ConfigPath, ModelPath)
 {
 }
 
-std::shared_ptr<BuildingInstance> TwCannon::createInstance(const glm::ivec3&, f32)
+std::shared_ptr<BuildingInstance> TwCannon::createInstance(const glm::ivec3& gridPos, f32)
 {
-    return nullptr;
+    return std::make_shared<TwCannonInstance>(this, gridPos);
 }

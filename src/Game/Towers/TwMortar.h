@@ -9,6 +9,6 @@ public:
     static constexpr const char* ModelPath = "assets/Buildings/Towers/TwMortar/mortar.glb";
 
     TwMortar();
-    // Tower instances come with tower aiming: until then nothing is made (null).
+    // A new tower at `gridPos`, level 0 at full health, not yet spawned.
     std::shared_ptr<BuildingInstance> createInstance(const glm::ivec3& gridPos, f32 rotation) override;
 };
