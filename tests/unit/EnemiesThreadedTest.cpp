@@ -183,6 +183,7 @@ TEST(GameThreaded, StopAndTeardownMidBatch)
     }
     ASSERT_GT(aliveEnemyCount.load(), 0);
     const i32 before = session.money->load();
+    walls.clear(); // as the world lets go of the tools' selection
 
     // Leaving mid-wave: the logic thread stops within its batch, the physics thread
     // stops stepping, everything goes without reward and the bodies are let go.
