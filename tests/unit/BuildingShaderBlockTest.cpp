@@ -10,11 +10,14 @@ namespace {
 const std::vector<ShaderBlocks> BuildingShaders = {
     {"towerVert", {{0, 0, &CameraBlockLayout}, {1, 4, &InstanceBlockLayout}}},
     {"towerFrag", {{0, 0, &CameraBlockLayout}, {0, 1, &SkyParamsBlockLayout}, {0, 2, &ShadowBlockLayout}}},
-    {"shadowInstanceVert", {{0, 0, &CameraBlockLayout}, {1, 4, &InstanceBlockLayout}}},
+    {"shadowInstanceVert", {{0, 0, &CameraBlockLayout}, {1, 4, &InstancesBlockLayout}}},
     {"towerPreviewVert", {{0, 0, &CameraBlockLayout}, {0, 1, &PreviewBlockLayout}}},
     {"towerPreviewFrag", {{0, 1, &PreviewBlockLayout}}},
     {"towerEdgeVert", {{0, 0, &CameraBlockLayout}, {0, 1, &PreviewBlockLayout}}},
     {"towerEdgeFrag", {}},
+    // The outline pass: a full-screen triangle reading the outline's depth image.
+    {"edgeEffectVert", {}},
+    {"edgeEffectFrag", {}},
     {"portalVert", {{0, 0, &CameraBlockLayout}, {1, 4, &InstanceBlockLayout}}},
     {"portalFrag", {{0, 0, &CameraBlockLayout}, {0, 1, &SkyParamsBlockLayout}}},
     {"portalFrameVert", {{0, 0, &CameraBlockLayout}, {1, 4, &InstanceBlockLayout}}},
