@@ -260,6 +260,7 @@ below "$(outline_white no-outline $WALL_X $WALL_Y)" 0.005 || fail "an outline wi
 above "$(outline_white outline $WALL_X $WALL_Y)" 0.02 || fail "no outline around the hovered wall"
 echo "the hovered wall is outlined"
 press_at $WALL_X $((WALL_Y - 2))
+sleep 1.5
 shot detail
 # (The library reads "l" and "I" alike.)
 [[ "$(read_text detail "$MIDDLE")" =~ Wall\ \[Lv.\.\ 1\] ]] || fail "no detail pop-up of the wall"
@@ -340,7 +341,9 @@ read -r x y < <(find_word first-lost "$MIDDLE" Continue) || true
 press_until "$x" "$y" dialog_gone continued
 echo "\"Continue\" plays on"
 
-# Left to the main menu; a second game lost the same way, and "Exit".
+# Left to the main menu (the first Escape puts the enemies' tool away, the second
+# opens the menu); a second game lost the same way, and "Exit".
+hold_key Escape
 xdotool keydown Escape
 wait_for 30 paused-again pause_menu_shown
 xdotool keyup Escape

@@ -279,6 +279,7 @@ TEST_F(PanelsTest, DetailPopupSellsOncePricesTheCastleAndLetsGo)
 {
     std::atomic<i32>& money = *session->money;
     std::shared_ptr<BuildingInstance> wall = select(BuildingTypeWall, {100, 3, 100});
+    frames(2);
     ImGuiWindow* popup = openPopup();
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(popup->Size.x, PanelLayout::DetailWidth);

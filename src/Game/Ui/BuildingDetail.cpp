@@ -79,6 +79,10 @@ void drawBuildingDetail()
         buildingSelection.openRequest = false;
         ImGui::OpenPopup("BuildingDetail");
     }
+    // At the screen's centre, 300 px wide and as high as its contents: placed by its
+    // centre, so that it stays there as its height settles.
+    const ImVec2 display = ImGui::GetIO().DisplaySize;
+    ImGui::SetNextWindowPos(ImVec2(display.x * 0.5f, display.y * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
     ImGui::SetNextWindowSize(ImVec2(PanelLayout::DetailWidth, 0.0f));
     if (!ImGui::BeginPopup("BuildingDetail", ImGuiWindowFlags_NoMove)) {
         // Closed by a click elsewhere: nothing holds the building any more.
@@ -132,9 +136,6 @@ void drawBuildingDetail()
         }
     }
 
-    const ImVec2 display = ImGui::GetIO().DisplaySize;
-    const ImVec2 size = ImGui::GetWindowSize();
-    ImGui::SetWindowPos(ImVec2(display.x * 0.5f - size.x * 0.5f, display.y * 0.5f - size.y * 0.5f));
     ImGui::EndPopup();
 }
 
