@@ -117,6 +117,10 @@ inline const BlockLayout PreviewBlockLayout = {
 // instance storage.
 inline const BlockLayout InstanceBlockLayout = {"InstanceBlock", {{"model", 0}}};
 
+// One model matrix per instance of an instanced draw (enemies; the shadow casters,
+// whose single-instance draws of buildings read the first), 64 bytes apart.
+inline const BlockLayout InstancesBlockLayout = {"InstancesBlock", {{"models", 0}}};
+
 // A terrain chunk's model matrix, as the terrain writes it into the chunk's slot.
 inline const BlockLayout ChunkBlockLayout = {"ChunkBlock", {{"model", 0}}};
 
@@ -125,10 +129,6 @@ inline const BlockLayout PlacementBlockLayout = {"PlacementBlock", {{"model", 0}
 
 // The final pass's 4-byte outline flag that World::draw writes.
 inline const BlockLayout PostProcessBlockLayout = {"PostProcessBlock", {{"outlineFlag", 0}}};
-
-// The model matrices of an instanced draw (enemies, projectiles, and the shadow casters
-// whose single building part is instance 0): 64 bytes per instance.
-inline const BlockLayout InstancesBlockLayout = {"InstancesBlock", {{"models", 0}}};
 
 // The smoke records that PcSmoke::drawAll writes, 80 bytes per puff (SmokeRecord).
 inline const BlockLayout SmokeBlockLayout = {"SmokeBlock", {{"puffs", 0}}};

@@ -18,6 +18,8 @@
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
 #include "Game/Buildings/BuildingInstance.h"
+#include "Game/Enemies/Enemy.h"
+#include "Game/Enemies/EnemyInstance.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Intro/CameraPath.h"
 #include "Game/Session/BuildingManager.h"
@@ -33,6 +35,7 @@
 #include <GLFW/glfw3.h>
 #include <btBulletDynamicsCommon.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -394,6 +397,67 @@ TEST_F(WorldGpuTest, ANewGameHasItsCastleAndFourPortalsAndLeavingLeavesNone)
         EXPECT_TRUE(portals->instances.empty());
         EXPECT_EQ(liveBuildingCount.load(), 0) << "no building outlives its world";
     }
+    vkDeviceWaitIdle(Engine::graphicsDevice->device);
+    EXPECT_TRUE(validationErrors().empty());
+}
+
+TEST_F(WorldGpuTest, AWaveLeavesThePortalsAndWalksAndLeavingMidWaveLeavesNothing)
+{
+    World::startNew(5);
+    World* loaded = world;
+    ASSERT_TRUE(waitUntilReady(loaded));
+    Engine::gameState = GameStatePlaying;
+    // Frames of the main loop, pacing the physics thread as the loop does.
+    auto frame = [] {
+        playFrame(17.0f);
+        Simulation::frameTick(17.0f);
+    };
+    Building* portals = buildingTypes[BuildingTypePortal];
+    for (int i = 0; i < 200 && portals->instances.size() < 4; i++) frame();
+    ASSERT_EQ(portals->instances.size(), 4u);
+    const glm::vec3 castle = buildingTypes[BuildingTypeCastle]->instances[0]->footprintCentre();
+
+    // "Start wave 1" at four times the speed: its normal enemies come out of the portals.
+    ASSERT_TRUE(gameSession->startWave());
+    Simulation::state.gameSpeed = 4;
+    Enemy* normal = enemyTypes[EnemyTypeBase];
+    auto nearestPortal = [&](glm::vec3 p) {
+        f32 nearest = 1e9f;
+        for (const auto& portal : portals->instances) {
+            const glm::vec3 centre = portal->footprintCentre();
+            nearest = std::min(nearest, glm::length(glm::vec2(p.x - centre.x, p.z - centre.z)));
+        }
+        return nearest;
+    };
+    // Each enemy is seen in the frame after its spawn, a few steps from its portal.
+    std::vector<EnemyInstance*> seen;
+    for (int i = 0; i < 400 && seen.size() < 3; i++) {
+        frame();
+        std::lock_guard lock(normal->mutex);
+        for (const auto& enemy : normal->instances) {
+            if (std::find(seen.begin(), seen.end(), enemy.get()) != seen.end()) continue;
+            seen.push_back(enemy.get());
+            EXPECT_LT(nearestPortal(enemy->position.load()), 8.0f) << "it leaves a portal";
+        }
+    }
+    ASSERT_GE(seen.size(), 3u);
+    std::shared_ptr<EnemyInstance> first = normal->instances[0];
+    const f32 start = glm::length(first->position.load() - castle);
+
+    // It walks towards the castle along the field.
+    for (int i = 0; i < 90; i++) frame();
+    EXPECT_LT(glm::length(first->position.load() - castle), start - 5.0f);
+    first.reset(); // as the world lets go of whatever the tools hold
+    EXPECT_TRUE(gameSession->waveState->active.load());
+    EXPECT_EQ(gameSession->money->load(), 5000) << "no enemy was killed";
+
+    // Leaving mid-wave: every enemy goes, without reward, and the next game runs at 1.
+    World::shutdown();
+    EXPECT_EQ(world, nullptr);
+    EXPECT_EQ(aliveEnemyCount.load(), 0);
+    EXPECT_TRUE(normal->instances.empty());
+    EXPECT_EQ(liveBuildingCount.load(), 0);
+    EXPECT_EQ(Simulation::state.gameSpeed.load(), 1u);
     vkDeviceWaitIdle(Engine::graphicsDevice->device);
     EXPECT_TRUE(validationErrors().empty());
 }

@@ -6,14 +6,13 @@
 
 namespace {
 
-// The projectile, smoke and shared shadow-caster shaders with the blocks their
+// The projectile and smoke shaders with the blocks their
 // pipelines' descriptor layouts give them.
 const std::vector<ShaderBlocks> EntityShaders = {
     {"projectileVert", {{0, 0, &CameraBlockLayout}, {1, 4, &InstancesBlockLayout}}},
     {"projectileFrag", {{0, 0, &CameraBlockLayout}, {0, 1, &SkyParamsBlockLayout}, {0, 2, &ShadowBlockLayout}}},
     {"particleVert", {{0, 0, &CameraBlockLayout}, {1, 4, &SmokeBlockLayout}}},
     {"particleFrag", {{0, 0, &CameraBlockLayout}, {0, 1, &SkyParamsBlockLayout}}},
-    {"shadowInstanceVert", {{0, 0, &CameraBlockLayout}, {1, 4, &InstancesBlockLayout}}},
 };
 
 } // namespace

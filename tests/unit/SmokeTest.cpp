@@ -158,24 +158,3 @@ TEST(Blast, DamagePushAndStunFollowTheDistance)
     EXPECT_FALSE(blastEffect(centre, centre, 0.0f, 150, 0.0f).hits);
     EXPECT_FALSE(blastEffect(glm::vec3(NAN), centre, 10.0f, 150, 0.0f).hits);
 }
-
-// The ring: puff i sits at angle 2 pi (i / 50 + 0.02 (2 u1 - 1)) one unit from the
-// centre, moves at 0.65 + 0.55 u2 outwards (0.55) and up (0.1375) and turns about the
-// ring's tangent.
-TEST(Blast, TheSmokeRingSpreadsFiftyPuffsAroundTheCentre)
-{
-    const glm::vec3 centre(1.0f, 2.0f, 3.0f);
-    const SmokePuff quarter = smokeRingPuff(centre, 12, 0.5f, 1.0f);
-    const f32 angle = 6.2831855f * 12.0f / 50.0f;
-    EXPECT_NEAR(quarter.position.x, centre.x + std::cos(angle), 1e-5f);
-    EXPECT_NEAR(quarter.position.z, centre.z + std::sin(angle), 1e-5f);
-    EXPECT_EQ(quarter.position.y, centre.y);
-    EXPECT_NEAR(quarter.velocity.y, 1.2f * 0.1375f, 1e-6f);
-    EXPECT_NEAR(glm::dot(quarter.axis, quarter.position - centre), 0.0f, 1e-5f);
-    EXPECT_FLOAT_EQ(quarter.opacity, 0.2f);
-    EXPECT_FLOAT_EQ(quarter.size, 0.5f);
-    // u1 = 0 and u1 -> 1 turn the puff by 0.02 of a turn either way.
-    const f32 low = std::atan2(smokeRingPuff(centre, 0, 0.0f, 0.0f).position.z - centre.z,
-                               smokeRingPuff(centre, 0, 0.0f, 0.0f).position.x - centre.x);
-    EXPECT_NEAR(low, -6.2831855f * 0.02f, 1e-5f);
-}

@@ -3,7 +3,6 @@
 
 #include "Engine/Physics/PhysicsObject.h"
 #include "Game/Buildings/BuildingRules.h"
-#include "Game/Projectiles/PtBombInstance.h"
 #include "Game/Projectiles/PtCannonBallInstance.h"
 #include "Game/Towers/ReachGrid.h"
 #include "Game/Towers/TurretAim.h"
@@ -180,23 +179,4 @@ TEST(TowerInstance, FiresAtTheIntervalAndASoldTowerLetsGoOfItsTarget)
     EXPECT_EQ(enemy.use_count(), holders - 1);
     for (int tick = 0; tick < 100; tick++) world.manager().update(1);
     EXPECT_EQ(world.shots.cannonBall.count(), shots);
-}
-
-// A mortar lobs bombs at a target beyond its minimum range; the bomb carries the
-// level's damage and a blast radius of 10.
-TEST(TowerInstance, AMortarLobsBombs)
-{
-    TowerGrounds world;
-    TestEnemies enemies;
-    world.manager().context.enemies = enemies.view();
-    std::shared_ptr<TowerInstance> mortar = world.tower(BuildingTypeMortar, 510, 510);
-    ASSERT_NE(mortar, nullptr);
-    enemies.add({25.0f, 1.0f, -1.0f});
-    for (i32 tick = 0; tick < 200 && world.shots.bomb.count() == 0; tick++) mortar->update();
-    ASSERT_EQ(world.shots.bomb.count(), 1u);
-    auto bomb = std::static_pointer_cast<PtBombInstance>(world.shots.bomb.instances.back());
-    EXPECT_EQ(bomb->damage, 150);
-    EXPECT_EQ(bomb->blastRadius, 10.0f);
-    EXPECT_GT(mortar->aim->desiredPitch, 0.7f);
-    EXPECT_GT(bomb->physicsObject->body->getLinearVelocity().y(), 30.0f) << "a lob";
 }

@@ -43,7 +43,11 @@ void fillCollisionMesh(const TerrainGrid& grid, btTriangleMesh& mesh)
     }
 }
 
-btBvhTriangleMeshShape* buildCollisionShape(btTriangleMesh* mesh, u32 threads)
+btBvhTriangleMeshShape* buildCollisionShape(btTriangleMesh* mesh, u32 threads, const TerrainGrid* grid)
 {
-    return new TerrainCollisionShape(mesh, threads);
+    auto* shape = new TerrainCollisionShape(mesh, threads);
+    if (grid != nullptr) {
+        shape->useGrid(grid->gridSize, btVector3(grid->origin.x, grid->origin.y, grid->origin.z));
+    }
+    return shape;
 }

@@ -12,5 +12,6 @@ class TerrainGrid;
 void fillCollisionMesh(const TerrainGrid& grid, btTriangleMesh& mesh);
 
 // The static collision shape over the mesh: quantised bounding-box compression and a
-// built BVH, built on `threads` threads (0: all).
-btBvhTriangleMeshShape* buildCollisionShape(btTriangleMesh* mesh, u32 threads);
+// built BVH, built on `threads` threads (0: all). Given the grid the mesh was filled
+// from, the shape finds the triangles in a box from the grid's quads.
+btBvhTriangleMeshShape* buildCollisionShape(btTriangleMesh* mesh, u32 threads, const TerrainGrid* grid = nullptr);

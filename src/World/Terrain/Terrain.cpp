@@ -179,7 +179,7 @@ void Terrain::createPhysicsShapes()
 void Terrain::createPhysicsBodies(PhysicsWorld* world, std::mutex& worldMutex)
 {
     if (progress) progress->begin(TerrainStageText::PhysicsBodies);
-    collisionShape = buildCollisionShape(triangleMesh, threadCount);
+    collisionShape = buildCollisionShape(triangleMesh, threadCount, this);
     queryWorld = world;
     queryMutex = &worldMutex;
     bodies = createTerrainBodies(collisionShape, this, queryWorld, worldMutex);

@@ -5,6 +5,7 @@
 #include <BulletCollision/CollisionShapes/btTriangleIndexVertexArray.h>
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 namespace {
@@ -225,4 +226,67 @@ TerrainCollisionShape::TerrainCollisionShape(btTriangleIndexVertexArray* mesh, u
 TerrainCollisionShape::~TerrainCollisionShape()
 {
     delete bvh;
+}
+
+void TerrainCollisionShape::useGrid(u32 side, const btVector3& origin)
+{
+    const unsigned char* vertexBase = nullptr;
+    const unsigned char* indexBase = nullptr;
+    int numVerts = 0, vertexStride = 0, indexStride = 0, numFaces = 0;
+    PHY_ScalarType vertexType, indexType;
+    m_meshInterface->getLockedReadOnlyVertexIndexBase(&vertexBase, numVerts, vertexType, vertexStride, &indexBase,
+                                                      indexStride, numFaces, indexType, 0);
+    m_meshInterface->unLockReadOnlyVertexBase(0);
+    // Only the layout fillCollisionMesh writes: anything else keeps the tree.
+    const i64 quads = side >= 2 ? i64{side - 1} * (side - 1) : 0;
+    const bool layout = m_meshInterface->getNumSubParts() == 1 && vertexType == PHY_FLOAT &&
+                        vertexStride == 4 * static_cast<int>(sizeof(float)) && numFaces == 2 * quads &&
+                        numVerts == 3 * numFaces && m_meshInterface->getScaling() == btVector3(1, 1, 1);
+    if (!layout) return;
+    gridSide = side;
+    gridOrigin = origin;
+    vertices = reinterpret_cast<const float*>(vertexBase);
+    triangleCount = numFaces;
+}
+
+void TerrainCollisionShape::processAllTriangles(btTriangleCallback* callback, const btVector3& aabbMin,
+                                                const btVector3& aabbMax) const
+{
+    if (vertices == nullptr) {
+        btBvhTriangleMeshShape::processAllTriangles(callback, aabbMin, aabbMax);
+        return;
+    }
+    // The quads whose square meets the box's x and z range (each of a quad's two
+    // triangles spans the whole square), then each triangle's heights against the box.
+    const i64 cells = gridSide - 1;
+    const btVector3 low = aabbMin - gridOrigin, high = aabbMax - gridOrigin;
+    if (!(high.x() >= 0 && high.z() >= 0 && low.x() <= cells && low.z() <= cells)) return;
+    const i64 x0 = std::max<i64>(static_cast<i64>(std::floor(low.x())) - 1, 0);
+    const i64 z0 = std::max<i64>(static_cast<i64>(std::floor(low.z())) - 1, 0);
+    const i64 x1 = std::min<i64>(static_cast<i64>(std::floor(high.x())), cells - 1);
+    const i64 z1 = std::min<i64>(static_cast<i64>(std::floor(high.z())), cells - 1);
+    btVector3 corners[3];
+    for (i64 x = x0; x <= x1; x++) {
+        if (static_cast<btScalar>(x + 1) < low.x() || static_cast<btScalar>(x) > high.x()) continue;
+        for (i64 z = z0; z <= z1; z++) {
+            if (static_cast<btScalar>(z + 1) < low.z() || static_cast<btScalar>(z) > high.z()) continue;
+            for (i64 half = 0; half < 2; half++) {
+                const i64 triangle = 2 * (x * cells + z) + half;
+                const float* v = vertices + 12 * triangle;
+                btScalar bottom = v[1], top = v[1];
+                for (int corner = 0; corner < 3; corner++) {
+                    corners[corner].setValue(v[4 * corner], v[4 * corner + 1], v[4 * corner + 2]);
+                    bottom = std::min(bottom, v[4 * corner + 1]);
+                    top = std::max(top, v[4 * corner + 1]);
+                }
+                // Flat triangles count with the tree's smallest box height.
+                if (top - bottom < MinBoxExtent) {
+                    bottom -= MinBoxHalfExtent;
+                    top += MinBoxHalfExtent;
+                }
+                if (top < aabbMin.y() || bottom > aabbMax.y()) continue;
+                callback->processTriangle(corners, 0, static_cast<int>(triangle));
+            }
+        }
+    }
 }

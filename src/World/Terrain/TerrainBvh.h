@@ -33,11 +33,26 @@ private:
 // The terrain's collision shape: a BVH triangle-mesh shape whose bounds and BVH are
 // found over several threads; the BVH is owned (and deleted) by the shape. Sets the
 // mesh's premade bounds.
+//
+// A shape over a grid's mesh (two triangles per quad, quads x-major, each triangle with
+// three vertices of its own, as fillCollisionMesh makes it) can be told so with
+// useGrid: it then finds the triangles in a box from the quads under the box instead of
+// walking the tree, which is what every capsule on the ground asks every step. The
+// triangles reported are the same, with their own indices; only their order differs.
 class TerrainCollisionShape : public btBvhTriangleMeshShape {
 public:
     TerrainCollisionShape(btTriangleIndexVertexArray* mesh, u32 threads);
     ~TerrainCollisionShape() override;
 
+    // The mesh is a grid of side x side points one unit apart from `origin`.
+    void useGrid(u32 side, const btVector3& origin);
+    void processAllTriangles(btTriangleCallback* callback, const btVector3& aabbMin,
+                             const btVector3& aabbMax) const override;
+
 private:
     ParallelBvh* bvh = nullptr;
+    u32 gridSide = 0;
+    btVector3 gridOrigin{0, 0, 0};
+    const float* vertices = nullptr; // four floats per vertex, three vertices per triangle
+    i32 triangleCount = 0;
 };
