@@ -24,6 +24,7 @@
 #include "Game/Session/GameLogic.h"
 #include "Game/Session/GameSession.h"
 #include "Game/Session/GameTeardown.h"
+#include "Game/Tools/ToolState.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
@@ -94,9 +95,11 @@ void World::startNew()
 
 void World::startNew(i32 terrainSeed)
 {
-    // A new game is always built from nothing, with a new session record.
+    // A new game is always built from nothing, with a new session record, no tool or
+    // selection and the game at normal speed.
     delete world;
     world = nullptr;
+    PlayerTools::resetForNewGame();
     delete gameSession;
     gameSession = new GameSession();
 
@@ -221,6 +224,8 @@ void World::init()
     drawBindings.shadowUniforms = shadows->uniformSlot;
     drawBindings.shadowMap = shadows->mapBinding;
     drawBindings.lightCamera = shadows->lightCamera->uniformSlot;
+    drawBindings.gameCamera = camera;
+    drawBindings.targetExtent = {targetWidth, targetHeight};
     buildingManager->createDrawObjects(drawBindings);
     particleRenderer = new ParticleRenderer(drawBindings, this);
     projectileRenderer = new ProjectileRenderer(drawBindings, this);
@@ -293,6 +298,10 @@ World::~World()
     if (Ui::loadingProgress != nullptr && Ui::loadingProgress->liveStageProgress.load() == &generation.fraction) {
         Ui::loadingProgress->liveStageProgress = nullptr;
     }
+
+    // The tools let go of the selected building (the detail pop-up's), so that the wait
+    // for the buildings to go can end; the next game starts with no tool.
+    PlayerTools::resetForNewGame();
 
     // 1 to 3: the game-logic thread stops, the physics thread stops stepping, every
     // building, enemy and projectile goes (no reward) and the smoke with them, and the

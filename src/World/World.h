@@ -71,7 +71,7 @@ public:
     StorageSlot* postProcessUniform = nullptr; // the 4-byte outline flag
     // Depth targets are sampled unfiltered (the depth format has no linear filtering).
     Sampler* depthSampler = nullptr;
-    // The post-process pass's outline image until the tools' edge effect provides one.
+    // A placeholder outline image for a world without a building manager's edge effect.
     ImageBinding* outlineBinding = nullptr;
     // The loader thread; a world still loading is waited for before it is torn down.
     std::thread loader;

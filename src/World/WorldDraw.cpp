@@ -19,6 +19,9 @@
 #include "Game/Projectiles/ProjectileRenderer.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
+#include "Game/Tools/EdgeEffect.h"
+#include "Game/Tools/PlayerTools.h"
+#include "Game/Tools/ToolState.h"
 #include "Game/Ui/Ui.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/CascadeMath.h"
@@ -180,8 +183,7 @@ void World::draw(CommandBuffer* cmd)
     cmd->bindDataSets(0);
     cmd->drawMesh(water->mesh, 1);
 
-    // 14: smoke puffs over everything solid (they write no depth). The tools'
-    // placement preview (15) comes here.
+    // 14: smoke puffs over everything solid (they write no depth).
     cmd->bindPipeline(particleRenderer->pipeline);
     cmd->setViewportAndScissor(extent);
     cmd->addDataSet(particleRenderer->sceneSet);
@@ -189,6 +191,10 @@ void World::draw(CommandBuffer* cmd)
     if (smokeType != nullptr) {
         smokeType->drawAll(*cmd, SnapshotBlend{frame, gameLogic->interpolationAlpha()}, *particleRenderer);
     }
+
+    // 15: the preview of the current tool (placement, sale, repair, upgrade), while the
+    // game is in play.
+    if (PlayerTools::inPlay()) PlayerTools::drawPreview(*buildingManager, *cmd);
 
     // 16: the scene becomes the sky pass's input.
     vkCmdEndRendering(cmd->handle);
@@ -198,9 +204,12 @@ void World::draw(CommandBuffer* cmd)
                       VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
                       VK_ACCESS_SHADER_READ_BIT);
 
-    // 17: the hover outline of the tools sets the flag here; without it nothing is
-    // outlined.
-    const u32 outlineFlag = 0;
+    // 17: with no tool, the building under the cursor is outlined; the flag tells the
+    // final pass whether this frame drew an outline.
+    u32 outlineFlag = 0;
+    if (toolMode == ToolModeNone && PlayerTools::inPlay()) {
+        outlineFlag = PlayerTools::highlightHovered(*buildingManager, *cmd) ? 1u : 0u;
+    }
 
     // 18: the sky, composed over the scene into the composite target.
     colorFromUndefined(cmd, composite);
@@ -215,8 +224,11 @@ void World::draw(CommandBuffer* cmd)
     cmd->drawMesh(sky->cube, 1);
     vkCmdEndRendering(cmd->handle);
 
-    // 19: the composite (and, once the tools exist, their outline image) to the final pass.
+    // 19: the composite and the outline image to the final pass. The outline image is
+    // sampled whether or not this frame drew an outline, so it is made readable even
+    // before its first outline and after a resize.
     colorToShaderRead(cmd, composite);
+    if (buildingManager->edgeEffect != nullptr) buildingManager->edgeEffect->prepareForSampling(cmd);
 
     // 20: the final pass onto the acquired swap-chain image.
     SwapChain* chain = Engine::swapChain;

@@ -11,6 +11,8 @@
 #include "Engine/Pipeline/Pipeline.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
+#include "Game/Session/BuildingManager.h"
+#include "Game/Tools/EdgeEffect.h"
 #include "World/World.h"
 
 namespace {
@@ -79,11 +81,18 @@ void createPostProcess(World& world)
     GraphicsDevice* device = Engine::graphicsDevice;
     DescriptorPool* pool = Engine::descriptorPool;
     world.postProcessUniform = new StorageSlot{Engine::frameUniforms, sizeof(u32), NoOffset};
-    world.outlineBinding = new ImageBinding(pool->fallbackView(), pool->fallbackSampler);
+    // The hover outline's colour image; a world without buildings samples a placeholder.
+    ImageBinding* outline = nullptr;
+    if (world.buildingManager != nullptr && world.buildingManager->edgeEffect != nullptr) {
+        outline = world.buildingManager->edgeEffect->colorBinding;
+    } else {
+        world.outlineBinding = new ImageBinding(pool->fallbackView(), pool->fallbackSampler);
+        outline = world.outlineBinding;
+    }
     world.postProcessDataSet = new DataSet(device, pool,
                                            {{0, DataSetStorageSlot, world.postProcessUniform},
                                             {1, DataSetImage, world.compositeBinding},
-                                            {2, DataSetImage, world.outlineBinding}});
+                                            {2, DataSetImage, outline}});
 
     auto* pipeline = new Pipeline(device);
     // No vertex streams: the pass draws one full-screen triangle from the vertex index.

@@ -6,7 +6,10 @@
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/Window/Window.h"
 #include "Game/Intro/CameraPath.h"
+#include "Game/Session/BuildingManager.h"
 #include "Game/Session/GameLogic.h"
+#include "Game/Tools/EdgeEffect.h"
+#include "Game/Tools/PlayerTools.h"
 #include "Game/Ui/Ui.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
@@ -71,7 +74,8 @@ void World::update(f32 frameMs)
     sky->update(frameMs, camera);
     updateWaterBlocks(*water, *camera, frameMs * 0.001f);
 
-    // 7: the player's tools run here (when the interface does not own the mouse).
+    // 7: the player's tools, when the interface does not own the mouse.
+    if (Ui::uiOwnsMouse == 0) PlayerTools::update();
 }
 
 void World::onResize()
@@ -87,7 +91,9 @@ void World::onResize()
                            WorldCameraRules::StartNear, WorldCameraRules::StartFar);
     releaseRenderTargets(*this);
     createRenderTargets(*this, targetWidth, targetHeight);
-    // The edge effect of the tools follows the window size here once it exists.
+    if (buildingManager != nullptr && buildingManager->edgeEffect != nullptr) {
+        buildingManager->edgeEffect->resize({targetWidth, targetHeight});
+    }
     shadows->dirty = 1;
     terrain->updateWaterViewParams(camera);
     terrain->recreateResources();

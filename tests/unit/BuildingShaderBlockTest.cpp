@@ -15,6 +15,9 @@ const std::vector<ShaderBlocks> BuildingShaders = {
     {"towerPreviewFrag", {{0, 1, &PreviewBlockLayout}}},
     {"towerEdgeVert", {{0, 0, &CameraBlockLayout}, {0, 1, &PreviewBlockLayout}}},
     {"towerEdgeFrag", {}},
+    // The outline pass: a full-screen triangle reading the outline's depth image.
+    {"edgeEffectVert", {}},
+    {"edgeEffectFrag", {}},
     {"portalVert", {{0, 0, &CameraBlockLayout}, {1, 4, &InstanceBlockLayout}}},
     {"portalFrag", {{0, 0, &CameraBlockLayout}, {0, 1, &SkyParamsBlockLayout}}},
     {"portalFrameVert", {{0, 0, &CameraBlockLayout}, {1, 4, &InstanceBlockLayout}}},

@@ -2,6 +2,8 @@
 // game's fonts in a built atlas, but no renderer and no window. Unbalanced Begin/End,
 // Push/Pop or tab-bar calls stop the test binary through the library's own asserts.
 
+#include "UiHeadless.h"
+
 #include "Engine/Engine.h"
 #include "Engine/Settings/Settings.h"
 #include "Engine/Window/Input.h"
@@ -23,21 +25,8 @@
 
 namespace {
 
-constexpr const char* DebianFont = "/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Medium.ttf";
 constexpr f32 DisplayWidth = 1600.0f;
 constexpr f32 DisplayHeight = 900.0f;
-
-ImGuiContext* uiContext()
-{
-    // One context for the whole run, as in the game: it lives until the process ends.
-    static ImGuiContext* context = [] {
-        ImGuiContext* created = ImGui::CreateContext();
-        ImGui::GetIO().IniFilename = nullptr;
-        Ui::addFonts(DebianFont);
-        return created;
-    }();
-    return context;
-}
 
 std::vector<int> stack()
 {
@@ -63,7 +52,7 @@ class UiFrameTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ImGui::SetCurrentContext(uiContext());
+        ImGui::SetCurrentContext(headlessUiContext());
         Ui::createState();
         setStack({MenuStateMainMenu});
         Engine::gameState = GameStateMainMenu;

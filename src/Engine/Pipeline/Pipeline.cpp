@@ -23,11 +23,12 @@ std::vector<VkPipelineShaderStageCreateInfo> shaderStages(VkShaderModule vertex,
     return {vertexStage, fragmentStage};
 }
 
-// Every colour attachment blends "over": colour by source alpha, alpha accumulated.
-std::vector<VkPipelineColorBlendAttachmentState> colorBlendAttachments(size_t count)
+// Every colour attachment blends "over": colour by source alpha, alpha accumulated;
+// or, without blending, takes what the shader writes.
+std::vector<VkPipelineColorBlendAttachmentState> colorBlendAttachments(size_t count, bool blending)
 {
     VkPipelineColorBlendAttachmentState blend{};
-    blend.blendEnable = VK_TRUE;
+    blend.blendEnable = blending ? VK_TRUE : VK_FALSE;
     blend.srcColorBlendFactor = VK_BLEND_FACTOR_SRC_ALPHA;
     blend.dstColorBlendFactor = VK_BLEND_FACTOR_ONE_MINUS_SRC_ALPHA;
     blend.colorBlendOp = VK_BLEND_OP_ADD;
@@ -166,7 +167,8 @@ void Pipeline::create(const AttachmentFormats& formats)
     multisample.sampleShadingEnable = VK_FALSE;
     multisample.minSampleShading = 1.0f;
 
-    std::vector<VkPipelineColorBlendAttachmentState> blends = colorBlendAttachments(formats.colorFormats.size());
+    std::vector<VkPipelineColorBlendAttachmentState> blends =
+        colorBlendAttachments(formats.colorFormats.size(), state->blendEnable != 0);
     VkPipelineColorBlendStateCreateInfo blend{VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO};
     blend.logicOpEnable = VK_FALSE;
     blend.attachmentCount = static_cast<u32>(blends.size());

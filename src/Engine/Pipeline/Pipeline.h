@@ -19,6 +19,7 @@ struct PipelineState {
     f32 depthBiasConstantFactor = 0;
     f32 depthBiasSlopeFactor = 0;
     u8 depthWriteEnable = 1;
+    u8 blendEnable = 1; // colour attachments blend "over" the target
 };
 
 // The attachment formats of the pass that draws with a pipeline.

@@ -9,6 +9,7 @@
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/Buildings/BuildingRules.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Tools/EdgeEffect.h"
 #include "World/Shadow/CascadeMath.h"
 #include "World/Terrain/TerrainGrid.h"
 
@@ -34,6 +35,7 @@ BuildingManager::~BuildingManager()
     for (DataSet* set : {instanceSet, sceneSet, previewSet, shadowSet}) {
         if (set != nullptr) device->releaseResource(set);
     }
+    delete edgeEffect;
 }
 
 void BuildingManager::createDrawObjects(const BuildingDrawBindings& bindings)
@@ -49,6 +51,9 @@ void BuildingManager::createDrawObjects(const BuildingDrawBindings& bindings)
                             {3, DataSetImage, bindings.shadowMap}});
     previewSet = new DataSet(device, pool, {{0, DataSetStorageSlot, bindings.camera}, {1, DataSetStorageSlot, previewSlot}});
     shadowSet = new DataSet(device, pool, {{0, DataSetStorageSlot, bindings.lightCamera}});
+    if (bindings.gameCamera != nullptr && bindings.targetExtent.width > 0 && bindings.targetExtent.height > 0) {
+        edgeEffect = new EdgeEffect(bindings.gameCamera, device, pool, bindings.targetExtent);
+    }
 }
 
 bool BuildingManager::enqueue(const std::shared_ptr<BuildingInstance>& instance)

@@ -16,6 +16,7 @@ class BuildingInstance;
 class Camera;
 class CommandBuffer;
 class DataSet;
+class EdgeEffect;
 class NavigationInputs;
 class TerrainGrid;
 struct GameSession;
@@ -54,6 +55,10 @@ struct BuildingDrawBindings {
     StorageSlot* shadowUniforms = nullptr; // the cascades' block
     ImageBinding* shadowMap = nullptr;
     StorageSlot* lightCamera = nullptr;    // the cascade being drawn
+    // The camera, for the hover outline, and the size of the world's render targets
+    // that the outline matches; without a size no outline is made.
+    Camera* gameCamera = nullptr;
+    VkExtent2D targetExtent{};
 };
 
 // The buildings of one game: the occupancy grid, the queue of instances made but not
@@ -71,6 +76,8 @@ public:
     DataSet* sceneSet = nullptr;    // camera, sky, shadows, shadow map ("UBD_0+UBD_1+UBD_2+CIS_3")
     DataSet* previewSet = nullptr;  // camera, previewSlot ("UBD_0+SBD_1")
     DataSet* shadowSet = nullptr;   // the light camera ("UBD_0")
+    // The hover outline's images, pass and pipeline (null until createDrawObjects).
+    EdgeEffect* edgeEffect = nullptr;
     BuildingContext context;
     std::vector<std::shared_ptr<BuildingInstance>> pending;
     std::mutex pendingMutex;
@@ -80,13 +87,14 @@ public:
     // The grid (context.gridWidth cells a side), the instance slot and an empty queue;
     // no GPU objects (createDrawObjects makes them).
     explicit BuildingManager(const BuildingContext& context);
-    // Frees the grid and both slots and releases the data sets. Instances still in the
-    // kinds' lists are the teardown's (destroyAll).
+    // Frees the grid and both slots and releases the data sets and the edge effect.
+    // Instances still in the kinds' lists are the teardown's (destroyAll).
     ~BuildingManager();
     BuildingManager(const BuildingManager&) = delete;
     BuildingManager& operator=(const BuildingManager&) = delete;
 
-    // The preview slot and the four data sets, on the global device and pool.
+    // The preview slot, the four data sets and the edge effect, on the global device
+    // and pool.
     void createDrawObjects(const BuildingDrawBindings& bindings);
 
     // Any thread: queues `instance` for the next logic tick. False (and nothing

@@ -12,6 +12,7 @@
 
 #include <btBulletDynamicsCommon.h>
 
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -19,11 +20,27 @@ namespace {
 // How far a pick looks.
 constexpr f32 PickLength = 10000.0f;
 
+// Beyond this distance from the grid's origin a point is no cell of any terrain, and
+// its coordinates would not convert to cells.
+constexpr f32 FarthestCell = 1.0e9f;
+
+bool finite(const glm::vec3& v)
+{
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 RayHit castRay(const CursorView& view, WorldPhysics& physics, u32 mask)
 {
+    // A window of no size gives no ray at all; a ray or a hit that is not finite (a
+    // degenerate camera) picks nothing.
+    if (view.viewport.x <= 0 || view.viewport.y <= 0) return {};
     const glm::vec3 from = view.camera->position;
-    const glm::vec3 to = from + view.camera->screenToWorldRay(view.cursor, view.viewport) * PickLength;
-    return Physics::rayCastClosest(from, to, physics.world->world, static_cast<i32>(mask));
+    const glm::vec3 direction = view.camera->screenToWorldRay(view.cursor, view.viewport);
+    if (!finite(from) || !finite(direction)) return {};
+    const glm::vec3 to = from + direction * PickLength;
+    RayHit hit = Physics::rayCastClosest(from, to, physics.world->world, static_cast<i32>(mask));
+    if (hit.hit && !finite(hit.point)) return {};
+    return hit;
 }
 
 } // namespace
@@ -75,6 +92,9 @@ bool cellUnder(const CursorView& view, WorldPhysics& physics, const TerrainGrid&
     if (!cursorInside(view)) return false;
     const RayHit hit = pick(view, physics, CollisionTerrain, true);
     if (!hit.hit) return false;
+    // Only points that convert to cells: the footprint check below refuses the rest.
+    const glm::vec3 local = hit.point - origin;
+    if (!(std::abs(local.x) < FarthestCell && std::abs(local.z) < FarthestCell)) return false;
     const glm::ivec2 corner = footprintCorner(hit.point, origin, gx, gz);
     glm::ivec2 steps;
     if (!terrain.footprintStepRange(corner, {gx, gz}, steps)) return false;

@@ -32,8 +32,7 @@ void drawPauseMenu()
     }
     if (menuButton("Leave to main menu")) {
         clearMenuStates();
-        // Tears the game down and sets the main-menu state: the main menu shows again.
-        World::shutdown();
+        leaveGameAfterFrame();
     }
     ImGui::PopFont();
     ImGui::End();

@@ -6,6 +6,9 @@
 #include "Engine/Types.h"
 #include "Game/Ui/MenuState.h"
 #include "Game/Ui/UiState.h"
+#include "Game/Ui/UiTextures.h"
+
+struct ImVec2;
 
 namespace Ui {
 
@@ -39,5 +42,29 @@ bool drawIntroHint();
 // In game, once the intro flight is over: the wave panel in the top right corner,
 // "Start wave {}" while no wave runs, else the wave's number and the enemies alive.
 void drawWavePanel();
+
+// The in-game panels.
+// The tool bar in its order: buildings, (with cheats) enemies, sell, repair, upgrade.
+void drawToolBar();
+// One category's window with its button at `left` pixels along the row; returns the
+// next window's `left`.
+u32 drawToolBarCategory(ToolBarTextures& textures, u32 category, const char* windowId, u32 left);
+// The category's pop-up of kinds to place; `uvCell`: a sheet cell in texture coordinates.
+void drawToolBarPopup(ToolBarTextures& textures, u32 category, ImVec2 uvCell);
+// Kinds a category may offer: 5 buildings, 2 enemies, none for any other category.
+u32 toolBarItemCount(u32 category);
+u32 drawSellTool(ToolBarTextures& textures, u32 left);
+u32 drawRepairTool(ToolBarTextures& textures, u32 left);
+u32 drawUpgradeTool(ToolBarTextures& textures, u32 left);
+// The detail pop-up of the building the tools selected (buildingSelection).
+void drawBuildingDetail();
+// In game: the intro hint alone, or the wallet, the time controls, the wave panel and
+// the end dialog of a lost or won game.
+void drawSessionUi();
+// Pause, x1, x2, x4: the one game speed.
+void drawTimeControls(TimeControlsTexture& texture);
+// Ends the running game once this interface frame is built (the frame still uses the
+// world and the session); the main menu shows next.
+void leaveGameAfterFrame();
 
 } // namespace Ui

@@ -2,8 +2,11 @@
 #include "Engine/Engine.h"
 #include "Engine/Physics/Simulation.h"
 #include "Engine/Window/Window.h"
+#include "Engine/Settings/Settings.h"
 #include "Game/Enemies/EnemyManager.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Intro/CameraPath.h"
+#include "Game/Session/GameSession.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
 
@@ -19,17 +22,45 @@ void frame()
     drawWindows();
 }
 
+namespace {
+
+// Set by "Exit" of an end dialog and "Leave to main menu": the game ends once the
+// frame that still uses it is built.
+bool leaveRequested = false;
+
+// The tool bar is offered in game, between waves (always with cheats), once the intro
+// flight is over.
+bool toolBarOffered()
+{
+    if (currentMenuState() != MenuStateInGame || readyWorld() == nullptr || gameSession == nullptr) return false;
+    if (gameSession->waveState->active.load(std::memory_order_acquire) && !Settings::cheatsEnabled) return false;
+    return Engine::cameraPath == nullptr || !Engine::cameraPath->playing.load();
+}
+
+} // namespace
+
+void leaveGameAfterFrame()
+{
+    leaveRequested = true;
+}
+
 void drawWindows()
 {
     // With a loaded world: the health bars of both enemy kinds, then of every building
-    // kind, then the pending message of the tools (uiMessage) as a tooltip.
+    // kind, then the tools' message of this frame as a tooltip.
     if (World* running = readyWorld()) {
-        const glm::ivec2 viewport(Engine::window->width, Engine::window->height);
+        // The window's size, as the platform back-end gave it to this interface frame.
+        const ImVec2 display = ImGui::GetIO().DisplaySize;
+        const glm::ivec2 viewport(static_cast<i32>(display.x), static_cast<i32>(display.y));
         if (running->enemyManager != nullptr) {
             running->enemyManager->drawHealthBars(viewport, Simulation::renderState());
         }
         for (Building* kind : buildingTypes) {
             kind->drawHealthBars(*running->camera, viewport);
+        }
+        if (uiMessage->show) {
+            uiMessage->show = false;
+            ImGui::SetTooltip("%s", uiMessage->text.c_str());
         }
     }
 
@@ -37,20 +68,24 @@ void drawWindows()
     if (currentMenuState() == MenuStateLoading) {
         drawLoadingWindow();
     }
-    // The building detail pop-up comes here, before the menus: it takes Escape first.
+    // Before the menus: the pop-up takes Escape first.
+    drawBuildingDetail();
 
     drawSettingsWindow();
     drawMainMenu();
     drawPauseMenu();
 
-    // In game, then: the tool bar and the session panels (wallet, time, wave), or
-    // while the intro flight plays only its hint.
-    if (!drawIntroHint()) {
-        drawWavePanel();
-    }
+    if (toolBarOffered()) drawToolBar();
+    drawSessionUi();
 
     uiOwnsMouse = ImGui::IsAnyItemActive() || ImGui::IsAnyItemHovered() ||
                   ImGui::IsWindowHovered(ImGuiHoveredFlags_AnyWindow | ImGuiHoveredFlags_AllowWhenBlockedByPopup);
+
+    if (leaveRequested) {
+        leaveRequested = false;
+        // Tears the game down and sets the main-menu state: the main menu shows again.
+        World::shutdown();
+    }
 }
 
 } // namespace Ui

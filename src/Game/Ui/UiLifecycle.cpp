@@ -6,6 +6,7 @@
 #include "Engine/Pipeline/Pipeline.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/Ui/UiRenderer.h"
+#include "Game/Tools/ToolState.h"
 #include "Game/Ui/Ui.h"
 #include "Game/Ui/UiTextures.h"
 
@@ -20,7 +21,8 @@ void init()
     pushMenuState(MenuStateMainMenu);
     createState();
     loadTextures();
-    // The tools' building selection starts empty here once the tools exist.
+    // The tools start with no tool and no building selected.
+    PlayerTools::resetForNewGame();
 }
 
 void shutdown()
@@ -37,6 +39,8 @@ void shutdown()
     }
     destroyState();
     releaseTextures();
+    // The detail pop-up's building, if one is still held.
+    buildingSelection.instance.reset();
 }
 
 } // namespace Ui
