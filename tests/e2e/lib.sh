@@ -1,6 +1,13 @@
 # Shared helpers of the end-to-end tests: each test runs the real program in a fresh
 # working directory (shaders/ and assets/ linked from the run directory, no
-# config.gcfg), drives it with xdotool and looks at it with ImageMagick's import.
+# config.gcfg unless the test writes one) on an X server of its own, drives it with
+# xdotool and looks at it with ImageMagick's import and convert and with Tesseract.
+#
+# Frames are slow on lavapipe, and slower still on a loaded machine (about one a
+# second in play at a load of 40 on 8 cores): nothing here assumes a frame rate. A
+# key or button is held until the screen shows its effect, and pressed again if it
+# has not shown it after a while; waits end on what the screen shows, and a wait
+# that runs out has still looked at least three times.
 set -euo pipefail
 
 GAME=$(readlink -f "$1")
@@ -15,6 +22,12 @@ ln -s "$RUN_DIR/shaders" "$WORK_DIR/shaders"
 ln -s "$RUN_DIR/assets" "$WORK_DIR/assets"
 GAME_PID=""
 WINDOW_ID=""
+XVFB_PID=""
+
+# Tesseract and ImageMagick share their work out to OpenMP threads that spin while
+# they wait for each other: on a loaded machine one reading then took minutes
+# (133 s against 1 s at a load of 59). One thread each.
+export OMP_THREAD_LIMIT=1
 
 fail() {
     echo "FAIL: $*" >&2
@@ -25,9 +38,47 @@ fail() {
 
 cleanup() {
     if [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; then kill -9 "$GAME_PID" 2>/dev/null || true; fi
+    if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
     rm -rf "$WORK_DIR"
 }
 trap cleanup EXIT
+
+# An X server of the test's own, so that no other program's windows or focus changes
+# reach the game, and tests can run side by side. The server picks a free display
+# number itself and writes it when it is ready (two servers started together never
+# share one). It goes when the test's shell goes, whatever trap the test sets.
+# E2E_DISPLAY=shared uses $DISPLAY instead (to watch a test on a desktop).
+start_display() {
+    local number_file="$WORK_DIR/.display"
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 1 600); do
+        [ -s "$number_file" ] && break
+        kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start"
+        sleep 0.1
+    done
+    [ -s "$number_file" ] || fail "Xvfb gave no display within 60 s"
+    export DISPLAY=":$(cat "$number_file")"
+    local shell_pid=$$ server=$XVFB_PID
+    (while kill -0 "$shell_pid" 2>/dev/null; do sleep 2; done; kill "$server" 2>/dev/null) >/dev/null 2>&1 &
+}
+if [ "${E2E_DISPLAY:-}" != shared ]; then
+    start_display
+fi
+
+# Writes config.gcfg into the working directory (53 bytes, little-endian): mouse speed
+# 1, cheats $2 (default 0), shadow quality $1 (default 0, "Low": the shadow map of
+# the smallest size, the cheapest frames on lavapipe), windowed at (0, 0).
+write_config() {
+    local quality=${1:-0} cheats=${2:-0}
+    {
+        printf '0000803f%02x%02x000000' "$cheats" "$quality" # mouse speed, cheats, shadow quality
+        printf '00000000%.0s' 1 2 3                          # full screen, refresh and monitor
+        printf '000000000000000000000000'                    # window flags, padding, x, y
+        printf '8007000038040000000000000000000000000000'    # 1920x1080, refresh rate, monitor
+    } | xxd -r -p >"$WORK_DIR/config.gcfg"
+    [ "$(stat -c %s "$WORK_DIR/config.gcfg")" = 53 ] || fail "config.gcfg is not 53 bytes"
+}
 
 # Starts the game in the working directory; stdout and stderr go to the artifacts.
 game_start() {
@@ -70,9 +121,33 @@ game_wait_exit() {
     fail "the game did not end within $limit s"
 }
 
+# Width and height of the game window as X reports them.
+window_size() {
+    xdotool getwindowgeometry "$WINDOW_ID" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p'
+}
+
+# Gives the game window the keyboard focus, at the top left of the screen, sized
+# $1 x $2; WIDTH and HEIGHT then hold its size.
+game_window_at() {
+    focus_game
+    xdotool windowsize "$WINDOW_ID" "$1" "$2"
+    xdotool windowmove "$WINDOW_ID" 0 0
+    for _ in $(seq 1 100); do
+        read -r WIDTH HEIGHT < <(window_size)
+        [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ] && return 0
+        sleep 0.1
+    done
+    fail "the window is ${WIDTH}x$HEIGHT, not $1x$2"
+}
+
 # Saves a screenshot of the whole screen as $ARTIFACTS/$1.png.
 screenshot() {
     import -window root "$ARTIFACTS/$1.png"
+}
+
+# Saves a screenshot of the game window alone as $ARTIFACTS/$1.png.
+shot() {
+    import -window "$WINDOW_ID" "$ARTIFACTS/$1.png"
 }
 
 # Moves the pointer to window coordinates ($1, $2) and clicks button ${3:-1}.
@@ -92,4 +167,204 @@ expect_only_diagnostics() {
 # Mean brightness (0..1) of a screenshot region: $1 file, $2 geometry WxH+X+Y.
 region_brightness() {
     convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:mean]' info:
+}
+
+# Standard deviation of a region's brightness: $1 file, $2 geometry.
+region_spread() {
+    convert "$1" -crop "$2" +repage -colorspace Gray -format '%[fx:standard_deviation]' info:
+}
+
+# Mean of one channel (r, g or b) of a region: $1 file, $2 geometry, $3 channel.
+region_channel() {
+    convert "$1" -crop "$2" +repage -format "%[fx:mean.$3]" info:
+}
+
+above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
+below() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+
+# Keys go to the window that has the keyboard focus: the game's, before every key.
+focus_game() {
+    xdotool windowfocus --sync "$WINDOW_ID" 2>/dev/null || xdotool windowfocus "$WINDOW_ID"
+}
+
+# The game reads the keys and buttons once a frame: a key let go and pressed again
+# before the next frame is, to the game, a key held down, and the second press is
+# lost. The helpers below note when they let go, and hold a key or button only after
+# a pause of INPUT_GAP seconds (a frame or two on a loaded machine) since then. (The
+# interface's clicks need no pause: its library keeps a press for the next frame.)
+INPUT_GAP=2
+released_at=0
+note_release() { released_at=$EPOCHREALTIME; }
+wait_input_gap() {
+    local rest
+    rest=$(awk -v now="$EPOCHREALTIME" -v then="$released_at" -v gap="$INPUT_GAP" \
+        'BEGIN { r = gap - (now - then); print (r > 0 ? r : 0) }')
+    sleep "$rest"
+}
+
+# Takes shots named $2 of the game window until `$3 <shot file> [$4...]` passes or $1
+# seconds have gone by and it has looked at least three times; returns 1 then.
+seen_within() {
+    local limit=$1 name=$2 check=$3 looks=0
+    shift 3
+    local end=$((SECONDS + limit))
+    while :; do
+        kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended while waiting for $name"
+        shot "$name"
+        if "$check" "$ARTIFACTS/$name.png" "$@"; then return 0; fi
+        looks=$((looks + 1))
+        if [ $SECONDS -ge $end ] && [ $looks -ge 3 ]; then return 1; fi
+        sleep 0.3
+    done
+}
+
+# As seen_within, but fails the test when the screen never shows it.
+wait_for() {
+    seen_within "$@" || fail "$2: not seen within $1 s"
+}
+
+# How long a press may take to show its effect before it is made again: 30 s (then
+# 45, 60...), dozens of frames even on a loaded machine, so that a press that did act
+# is seen before it is made again. Longer for an effect that takes game time
+# (PATIENCE=120 hold_button_until ...).
+PATIENCE=30
+
+# Holds keys $4... (xdotool names) with the game window focused until `$3 <shot>`
+# passes on shots named $2, then lets them go; made again after PATIENCE seconds
+# without the effect, until $1 seconds have gone by.
+hold_keys_until() {
+    local limit=$1 name=$2 check=$3 try=1
+    shift 3
+    local end=$((SECONDS + limit))
+    while :; do
+        wait_input_gap
+        focus_game
+        xdotool keydown "$@"
+        if seen_within $((PATIENCE + 15 * try - 15)) "$name" "$check"; then
+            xdotool keyup "$@"
+            note_release
+            return 0
+        fi
+        xdotool keyup "$@"
+        note_release
+        [ $SECONDS -lt $end ] || fail "$name: not seen within $limit s of holding $*"
+        echo "note: $name: nothing seen after holding $* $((PATIENCE + 15 * try - 15)) s; pressed again" >&2
+        try=$((try + 1))
+    done
+}
+
+# Holds the left mouse button down at window point ($3, $4) until `$5 <shot> [$6...]`
+# passes on shots named $2, then lets it go; made again as hold_keys_until does, for
+# up to $1 seconds. For what the game reads from the button's state each frame
+# (placing, selecting), which a press shorter than a frame would miss.
+hold_button_until() {
+    local limit=$1 name=$2 x=$3 y=$4 check=$5 try=1
+    shift 5
+    local end=$((SECONDS + limit))
+    while :; do
+        focus_game
+        xdotool mousemove --window "$WINDOW_ID" "$x" "$y"
+        sleep 0.3
+        wait_input_gap
+        xdotool mousedown 1
+        if seen_within $((PATIENCE + 15 * try - 15)) "$name" "$check" "$@"; then
+            xdotool mouseup 1
+            note_release
+            return 0
+        fi
+        xdotool mouseup 1
+        note_release
+        [ $SECONDS -lt $end ] || fail "$name: not seen within $limit s of holding the button at ($x, $y)"
+        echo "note: $name: nothing seen after holding the button at ($x, $y) $((PATIENCE + 15 * try - 15)) s; pressed again" >&2
+        try=$((try + 1))
+    done
+}
+
+# Clicks window point ($3, $4) until `$5 <shot> [$6...]` passes on shots named $2 (up
+# to $1 seconds): for the interface's buttons, which act when the button is let go.
+# The pointer rests on the point first and the button is held longer on each try
+# (0.5, 1, then 2 s), so that slow frames see the pointer, the press and the release;
+# a click is made again after PATIENCE seconds without its effect, as a press is.
+click_until() {
+    local limit=$1 name=$2 x=$3 y=$4 check=$5 try=1 pause
+    shift 5
+    local end=$((SECONDS + limit))
+    while :; do
+        pause=$(awk -v t="$try" 'BEGIN { print (t < 3 ? t / 2 : 2) }')
+        focus_game
+        xdotool mousemove --window "$WINDOW_ID" "$x" "$y"
+        sleep "$pause"
+        xdotool mousedown 1
+        sleep "$pause"
+        xdotool mouseup 1
+        note_release
+        if seen_within $((PATIENCE + 15 * try - 15)) "$name" "$check" "$@"; then return 0; fi
+        [ $SECONDS -lt $end ] || fail "$name: not seen within $limit s of clicks at ($x, $y)"
+        echo "note: $name: nothing seen after a click at ($x, $y); clicked again" >&2
+        try=$((try + 1))
+    done
+}
+
+# Share (0..1) of the pixels of region $2 (WxH+X+Y) of file $1 whose red, green and
+# blue lie in the ranges $3, $4 and $5 ("lo-hi", 0..1; 0 and 1 are open ends): channel
+# thresholds multiplied together, which is quick even on a whole screen (-fx takes
+# seconds there).
+share_in_ranges() {
+    local file=$1 geometry=$2 range lo hi channel=0
+    local args=()
+    shift 2
+    for range in "$@"; do
+        lo=${range%-*}
+        hi=${range#*-}
+        if above "$lo" 0; then
+            args+=(\( -clone "$channel" -threshold "$(awk -v v="$lo" 'BEGIN { print v * 100 }')%" \))
+        fi
+        if below "$hi" 1; then
+            args+=(\( -clone "$channel" -negate -threshold "$(awk -v v="$hi" 'BEGIN { print (1 - v) * 100 }')%" \))
+        fi
+        channel=$((channel + 1))
+    done
+    convert "$file" -crop "$geometry" +repage -alpha off -separate "${args[@]}" -delete 0-2 \
+        -compose multiply -flatten -format '%[fx:mean]' info:
+}
+
+# Share (0..1) of the pixels of region $2 of file $1 that are the castle's red roofs,
+# lit or in shadow: red above 0.2 and 1.4 times green, blue above green (which the
+# ground's orange, green and grey never are). Channel arithmetic, as quick as above.
+roof_share() {
+    convert "$1" -crop "$2" +repage -alpha off -separate \
+        \( -clone 0 -clone 1 -compose Mathematics -define compose:args=0,-1.4,1,0 -composite -threshold 0 \) \
+        \( -clone 2 -clone 1 -compose Mathematics -define compose:args=0,-1,1,0 -composite -threshold 0 \) \
+        \( -clone 0 -threshold 20% \) -delete 0-2 -compose multiply -flatten -format '%[fx:mean]' info:
+}
+
+# The text in region $2 (WxH+X+Y) of shot file $1, on one line: white text read three
+# times enlarged, as it is (dark windows) and cut at two thresholds (grey and blue
+# buttons, the landscape through the windows); the readings follow each other.
+# $3: the page mode.
+read_text() {
+    local variant
+    for variant in "" "-threshold 60%" "-threshold 40%"; do
+        # shellcheck disable=SC2086
+        convert "$1" -crop "$2" +repage -scale 300% -colorspace Gray -negate $variant "$ARTIFACTS/ocr.png"
+        tesseract "$ARTIFACTS/ocr.png" - --psm "${3:-6}" 2>/dev/null | tr '\n' ' '
+    done
+}
+
+# The centre (window pixels) of the first word of region $2 of shot file $1 that
+# reads $3 (punctuation aside), in either reading; nothing when none does.
+find_word() {
+    local x0 y0 variant
+    x0=$(echo "$2" | sed 's/.*+\([0-9]*\)+[0-9]*$/\1/')
+    y0=$(echo "$2" | sed 's/.*+\([0-9]*\)$/\1/')
+    for variant in "" "-threshold 60%" "-threshold 40%"; do
+        # shellcheck disable=SC2086
+        convert "$1" -crop "$2" +repage -scale 300% -colorspace Gray -negate $variant "$ARTIFACTS/ocr.png"
+        tesseract "$ARTIFACTS/ocr.png" - --psm 11 tsv 2>/dev/null |
+            awk -F'\t' -v w="$3" -v x="$x0" -v y="$y0" \
+                'NR > 1 { t = $12; gsub(/[^A-Za-z0-9]/, "", t) }
+                 NR > 1 && t == w { print int(x + ($7 + $9 / 2) / 3), int(y + ($8 + $10 / 2) / 3); found = 1; exit }
+                 END { exit !found }' && return 0
+    done
+    return 0
 }

@@ -5,66 +5,59 @@
 # closed.
 source "$(dirname "$0")/lib.sh"
 
-# Saves a screenshot of the game window alone as $ARTIFACTS/$1.png.
-window_shot() {
-    import -window "$WINDOW_ID" "$ARTIFACTS/$1.png"
-}
-
-# Width and height of the game window as X reports them.
-window_size() {
-    xdotool getwindowgeometry "$WINDOW_ID" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p'
-}
-
-# Checks a screenshot: a dark corner (the cleared image) and a lit middle (the menu).
-expect_menu() {
-    local shot="$ARTIFACTS/$1.png" width height corner middle
+# The menu over the cleared window in shot file $1: a dark corner (the cleared image)
+# and a lit middle (the menu).
+menu_drawn() {
+    local width height corner middle
     read -r width height < <(window_size)
-    corner=$(region_brightness "$shot" "40x40+5+5")
-    middle=$(region_brightness "$shot" "200x120+$((width / 2 - 100))+$((height / 2 - 60))")
-    echo "$1: ${width}x${height}, corner $corner, middle $middle"
-    awk -v c="$corner" 'BEGIN { exit !(c < 0.02) }' || fail "$1: the window corner is not cleared ($corner)"
-    awk -v m="$middle" 'BEGIN { exit !(m > 0.08) }' || fail "$1: no interface in the middle of the window ($middle)"
+    corner=$(region_brightness "$1" "40x40+5+5")
+    middle=$(region_brightness "$1" "200x120+$((width / 2 - 100))+$((height / 2 - 60))")
+    below "$corner" 0.02 && above "$middle" 0.08
 }
 
 rebuilds() {
     grep -c '^Recreating swapchain!$' "$ARTIFACTS/stdout.txt" || true
 }
 
+# Resizes the window to $1 x $2 and waits for the swap chain's rebuild and a frame of
+# the menu at the new size (shot $3); fails unless it was rebuilt exactly once.
+resize_to() {
+    local before end
+    before=$(rebuilds)
+    xdotool windowsize "$WINDOW_ID" "$1" "$2"
+    end=$((SECONDS + 60))
+    until [ "$(rebuilds)" -gt "$before" ]; do
+        [ $SECONDS -lt $end ] || fail "$3: no swap-chain rebuild within 60 s of the resize"
+        kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended after a resize"
+        sleep 0.2
+    done
+    read -r width height < <(window_size)
+    [ "${width}x$height" = "$1x$2" ] || fail "$3: the window is ${width}x$height"
+    wait_for 60 "$3" menu_drawn
+    echo "$3: ${width}x${height}, the menu in the middle of a cleared window"
+    [ "$(rebuilds)" -eq $((before + 1)) ] || fail "$3: one resize should rebuild the swap chain once ($before -> $(rebuilds))"
+}
+
+# The settings window, 600 px wide, shows beside where the 300-px menu was.
+settings_open() {
+    above "$(region_brightness "$1" "$SIDE")" 0.03
+}
+
 game_start
 game_wait_window
-sleep 3
-kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended on its own"
-window_shot menu
-expect_menu menu
-before=$(rebuilds)
+wait_for 60 menu menu_drawn
+echo "menu: the menu in the middle of a cleared window"
 
-xdotool windowsize "$WINDOW_ID" 1000 700
-sleep 3
-kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended after a resize"
-window_shot resized
-expect_menu resized
-after=$(rebuilds)
-[ "$after" -eq $((before + 1)) ] || fail "one resize should rebuild the swap chain once ($before -> $after)"
-
-xdotool windowsize "$WINDOW_ID" 1280 720
-sleep 3
-kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended after a second resize"
-window_shot resized-again
-expect_menu resized-again
-[ "$(rebuilds)" -eq $((after + 1)) ] || fail "the second resize should rebuild once more"
+resize_to 1000 700 resized
+resize_to 1280 720 resized-again
 
 # The interface gets its input through the window: "Settings", the middle button of
 # the menu, opens the 600-px settings window, wider than the 300-px menu.
 read -r width height < <(window_size)
-side="80x40+$((width / 2 - 260))+$((height / 2 - 20))"
-before_click=$(region_brightness "$ARTIFACTS/resized-again.png" "$side")
-click_at $((width / 2)) $((height / 2))
-sleep 2
-window_shot settings
-after_click=$(region_brightness "$ARTIFACTS/settings.png" "$side")
-echo "beside the menu: $before_click before the click, $after_click after"
-awk -v b="$before_click" -v a="$after_click" 'BEGIN { exit !(b < 0.02 && a > 0.03) }' ||
-    fail "the settings window did not open"
+SIDE="80x40+$((width / 2 - 260))+$((height / 2 - 20))"
+below "$(region_brightness "$ARTIFACTS/resized-again.png" "$SIDE")" 0.02 || fail "something beside the menu"
+click_until 60 settings $((width / 2)) $((height / 2)) settings_open
+echo "the settings window opened"
 
 game_close
 game_wait_exit 30

@@ -72,11 +72,11 @@ config_bytes() {
 }
 
 wait_for_config() {
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 600); do
         [ -f "$WORK_DIR/config.gcfg" ] && [ "$(stat -c %s "$WORK_DIR/config.gcfg")" = 53 ] && return 0
         sleep 0.1
     done
-    fail "no 53-byte config.gcfg after \"Apply and save\""
+    fail "no 53-byte config.gcfg within 60 s of \"Apply and save\""
 }
 
 exit_from_settings() {
