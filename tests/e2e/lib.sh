@@ -72,11 +72,16 @@ fi
 write_config() {
     local quality=${1:-0} cheats=${2:-0}
     {
-        printf '0000803f%02x%02x000000' "$cheats" "$quality" # mouse speed, cheats, shadow quality
-        printf '00000000%.0s' 1 2 3                          # full screen, refresh and monitor
-        printf '000000000000000000000000'                    # window flags, padding, x, y
-        printf '8007000038040000000000000000000000000000'    # 1920x1080, refresh rate, monitor
-    } | xxd -r -p >"$WORK_DIR/config.gcfg"
+        printf '\x00\x00\x80\x3f'                      # mouse speed 1.0
+        printf "\\x$(printf %02x "$cheats")"           # cheats
+        printf "\\x$(printf %02x "$quality")\\x00\\x00\\x00" # shadow quality
+        printf '\x00\x00\x00\x00%.0s' 1 2 3            # full-screen mode, refresh mode, monitor
+        printf '\x00\x00\x00\x00'                      # full screen, maximized, padding
+        printf '\x00\x00\x00\x00\x00\x00\x00\x00'      # x, y
+        printf '\x80\x07\x00\x00\x38\x04\x00\x00'      # 1920 x 1080 (each start opens so)
+        printf '\x00\x00\x00\x00'                      # refresh rate
+        printf '\x00\x00\x00\x00\x00\x00\x00\x00'      # monitor handle
+    } >"$WORK_DIR/config.gcfg"
     [ "$(stat -c %s "$WORK_DIR/config.gcfg")" = 53 ] || fail "config.gcfg is not 53 bytes"
 }
 
@@ -349,6 +354,18 @@ read_text() {
         convert "$1" -crop "$2" +repage -scale 300% -colorspace Gray -negate $variant "$ARTIFACTS/ocr.png"
         tesseract "$ARTIFACTS/ocr.png" - --psm "${3:-6}" 2>/dev/null | tr '\n' ' '
     done
+}
+
+# Whether region $2 of shot file $1 reads as matching the regular expression $3 in one
+# of read_text's readings ($4: the page mode); stops at the first that does.
+shows_text() {
+    local variant
+    for variant in "" "-threshold 60%" "-threshold 40%"; do
+        # shellcheck disable=SC2086
+        convert "$1" -crop "$2" +repage -scale 300% -colorspace Gray -negate $variant "$ARTIFACTS/ocr.png"
+        [[ "$(tesseract "$ARTIFACTS/ocr.png" - --psm "${4:-6}" 2>/dev/null | tr '\n' ' ')" =~ $3 ]] && return 0
+    done
+    return 1
 }
 
 # The centre (window pixels) of the first word of region $2 of shot file $1 that

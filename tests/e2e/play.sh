@@ -84,21 +84,19 @@ ghost_at() { above "$(ghost_green "$1" "$2" "$3")" 0.02; }
 ghost_moved() { ghost_at "$1" $WALL_X $WALL_Y && below "$(ghost_green "$1" $CANNON_X $CANNON_Y)" 0.005; }
 outlined() { above "$(outline_white "$1" $WALL_X $WALL_Y)" 0.02; }
 
-main_menu_shown() { [[ "$(read_text "$1" "$MIDDLE")" == *"New Game"* ]]; }
+main_menu_shown() { shows_text "$1" "$MIDDLE" "New Game"; }
 menu_gone() { ! main_menu_shown "$1"; }
-intro_hint_shown() {
-    [[ "$(read_text "$1" "200x36+$((WIDTH / 2 - 100))+$((HEIGHT - 52))" 7)" == *"Enter to skip"* ]]
-}
-panels_shown() { [[ "$(read_text "$1" "$WALLET" 7)" == *"Money"* ]]; }
-game_over_shown() { [[ "$(read_text "$1" "$MIDDLE")" == *"Game over"* ]]; }
-pause_menu_shown() { [[ "$(read_text "$1" "$MIDDLE")" == *"Leave to main menu"* ]]; }
-settings_shown() { [[ "$(read_text "$1" "$SETTINGS_TOP")" == *"Enable Cheats"* ]]; }
-cheats_on() { [[ "$(read_text "$1" "$WALLET" 7)" == *"Money: infinite"* ]] && ! pause_menu_shown "$1"; }
-dialog_gone() { ! game_over_shown "$1" && [[ "$(read_text "$1" "$WAVE_PANEL")" == *"wave"* ]]; }
-wall_detail_shown() { [[ "$(read_text "$1" "$MIDDLE")" =~ Wall\ \[Lv.\.\ $2\] ]]; } # "l" and "I" read alike
-detail_gone() { ! [[ "$(read_text "$1" "$MIDDLE")" =~ Wall\ \[Lv ]]; }
-wave_shown() { [[ "$(read_text "$1" "$WAVE_PANEL")" == *"Current wave: 1"* ]]; }
-next_wave_offered() { [[ "$(read_text "$1" "$WAVE_BUTTON")" == *"Start wave 2"* ]]; }
+intro_hint_shown() { shows_text "$1" "200x36+$((WIDTH / 2 - 100))+$((HEIGHT - 52))" "Enter to skip" 7; }
+panels_shown() { shows_text "$1" "$WALLET" "Money" 7; }
+game_over_shown() { shows_text "$1" "$MIDDLE" "Game over"; }
+pause_menu_shown() { shows_text "$1" "$MIDDLE" "Leave to main menu"; }
+settings_shown() { shows_text "$1" "$SETTINGS_TOP" "Enable Cheats"; }
+cheats_on() { shows_text "$1" "$WALLET" "Money: infinite" 7 && ! pause_menu_shown "$1"; }
+dialog_gone() { ! game_over_shown "$1" && shows_text "$1" "$WAVE_PANEL" "wave"; }
+wall_detail_shown() { shows_text "$1" "$MIDDLE" "Wall \\[Lv.\\. $2\\]"; } # "l" and "I" read alike
+detail_gone() { ! shows_text "$1" "$MIDDLE" "Wall \\[Lv"; }
+wave_shown() { shows_text "$1" "$WAVE_PANEL" "Current wave: 1"; }
+next_wave_offered() { shows_text "$1" "$WAVE_BUTTON" "Start wave 2"; }
 
 # With the button of the category at x $2: its pop-up is open (the first item's cell
 # differs from shot $3, taken before), a tool of it is picked (the button shows the
