@@ -1,5 +1,4 @@
 #include "Engine/Window/WindowPlacement.h"
-#include "Engine/Window/WindowSystemErrors.h"
 
 #include <gtest/gtest.h>
 
@@ -37,18 +36,4 @@ TEST(WindowPlacement, SecondMonitorsAndNoMonitors)
     EXPECT_TRUE(at(placeOnMonitor({3000, 500, 800, 600}, two), 3000, 500)) << "on the first";
     EXPECT_TRUE(at(placeOnMonitor({100, 0, 800, 100}, two), 1970, 50)) << "in the gap above the second";
     EXPECT_TRUE(at(placeOnMonitor({32767, 32767, 800, 600}, {}), 32767, 32767)) << "nothing to place it on";
-}
-
-TEST(WindowSystemErrors, LinesNameWhatHappened)
-{
-    const std::string lost = windowSystemLostLine();
-    EXPECT_EQ(lost.rfind("ERROR: The connection to the window system was lost", 0), 0u) << lost;
-    EXPECT_EQ(windowSystemErrorLine("BadWindow (invalid Window parameter)", 0x200007, 0x200007, 38)
-                  .rfind("ERROR: The game window was destroyed by another program (BadWindow (invalid Window "
-                         "parameter)) (in Window at line #",
-                         0),
-              0u);
-    EXPECT_EQ(windowSystemErrorLine("BadAtom (invalid Atom parameter)", 0x42, 0x200007, 18)
-                  .rfind("ERROR: Window system error BadAtom (invalid Atom parameter) in request 18 (in Window", 0),
-              0u);
 }
