@@ -38,6 +38,11 @@ int onProtocolError(Display* display, XErrorEvent* event)
 
 } // namespace
 
+void endAfterWindowLost()
+{
+    endNow(windowSystemLostLine());
+}
+
 std::string windowSystemLostLine()
 {
     return fatalErrorLine("The connection to the window system was lost (the game window was killed)", "Window",

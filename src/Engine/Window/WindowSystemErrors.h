@@ -13,6 +13,10 @@ struct GLFWwindow;
 // process at once instead, whatever state the game is in.
 void installWindowSystemErrorHandlers(GLFWwindow* window);
 
+// Vulkan's view of the same: the surface is lost once the window is gone. Prints the
+// lost-connection line and ends the process at once, as the handlers do.
+[[noreturn]] void endAfterWindowLost();
+
 // The line printed for a protocol error: `errorText` as the X library names the error,
 // `resource` the id it was about, `gameWindow` the game window's id.
 std::string windowSystemErrorLine(const std::string& errorText, u64 resource, u64 gameWindow, u32 request);
