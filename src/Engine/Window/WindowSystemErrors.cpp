@@ -1,6 +1,7 @@
 #include "Engine/Window/WindowSystemErrors.h"
 
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Types.h"
 
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
@@ -12,10 +13,28 @@ extern "C" Window glfwGetX11Window(GLFWwindow* window);
 
 #include <atomic>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
 std::atomic<u64> gameWindowId{0};
+
+std::string windowSystemLostLine()
+{
+    return fatalErrorLine("The game window is gone: the connection to the window system was lost", "Window",
+                          __LINE__);
+}
+
+// `errorText` as the X library names the error, `resource` the id it was about.
+std::string windowSystemErrorLine(const std::string& errorText, u64 resource, u64 gameWindow, u32 request)
+{
+    if (gameWindow != 0 && resource == gameWindow) {
+        return fatalErrorLine("The game window is gone: another program destroyed it (" + errorText + ")", "Window",
+                              __LINE__);
+    }
+    return fatalErrorLine("Window system error " + errorText + " in request " + std::to_string(request), "Window",
+                          __LINE__);
+}
 
 [[noreturn]] void endNow(const std::string& line)
 {
@@ -40,23 +59,7 @@ int onProtocolError(Display* display, XErrorEvent* event)
 
 void endAfterWindowLost()
 {
-    endNow(windowSystemLostLine());
-}
-
-std::string windowSystemLostLine()
-{
-    return fatalErrorLine("The connection to the window system was lost (the game window was killed)", "Window",
-                          __LINE__);
-}
-
-std::string windowSystemErrorLine(const std::string& errorText, u64 resource, u64 gameWindow, u32 request)
-{
-    if (gameWindow != 0 && resource == gameWindow) {
-        return fatalErrorLine("The game window was destroyed by another program (" + errorText + ")", "Window",
-                              __LINE__);
-    }
-    return fatalErrorLine("Window system error " + errorText + " in request " + std::to_string(request), "Window",
-                          __LINE__);
+    endNow(fatalErrorLine("The game window is gone: its Vulkan surface was lost", "Window", __LINE__));
 }
 
 void installWindowSystemErrorHandlers(GLFWwindow* window)
