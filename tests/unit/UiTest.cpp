@@ -14,10 +14,13 @@
 #include "Game/Ui/VideoModeItems.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <imgui.h>
 #include <imgui_internal.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -159,6 +162,15 @@ protected:
                       w->Pos.y + w->Size.y - style.WindowPadding.y - 10.0f);
     }
 
+    // "Apply and save" ends at the bottom right of the settings window.
+    ImVec2 settingsApplyAndSaveButton()
+    {
+        ImGuiWindow* w = window("Settings");
+        const ImGuiStyle& style = ImGui::GetStyle();
+        return ImVec2(w->Pos.x + w->Size.x - style.WindowPadding.x - 10.0f,
+                      w->Pos.y + w->Size.y - style.WindowPadding.y - 10.0f);
+    }
+
     bool escapeDown = false;
     bool mouseDown = false;
     ImVec2 mouse;
@@ -253,6 +265,45 @@ TEST_F(UiFrameTest, SettingsTabsAndListsWithAnyMonitorSetUp)
     Settings::monitorModes.resize(7);
     Settings::monitorIndex = 6;
     frames(2);
+}
+
+TEST_F(UiFrameTest, AFailedSaveShowsInTheSettingsWindowUntilItIsLeft)
+{
+    char pattern[] = "/tmp/brackenhold-ui-save-XXXXXX";
+    const std::filesystem::path directory = mkdtemp(pattern);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(directory);
+    std::ofstream(Settings::FileName, std::ios::binary) << std::string(53, '\0');
+    std::filesystem::permissions(Settings::FileName, std::filesystem::perms::owner_read);
+
+    setStack({MenuStateMainMenu, MenuStateSettings});
+    frames(2);
+    const f32 height = window("Settings")->Size.y;
+    testing::internal::CaptureStdout();
+    clickAt(settingsApplyAndSaveButton());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    frames(2);
+    EXPECT_EQ(Ui::settingsSaveFailure(), "Unable to save settings to config.gcfg: the file is read-only");
+    EXPECT_EQ(printed, Ui::settingsSaveFailure() + "\n");
+    // The window grows by the lines that say so.
+    EXPECT_GT(window("Settings")->Size.y, height + 20.0f);
+    EXPECT_EQ(std::filesystem::file_size(Settings::FileName), 53u);
+
+    // Leaving the window forgets it; a save that works says nothing.
+    pressEscape();
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
+    EXPECT_EQ(Ui::settingsSaveFailure(), "");
+    setStack({MenuStateMainMenu, MenuStateSettings});
+    frames(2);
+    EXPECT_EQ(window("Settings")->Size.y, height);
+    std::filesystem::permissions(Settings::FileName, std::filesystem::perms::owner_all);
+    clickAt(settingsApplyAndSaveButton());
+    frames(2);
+    EXPECT_EQ(Ui::settingsSaveFailure(), "");
+    EXPECT_EQ(window("Settings")->Size.y, height);
+
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(directory);
 }
 
 TEST_F(UiFrameTest, MainMenuButtons)

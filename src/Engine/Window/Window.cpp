@@ -4,6 +4,8 @@
 #include "Engine/GraphicsDevice/Instance.h"
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/Helper.h"
+#include "Engine/Window/WindowPlacement.h"
+#include "Engine/Window/WindowSystemErrors.h"
 
 #include <GLFW/glfw3.h>
 
@@ -34,8 +36,13 @@ Window::Window(const WindowSettings& settings)
     if (handle == nullptr) {
         fatalError("Unable to create the game window.", "Window", 31);
     }
+    installWindowSystemErrorHandlers(handle);
     if (!settings.fullscreen && !settings.maximized) {
-        glfwSetWindowPos(handle, settings.x, settings.y);
+        // A saved position on a monitor that is gone (or a corrupt one) would open the
+        // window where nobody sees it.
+        WindowPosition position = placeOnMonitor({settings.x, settings.y, settings.width, settings.height},
+                                                 monitorRects());
+        glfwSetWindowPos(handle, position.x, position.y);
     }
     vkCheck(glfwCreateWindowSurface(instance->instance, handle, nullptr, &surface),
             "failed to create window surface!");
@@ -51,6 +58,21 @@ Window::Window(const WindowSettings& settings)
     glfwSetWindowFocusCallback(handle, onFocus);
     glfwSetWindowMaximizeCallback(handle, onMaximize);
     glfwSetWindowSizeCallback(handle, onWindowSize);
+}
+
+std::vector<ScreenRect> Window::monitorRects()
+{
+    std::vector<ScreenRect> rects;
+    int count = 0;
+    GLFWmonitor** monitors = glfwGetMonitors(&count);
+    for (int i = 0; monitors != nullptr && i < count; i++) {
+        const GLFWvidmode* mode = glfwGetVideoMode(monitors[i]);
+        if (mode == nullptr) continue;
+        ScreenRect rect{0, 0, mode->width, mode->height};
+        glfwGetMonitorPos(monitors[i], &rect.x, &rect.y);
+        rects.push_back(rect);
+    }
+    return rects;
 }
 
 void Window::destroy()

@@ -2,6 +2,7 @@
 
 #include "Engine/Settings/Settings.h"
 #include "Engine/Types.h"
+#include "Engine/Window/WindowPlacement.h"
 
 #include <vulkan/vulkan.h>
 
@@ -31,6 +32,9 @@ public:
     explicit Window(const WindowSettings& settings);
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
+
+    // Where each monitor lies on the desktop, in the window system's order.
+    static std::vector<ScreenRect> monitorRects();
 
     // Surface, GLFW window and listener list; the engine calls it at shutdown.
     void destroy();
