@@ -27,6 +27,10 @@ public:
     GLFWwindow* handle = nullptr;
     VkSurfaceKHR surface = VK_NULL_HANDLE;
     InstanceRecord* instance = nullptr;
+    // The cursor as the window's events brought it, in order: where the pointer was
+    // when the button event being handled happened (a poll gives where it is now).
+    f32 eventCursorX = 0, eventCursorY = 0;
+    bool eventCursorKnown = false;
 
     explicit Window(const WindowSettings& settings);
     Window(const Window&) = delete;
@@ -39,4 +43,10 @@ public:
     static void onFocus(GLFWwindow* handle, int focused);
     static void onMaximize(GLFWwindow* handle, int maximized);
     static void onWindowSize(GLFWwindow* handle, int width, int height);
+    // Key, mouse-button and cursor events: presses are noted for the next key
+    // snapshot, with the cursor's place for button events. Set before the interface's
+    // platform back-end, which passes the key and button events on to them.
+    static void onKey(GLFWwindow* handle, int key, int scancode, int action, int mods);
+    static void onMouseButton(GLFWwindow* handle, int button, int action, int mods);
+    static void onCursorPos(GLFWwindow* handle, double x, double y);
 };
