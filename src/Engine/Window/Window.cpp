@@ -110,7 +110,7 @@ void Window::onMouseButton(GLFWwindow* handle, int button, int action, int)
     // button went down or up.
     auto* window = static_cast<Window*>(glfwGetWindowUserPointer(handle));
     PointerPosition at{window->eventCursorX, window->eventCursorY};
-    if (!window->eventCursorKnown) {
+    if (window->eventCursorMode != glfwGetInputMode(handle, GLFW_CURSOR)) {
         double x = 0, y = 0;
         glfwGetCursorPos(handle, &x, &y);
         at = {static_cast<f32>(x), static_cast<f32>(y)};
@@ -123,5 +123,5 @@ void Window::onCursorPos(GLFWwindow* handle, double x, double y)
     auto* window = static_cast<Window*>(glfwGetWindowUserPointer(handle));
     window->eventCursorX = static_cast<f32>(x);
     window->eventCursorY = static_cast<f32>(y);
-    window->eventCursorKnown = true;
+    window->eventCursorMode = glfwGetInputMode(handle, GLFW_CURSOR);
 }

@@ -28,9 +28,12 @@ public:
     VkSurfaceKHR surface = VK_NULL_HANDLE;
     InstanceRecord* instance = nullptr;
     // The cursor as the window's events brought it, in order: where the pointer was
-    // when the button event being handled happened (a poll gives where it is now).
+    // when the button event being handled happened (a poll gives where it is now), and
+    // the cursor mode it was reported in (0 before the first). The window system moves
+    // the cursor back without an event when mouse-look ends: a position reported in
+    // another mode than the current one is stale.
     f32 eventCursorX = 0, eventCursorY = 0;
-    bool eventCursorKnown = false;
+    int eventCursorMode = 0;
 
     explicit Window(const WindowSettings& settings);
     Window(const Window&) = delete;
