@@ -319,26 +319,3 @@ TEST(ButtonPointer, AClickIsReadWhereItWasMadeThoughThePointerMovedOnBeforeTheFr
     pointer.press(elsewhere);
     EXPECT_TRUE(same(pointer.forFrame(ground), elsewhere));
 }
-
-TEST(Input, TheFramesPointerIsWhereItsButtonEventsHappened)
-{
-    WindowEvents events;
-    Input input(nullptr);
-    // A click on a tool-bar button, and the pointer on to the ground before the frame.
-    events.buttonEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, {100, 400});
-    events.buttonEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, {100, 400});
-    const PointerPosition first = pointerForFrame({400, 200});
-    input.beginFrame(first.x, first.y);
-    EXPECT_TRUE(input.pressed(Key::MouseLeft));
-    EXPECT_EQ(input.cursorX, 100);
-    EXPECT_EQ(input.cursorY, 400);
-    const PointerPosition second = pointerForFrame({400, 200});
-    input.beginFrame(second.x, second.y);
-    EXPECT_FALSE(input.isDown(Key::MouseLeft));
-    EXPECT_EQ(input.cursorX, 100);
-    const PointerPosition third = pointerForFrame({400, 200});
-    EXPECT_EQ(third.x, 400);
-    // Buttons without a code move nothing.
-    events.buttonEvent(GLFW_MOUSE_BUTTON_8, GLFW_PRESS, {1, 1});
-    EXPECT_EQ(pointerForFrame({400, 200}).x, 400);
-}
