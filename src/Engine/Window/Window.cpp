@@ -4,6 +4,7 @@
 #include "Engine/GraphicsDevice/Instance.h"
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/Helper.h"
+#include "Engine/Window/KeyboardState.h"
 #include "Engine/Window/WindowPlacement.h"
 #include "Engine/Window/WindowSystemErrors.h"
 
@@ -58,6 +59,9 @@ Window::Window(const WindowSettings& settings)
     glfwSetWindowFocusCallback(handle, onFocus);
     glfwSetWindowMaximizeCallback(handle, onMaximize);
     glfwSetWindowSizeCallback(handle, onWindowSize);
+    glfwSetKeyCallback(handle, onKey);
+    glfwSetMouseButtonCallback(handle, onMouseButton);
+    glfwSetCursorPosCallback(handle, onCursorPos);
 }
 
 std::vector<ScreenRect> Window::monitorRects()
@@ -115,4 +119,31 @@ void Window::onWindowSize(GLFWwindow* handle, int width, int height)
     for (std::function<void()>* listener : *window->sizeListeners) {
         (*listener)();
     }
+}
+
+void Window::onKey(GLFWwindow*, int key, int, int action, int)
+{
+    noteGlfwKeyEvent(key, action);
+}
+
+void Window::onMouseButton(GLFWwindow* handle, int button, int action, int)
+{
+    // The events come in order: the last cursor event before this one is where the
+    // button went down or up.
+    auto* window = static_cast<Window*>(glfwGetWindowUserPointer(handle));
+    PointerPosition at{window->eventCursorX, window->eventCursorY};
+    if (window->eventCursorMode != glfwGetInputMode(handle, GLFW_CURSOR)) {
+        double x = 0, y = 0;
+        glfwGetCursorPos(handle, &x, &y);
+        at = {static_cast<f32>(x), static_cast<f32>(y)};
+    }
+    noteGlfwButtonEvent(button, action, at);
+}
+
+void Window::onCursorPos(GLFWwindow* handle, double x, double y)
+{
+    auto* window = static_cast<Window*>(glfwGetWindowUserPointer(handle));
+    window->eventCursorX = static_cast<f32>(x);
+    window->eventCursorY = static_cast<f32>(y);
+    window->eventCursorMode = glfwGetInputMode(handle, GLFW_CURSOR);
 }
