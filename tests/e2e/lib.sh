@@ -36,7 +36,16 @@ fail() {
     exit 1
 }
 
+# Every key and button a test holds (E2E_DISPLAY=shared: the next test finds none
+# held, whatever made this one stop).
+release_all() {
+    xdotool keyup Escape Return w a s d space ctrl shift Left Right 2>/dev/null || true
+    xdotool mouseup 1 2>/dev/null || true
+    xdotool mouseup 3 2>/dev/null || true
+}
+
 cleanup() {
+    [ -n "${DISPLAY:-}" ] && release_all
     if [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; then kill -9 "$GAME_PID" 2>/dev/null || true; fi
     if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
     rm -rf "$WORK_DIR"
@@ -192,12 +201,11 @@ focus_game() {
     xdotool windowfocus --sync "$WINDOW_ID" 2>/dev/null || xdotool windowfocus "$WINDOW_ID"
 }
 
-# The game reads the keys and buttons once a frame: a key let go and pressed again
-# before the next frame is, to the game, a key held down, and the second press is
-# lost. The helpers below note when they let go, and hold a key or button only after
-# a pause of INPUT_GAP seconds (a frame or two on a loaded machine) since then. (The
-# interface's clicks need no pause: its library keeps a press for the next frame.)
-INPUT_GAP=2
+# A key or button let go is noted, and the next press comes no sooner than
+# INPUT_GAP seconds after it: the game counts a press that comes and goes between two
+# frames (it keeps the press events), so no frame needs to see the key up in between;
+# the gap only keeps presses apart in the screenshots.
+INPUT_GAP=0.3
 released_at=0
 note_release() { released_at=$EPOCHREALTIME; }
 wait_input_gap() {

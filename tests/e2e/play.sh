@@ -155,8 +155,9 @@ new_game() {
 }
 
 # With cheats: heavy enemies dropped on the castle, one a frame while the button is
-# held, until it falls.
+# held, until it falls; at x4, so that they bring it down in a quarter of the time.
 drop_heavies_on_castle() {
+    set_speed "$1-x4" 3 1
     pick_item $ENEMIES_X 1 "$1-heavy"
     PATIENCE=120 hold_button_until 300 "$1-lost" "$CASTLE_X" "$CASTLE_Y" game_over_shown
     [[ "$(read_text "$ARTIFACTS/$1-lost.png" "$MIDDLE")" =~ Your\ ma.n\ castle\ has\ been\ destroyed! ]] ||

@@ -2,8 +2,8 @@
 # Games lost as a player loses them, judged from the screen (texts read by OCR): New
 # Game, the intro skipped with Enter; cheats enabled in the settings (pause menu,
 # "Settings", "Enable Cheats", "Back", "Continue"), the wallet then showing "Money:
-# infinite" and the tool bar the enemies' category; heavy enemies dropped on the
-# castle until it falls: "Game over" with its reason, "Continue" plays on; Escape puts
+# infinite" and the tool bar the enemies' category; at x4, heavy enemies dropped on
+# the castle until it falls: "Game over" with its reason, "Continue" plays on; Escape puts
 # the enemies' tool away, Escape opens the pause menu and "Leave to main menu" returns
 # to the main menu; a second game lost the same way and "Exit" back to the main menu.
 # Closing the window ends the game with status 0; it prints nothing but its diagnostic
