@@ -298,6 +298,8 @@ hold_button_until() {
 # The pointer rests on the point first and the button is held longer on each try
 # (0.5, 1, then 2 s), so that slow frames see the pointer, the press and the release;
 # a click is made again after PATIENCE seconds without its effect, as a press is.
+# With CLICK_AWAY="x y" the pointer goes there once the button is let go (so that
+# what follows the pointer, a building's ghost, stays out of the checked regions).
 click_until() {
     local limit=$1 name=$2 x=$3 y=$4 check=$5 try=1 pause
     shift 5
@@ -311,6 +313,10 @@ click_until() {
         sleep "$pause"
         xdotool mouseup 1
         note_release
+        if [ -n "${CLICK_AWAY:-}" ]; then
+            # shellcheck disable=SC2086
+            xdotool mousemove --window "$WINDOW_ID" $CLICK_AWAY
+        fi
         if seen_within $((PATIENCE + 15 * try - 15)) "$name" "$check" "$@"; then return 0; fi
         [ $SECONDS -lt $end ] || fail "$name: not seen within $limit s of clicks at ($x, $y)"
         echo "note: $name: nothing seen after a click at ($x, $y); clicked again" >&2

@@ -107,11 +107,14 @@ tool_picked() { changed_from "$1" "$(category_cell "$2")" "$3" && ! popup_open "
 no_tool() { same_as "$1" "$(category_cell "$2")" "$3"; }
 
 # Item $2 of the category at x $1 picked from its pop-up (the step is named $3); the
-# tool is then the one to drop.
+# tool is then the one to drop. Once picked, the item's ghost follows the pointer: the
+# pointer leaves the pop-up's place (for the top of the view) as soon as it has
+# clicked, so that the ghost is not taken for the pop-up still open (and the click
+# made again where the pop-up was, placing the building there).
 pick_item() {
     shot "$3-before"
     click_until 60 "$3-popup" "$1" $CATEGORY_Y popup_open "$1" "$3-before"
-    click_until 60 "$3-picked" "$(item_x "$2")" $ITEM_Y tool_picked "$1" "$3-before"
+    CLICK_AWAY="$((WIDTH / 2)) 60" click_until 60 "$3-picked" "$(item_x "$2")" $ITEM_Y tool_picked "$1" "$3-before"
     PICKED="$1 $3-before"
 }
 
