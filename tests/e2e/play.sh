@@ -110,12 +110,15 @@ no_tool() { same_as "$1" "$(category_cell "$2")" "$3"; }
 # tool is then the one to drop. Once picked, the item's ghost follows the pointer: the
 # pointer leaves the pop-up's place (for the top of the view) as soon as it has
 # clicked, so that the ghost is not taken for the pop-up still open (and the click
-# made again where the pop-up was, placing the building there).
+# made again where the pop-up was, placing the building there). The category's button
+# keeps the logo of the item last picked from it: to pick that item again, $4 names
+# a shot from before the first pick, for the button to differ from.
 pick_item() {
     shot "$3-before"
     click_until 60 "$3-popup" "$1" $CATEGORY_Y popup_open "$1" "$3-before"
-    CLICK_AWAY="$((WIDTH / 2)) 60" click_until 60 "$3-picked" "$(item_x "$2")" $ITEM_Y tool_picked "$1" "$3-before"
-    PICKED="$1 $3-before"
+    CLICK_AWAY="$((WIDTH / 2)) 60" click_until 60 "$3-picked" "$(item_x "$2")" $ITEM_Y tool_picked "$1" \
+        "${4:-$3-before}"
+    PICKED="$1 ${4:-$3-before}"
 }
 
 # The picked tool put away with Escape: its category's button is as before the pick.

@@ -72,7 +72,7 @@ ghost_on_ground() {
 # The wall from the buildings' pop-up, its ghost then under the pointer on the ground
 # (frames are slow on a busy machine: each step waits to be seen).
 pick_wall() {
-    pick_item $BUILDINGS_X 0 "$1"
+    pick_item $BUILDINGS_X 0 "$1" panels
     xdotool mousemove --window "$WINDOW_ID" $GROUND_X $GROUND_Y
     wait_for 60 "$1-ghost" ghost_on_ground
 }
