@@ -39,14 +39,26 @@ drop_tool mortar-away
 expect_money 3600 "three buildings placed"
 
 # No tool: hovering the wall outlines it, a click opens its detail pop-up.
+not_outlined() { below "$(outline_white "$1" $WALL_X $WALL_Y)" 0.005; }
 xdotool mousemove --window "$WINDOW_ID" $((WIDTH / 2)) $((HEIGHT / 4))
-sleep 1
-shot no-outline
-below "$(outline_white "$ARTIFACTS/no-outline.png" $WALL_X $WALL_Y)" 0.005 || fail "an outline without a building"
-xdotool mousemove --window "$WINDOW_ID" $WALL_X $((WALL_Y - 2))
+seen_within 60 no-outline not_outlined || fail "an outline without a building"
+# The wall stands on its cell's centre, up to half a cell from where it was placed,
+# and is only a few pixels wide: the pointer goes to the middle of what changed there
+# since before it was placed (the point of placing may be beside it).
+read -r w h x y < <(convert "$ARTIFACTS/wall-before.png" "$ARTIFACTS/no-outline.png" \
+    -crop "40x50+$((WALL_X - 20))+$((WALL_Y - 40))" +repage -compose difference -composite \
+    -colorspace Gray -threshold 15% -format '%@' info: | tr 'x+' '  ') || true
+if [ "${w:-0}" -gt 0 ] && [ "${w:-0}" -lt 40 ]; then
+    HOVER_X=$((WALL_X - 20 + x + w / 2))
+    HOVER_Y=$((WALL_Y - 40 + y + h / 2))
+else
+    HOVER_X=$WALL_X
+    HOVER_Y=$((WALL_Y - 2))
+fi
+xdotool mousemove --window "$WINDOW_ID" $HOVER_X $HOVER_Y
 wait_for 60 outline outlined
-echo "the hovered wall is outlined"
-hold_button_until 60 detail $WALL_X $((WALL_Y - 2)) wall_detail_shown 1
+echo "the hovered wall is outlined (pointer at $HOVER_X, $HOVER_Y)"
+hold_button_until 60 detail $HOVER_X $HOVER_Y wall_detail_shown 1
 click_word_until detail "$MIDDLE" Upgrade upgraded wall_detail_shown 2
 expect_money 3450 "the wall upgraded"
 click_word_until upgraded "$MIDDLE" Sell sold detail_gone
