@@ -13,12 +13,13 @@
 #include <memory>
 #include <mutex>
 #include <numbers>
+#include <stdexcept>
 #include <thread>
 
 namespace {
 
 constexpr u32 None = 0xFFFFFFFFu;
-constexpr i32 TileSize = 32;
+constexpr i32 TileSize = 16;
 constexpr u32 ProgressEvery = 1024;
 
 // Whether a droplet starting at `start` moves at all (it stops at once outside the
@@ -30,48 +31,71 @@ bool moves(const glm::vec2& start, u32 size)
     return start.x > Border && start.x < far && start.y > Border && start.y < far;
 }
 
-// Ready droplets that a worker does not run itself, for the workers that have none.
-class ReadyQueue {
+// Ready droplets that no worker keeps for itself, lowest first. A worker with nothing
+// to run sleeps here; it never spins, so on a busy machine the CPU goes to the workers
+// that have droplets. A sleeper is woken only when the pool holds more droplets than
+// the workers already woken can take plus a spare (a worker that shares droplets has
+// one of its own to run and takes from the pool after it), so a short lull does not
+// set off a wake-up per droplet. Once every worker sleeps and the pool is empty, no
+// droplet can become ready any more: the run is over.
+class ReadyPool {
 public:
-    explicit ReadyQueue(u32 count) : total(count) {}
+    explicit ReadyPool(u32 workerCount) : workers(workerCount) {}
 
-    void put(u32 droplet)
+    void put(const u32* droplets, u32 count)
     {
+        if (count == 0) return;
+        u32 wakeUps = 0;
         {
             std::lock_guard lock(mutex);
-            droplets.push_back(droplet);
+            for (u32 k = 0; k < count; k++) {
+                heap.push_back(droplets[k]);
+                std::push_heap(heap.begin(), heap.end(), std::greater<u32>());
+            }
+            while (sleepers > woken && heap.size() >= WakeSurplus + woken) {
+                woken++;
+                wakeUps++;
+            }
         }
-        wake.notify_one();
+        for (u32 k = 0; k < wakeUps; k++) wake.notify_one();
     }
 
-    // A ready droplet, waiting for one while droplets are unfinished; None once all
-    // droplets have finished.
+    // The lowest ready droplet, sleeping until there is one; None once the run is over.
     u32 take()
     {
         std::unique_lock lock(mutex);
-        wake.wait(lock, [&] { return !droplets.empty() || finished.load(std::memory_order_acquire) == total; });
-        if (droplets.empty()) return None;
-        u32 droplet = droplets.back();
-        droplets.pop_back();
+        if (heap.empty() && !over) {
+            sleepers++;
+            if (sleepers == workers) {
+                over = true;
+                wake.notify_all();
+            }
+            while (!over) {
+                wake.wait(lock);
+                if (woken == 0) continue; // not called
+                woken--;
+                if (!heap.empty()) break;
+            }
+            sleepers--;
+        }
+        if (heap.empty()) return None;
+        std::pop_heap(heap.begin(), heap.end(), std::greater<u32>());
+        u32 droplet = heap.back();
+        heap.pop_back();
         return droplet;
     }
 
-    void finish()
-    {
-        if (finished.fetch_add(1, std::memory_order_acq_rel) + 1 == total) {
-            // Under the lock, so no waiter misses the last wake-up.
-            std::lock_guard lock(mutex);
-            wake.notify_all();
-        }
-    }
-    u32 finishedCount() const { return finished.load(std::memory_order_relaxed); }
-
 private:
+    // Droplets in the pool, beyond one per woken worker, that wake a sleeper.
+    static constexpr u32 WakeSurplus = 2;
+
     std::mutex mutex;
     std::condition_variable wake;
-    std::vector<u32> droplets;
-    std::atomic<u32> finished{0};
-    const u32 total;
+    std::vector<u32> heap;
+    u32 sleepers = 0; // workers waiting in take
+    u32 woken = 0;    // wake-ups sent and not yet taken up
+    bool over = false;
+    const u32 workers;
 };
 
 } // namespace
@@ -102,21 +126,28 @@ DropletPlan planDroplets(std::vector<glm::vec2> starts, u32 mapSize)
     const i32 tilesPerSide = (static_cast<i32>(mapSize) + TileSize - 1) / TileSize;
     std::vector<u32> lastInTile(static_cast<size_t>(tilesPerSide) * tilesPerSide, None);
     std::vector<u32> predecessors;
-    predecessors.reserve(static_cast<size_t>(count) * 6);
+    predecessors.reserve(static_cast<size_t>(count) * 8);
     std::vector<u32> successorCount(count, 0);
     std::vector<u32> seenBy(count, None); // seenBy[p] == d: p is already a predecessor of d
 
+    const f64 reach2 = DropletReach * DropletReach;
+    const f64 tileSpan = TileSize - 1; // a tile's points run from its first to first + TileSize - 1
     for (u32 d = 0; d < count; d++) {
         const glm::vec2& start = plan.starts[d];
         if (!moves(start, mapSize)) continue;
-        i32 cx = static_cast<i32>(start.x);
-        i32 cy = static_cast<i32>(start.y);
-        i32 tx0 = std::max(0, (cx - DropletReach) / TileSize);
-        i32 ty0 = std::max(0, (cy - DropletReach) / TileSize);
-        i32 tx1 = std::min(tilesPerSide - 1, (cx + DropletReach) / TileSize);
-        i32 ty1 = std::min(tilesPerSide - 1, (cy + DropletReach) / TileSize);
+        const f64 sx = start.x, sy = start.y;
+        // Every tile holding a grid point within the droplet's reach: row by row, the
+        // tiles that the disc's span at the row's nearest point meets.
+        i32 ty0 = std::max(0, static_cast<i32>(std::floor((sy - DropletReach) / TileSize)));
+        i32 ty1 = std::min(tilesPerSide - 1, static_cast<i32>(std::floor((sy + DropletReach) / TileSize)));
         u32 found = 0;
         for (i32 ty = ty0; ty <= ty1; ty++) {
+            f64 rowLow = static_cast<f64>(ty) * TileSize;
+            f64 dy = std::max({0.0, rowLow - sy, sy - (rowLow + tileSpan)});
+            if (dy * dy > reach2) continue;
+            f64 halfWidth = std::sqrt(reach2 - dy * dy);
+            i32 tx0 = std::max(0, static_cast<i32>(std::ceil((sx - halfWidth - tileSpan) / TileSize)));
+            i32 tx1 = std::min(tilesPerSide - 1, static_cast<i32>(std::floor((sx + halfWidth) / TileSize)));
             u32* row = lastInTile.data() + static_cast<size_t>(ty) * tilesPerSide;
             for (i32 tx = tx0; tx <= tx1; tx++) {
                 u32 last = row[tx];
@@ -155,47 +186,49 @@ void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, Generat
         return;
     }
 
-    // Each droplet's counter holds its unfinished predecessors plus one for being
-    // handed out. Droplets are handed out in order; whoever brings a counter to 0
-    // (the worker that handed it out, or the one that finished its last predecessor)
-    // makes it ready. The decrements form one release sequence per counter, so the
-    // droplet's runner sees every write of every predecessor. A worker keeps one
-    // ready droplet for itself and shares the others.
+    // A droplet's counter holds its unfinished predecessors; whoever finishes the last
+    // of them makes it ready. The decrements form one release sequence per counter, so
+    // the droplet's runner sees every write of every predecessor. A worker runs the
+    // lowest droplet it made ready itself next (it lies where the one just run did)
+    // and shares the others.
     std::unique_ptr<std::atomic<u32>[]> pending(new std::atomic<u32>[count]);
-    for (u32 d = 0; d < count; d++) pending[d].store(plan.dependencyCount[d] + 1, std::memory_order_relaxed);
-    std::atomic<u32> nextDroplet{0};
-    ReadyQueue shared(count);
+    std::vector<u32> initial;
+    for (u32 d = 0; d < count; d++) {
+        pending[d].store(plan.dependencyCount[d], std::memory_order_relaxed);
+        if (plan.dependencyCount[d] == 0) initial.push_back(d);
+    }
+    ReadyPool pool(workers);
+    pool.put(initial.data(), static_cast<u32>(initial.size()));
+    std::atomic<u32> finished{0};
 
     auto work = [&]() {
+        std::vector<u32> shared;
         u32 own = None;
         u32 done = 0;
         for (;;) {
-            if (own == None) {
-                u32 claimed = nextDroplet.fetch_add(1, std::memory_order_relaxed);
-                if (claimed < count) {
-                    if (pending[claimed].fetch_sub(1, std::memory_order_acq_rel) == 1) own = claimed;
-                    continue;
-                }
-                own = shared.take();
-                if (own == None) break; // every droplet has run
-            }
+            if (own == None) own = pool.take();
+            if (own == None) break; // every droplet has run
             u32 droplet = own;
             own = None;
             erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
+            shared.clear();
             for (u32 k = plan.successorStart[droplet]; k < plan.successorStart[droplet + 1]; k++) {
                 u32 successor = plan.successors[k];
                 if (pending[successor].fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
+                // Successors are listed in order: the first ready one is the lowest.
                 if (own == None) {
                     own = successor;
                 } else {
-                    shared.put(successor);
+                    shared.push_back(successor);
                 }
             }
-            shared.finish();
-            if (progress && ++done % ProgressEvery == 0) {
-                progress->set(static_cast<f32>(shared.finishedCount()) / static_cast<f32>(count));
+            pool.put(shared.data(), static_cast<u32>(shared.size()));
+            if (++done % ProgressEvery == 0) {
+                u32 all = finished.fetch_add(ProgressEvery, std::memory_order_relaxed) + ProgressEvery;
+                if (progress) progress->set(static_cast<f32>(all) / static_cast<f32>(count));
             }
         }
+        finished.fetch_add(done % ProgressEvery, std::memory_order_relaxed);
     };
 
     std::vector<std::thread> helpers;
@@ -203,6 +236,9 @@ void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, Generat
     for (u32 t = 1; t < workers; t++) helpers.emplace_back(work);
     work();
     for (std::thread& helper : helpers) helper.join();
+    // Every droplet runs once its counter reaches 0; one left over means a plan whose
+    // counts do not match its successor lists.
+    if (finished.load(std::memory_order_relaxed) != count) throw std::logic_error("erosion: droplets left unrun");
 }
 
 void runDroplets(Erosion& erosion, const std::vector<glm::vec2>& starts, u32 threads, GenerationProgress* progress)

@@ -9,18 +9,24 @@
 class Erosion;
 struct GenerationProgress;
 
-// Cells a droplet can read or write along each axis from the cell it starts in: its
-// longest path, the bilinear neighbour, the brush radius and a cell for rounding.
-constexpr i32 DropletReach = 48 + 1 + 3 + 1;
+// How far from its start a droplet can read or write, for maps below 16384 points a
+// side: 48 moves of one cell (the first one up to 1.5 when the gradient there is so
+// small that its square rounds coarsely; float positions drift by less than a
+// hundredth over the path), plus the farthest point a read or the brush reaches from a
+// position: the brush corner (-2, -2) of the cell the position lies in, less than
+// 3*sqrt(2) away. Two droplets whose starts are more than twice this apart touch no
+// common point.
+constexpr f64 DropletReach = 53.0;
 
 // The order the droplets of one run must keep. The map is cut into square tiles; a
-// droplet depends on the last earlier droplet that reached each tile its area
-// touches, so two droplets whose areas meet are ordered (directly or through others)
-// and droplets whose areas are apart are not.
+// droplet depends on the last earlier droplet that reached each tile its disc of
+// reach touches, so two droplets whose discs share a cell are ordered (directly or
+// through others) and droplets whose discs are apart are not.
 struct DropletPlan {
     std::vector<glm::vec2> starts;
     std::vector<u32> dependencyCount; // earlier droplets each one waits for
-    std::vector<u32> successorStart;  // droplet d's successors: successors[successorStart[d] .. successorStart[d+1])
+    // Droplet d's successors, in order: successors[successorStart[d] .. successorStart[d+1]).
+    std::vector<u32> successorStart;
     std::vector<u32> successors;
 };
 
