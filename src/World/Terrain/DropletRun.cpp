@@ -127,20 +127,22 @@ DropletPlan planDroplets(std::vector<glm::vec2> starts, u32 mapSize)
     std::vector<u32> lastInTile(static_cast<size_t>(tilesPerSide) * tilesPerSide, None);
     std::vector<u32> predecessors;
     predecessors.reserve(static_cast<size_t>(count) * 8);
+    std::vector<u32> predecessorStart(count, 0); // droplet d's predecessors start here in `predecessors`
     std::vector<u32> successorCount(count, 0);
-    std::vector<u32> seenBy(count, None); // seenBy[p] == d: p is already a predecessor of d
+    std::vector<u32> seenBy(count, None);   // seenBy[p] == d: p is already a predecessor of d
+    std::vector<u32> impliedFor(count, None); // impliedFor[p] == d: d comes after p through another one
 
     const f64 reach2 = DropletReach * DropletReach;
     const f64 tileSpan = TileSize - 1; // a tile's points run from its first to first + TileSize - 1
     for (u32 d = 0; d < count; d++) {
         const glm::vec2& start = plan.starts[d];
+        predecessorStart[d] = static_cast<u32>(predecessors.size());
         if (!moves(start, mapSize)) continue;
         const f64 sx = start.x, sy = start.y;
         // Every tile holding a grid point within the droplet's reach: row by row, the
         // tiles that the disc's span at the row's nearest point meets.
         i32 ty0 = std::max(0, static_cast<i32>(std::floor((sy - DropletReach) / TileSize)));
         i32 ty1 = std::min(tilesPerSide - 1, static_cast<i32>(std::floor((sy + DropletReach) / TileSize)));
-        u32 found = 0;
         for (i32 ty = ty0; ty <= ty1; ty++) {
             f64 rowLow = static_cast<f64>(ty) * TileSize;
             f64 dy = std::max({0.0, rowLow - sy, sy - (rowLow + tileSpan)});
@@ -154,13 +156,29 @@ DropletPlan planDroplets(std::vector<glm::vec2> starts, u32 mapSize)
                 if (last != None && seenBy[last] != d) {
                     seenBy[last] = d;
                     predecessors.push_back(last);
-                    successorCount[last]++;
-                    found++;
                 }
                 row[tx] = d;
             }
         }
-        plan.dependencyCount[d] = found;
+        // A predecessor that another predecessor already waits for adds nothing: d
+        // comes after it through that one. Dropping it spares a counter update.
+        const size_t first = predecessorStart[d];
+        for (size_t k = first; k < predecessors.size(); k++) {
+            const u32 other = predecessors[k];
+            const u32* before = predecessors.data() + predecessorStart[other];
+            for (u32 j = 0; j < plan.dependencyCount[other]; j++) {
+                if (seenBy[before[j]] == d) impliedFor[before[j]] = d;
+            }
+        }
+        size_t kept = first;
+        for (size_t k = first; k < predecessors.size(); k++) {
+            const u32 predecessor = predecessors[k];
+            if (impliedFor[predecessor] == d) continue;
+            predecessors[kept++] = predecessor;
+            successorCount[predecessor]++;
+        }
+        predecessors.resize(kept);
+        plan.dependencyCount[d] = static_cast<u32>(kept - first);
     }
 
     plan.successorStart.assign(count + 1, 0);

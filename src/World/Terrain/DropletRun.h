@@ -20,8 +20,9 @@ constexpr f64 DropletReach = 53.0;
 
 // The order the droplets of one run must keep. The map is cut into square tiles; a
 // droplet depends on the last earlier droplet that reached each tile its disc of
-// reach touches, so two droplets whose discs share a cell are ordered (directly or
-// through others) and droplets whose discs are apart are not.
+// reach touches (less those of them that another of them already depends on), so two
+// droplets whose discs share a point are ordered (directly or through others) and
+// droplets whose discs are apart are not.
 struct DropletPlan {
     std::vector<glm::vec2> starts;
     std::vector<u32> dependencyCount; // earlier droplets each one waits for
