@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -188,12 +189,15 @@ std::vector<f32> erodedInOrder(const std::vector<f32>& base, u32 size, const std
     return map;
 }
 
+// Every helper from the start, none ever sent away: all threads run side by side.
+const DropletPace AllAtOnce{std::chrono::nanoseconds(0), 0.0, 0.0, 1000};
+
 std::vector<f32> erodedInParallel(const std::vector<f32>& base, u32 size, const std::vector<glm::vec2>& starts,
-                                  u32 threads)
+                                  u32 threads, const DropletPace& pace = AllAtOnce)
 {
     std::vector<f32> map = base;
     Erosion erosion(map.data(), size, size);
-    runDroplets(erosion, starts, threads, nullptr);
+    runDroplets(erosion, starts, threads, nullptr, pace);
     return map;
 }
 
@@ -217,6 +221,10 @@ TEST(ErosionThreaded, DropletsInParallelGiveTheSameBitsAsInOrder)
     for (u32 threads : {1u, 2u, 5u, 8u, 24u}) {
         EXPECT_TRUE(sameBits(erodedInParallel(base, size, starts, threads), inOrder)) << threads << " threads";
     }
+    // Helpers joining as the run goes: at once, in steps, or as this machine allows.
+    const DropletPace stepping{std::chrono::microseconds(50), 0.0, 0.0, 1};
+    EXPECT_TRUE(sameBits(erodedInParallel(base, size, starts, 8, stepping), inOrder));
+    EXPECT_TRUE(sameBits(erodedInParallel(base, size, starts, 8, DropletPace{}), inOrder));
 }
 
 TEST(ErosionThreaded, ChainsAndFarApartDropletsGiveTheSameBitsAsInOrder)
@@ -234,6 +242,31 @@ TEST(ErosionThreaded, ChainsAndFarApartDropletsGiveTheSameBitsAsInOrder)
         apart.emplace_back(i % 2 == 0 ? 100.0f + jitter : 400.0f - jitter, i % 4 < 2 ? 110.0f : 390.0f + jitter);
     }
     EXPECT_TRUE(sameBits(erodedInParallel(base, size, apart, 4), erodedInOrder(base, size, apart)));
+}
+
+TEST(ErosionThreaded, HelpersLeavingABusyMachineLeaveTheSameBits)
+{
+    // A pace no machine meets: all helpers leave at the first look (before or after
+    // their first droplets) or a little into the run, holding droplets, sleeping or
+    // woken; the calling thread finishes alone.
+    const u32 size = 257;
+    std::vector<f32> base = rippledBowl(size);
+    std::vector<glm::vec2> starts;
+    Random random(3);
+    for (int i = 0; i < 5000; i++) {
+        starts.emplace_back(static_cast<f32>(random.uniform(5.0, 251.0)), static_cast<f32>(random.uniform(5.0, 251.0)));
+    }
+    std::vector<f32> inOrder = erodedInOrder(base, size, starts);
+    DropletPlan plan = planDroplets(starts, size);
+    using std::chrono::microseconds;
+    for (microseconds window : {microseconds(0), microseconds(20), microseconds(300), microseconds(2000)}) {
+        for (u32 threads : {2u, 8u}) {
+            std::vector<f32> map = base;
+            Erosion erosion(map.data(), size, size);
+            runDroplets(erosion, plan, threads, nullptr, DropletPace{window, 1e9, 0.0, threads});
+            EXPECT_TRUE(sameBits(map, inOrder)) << threads << " threads, window " << window.count() << " us";
+        }
+    }
 }
 
 TEST(ErosionThreaded, RunsEndWithMoreWorkersThanDroplets)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <memory>
@@ -52,12 +53,43 @@ public:
                 heap.push_back(droplets[k]);
                 std::push_heap(heap.begin(), heap.end(), std::greater<u32>());
             }
-            while (sleepers > woken && heap.size() >= WakeSurplus + woken) {
+            while (!wakeUpsStopped && sleepers > woken && heap.size() >= WakeSurplus + woken) {
                 woken++;
                 wakeUps++;
             }
         }
         for (u32 k = 0; k < wakeUps; k++) wake.notify_one();
+    }
+
+    // More workers take part from now on.
+    void join(u32 more)
+    {
+        std::lock_guard lock(mutex);
+        workers += more;
+    }
+
+    // From now on nobody sleeping is woken for a droplet: the workers still awake run
+    // what is left.
+    void stopWaking()
+    {
+        std::lock_guard lock(mutex);
+        wakeUpsStopped = true;
+    }
+
+    // A worker leaves the run for good, holding no droplet. If the others all sleep, one
+    // of them takes over what is left, or the run is over when nothing is.
+    void retire()
+    {
+        std::lock_guard lock(mutex);
+        workers--;
+        if (over || sleepers < workers) return;
+        if (heap.empty()) {
+            over = true;
+            wake.notify_all();
+        } else if (woken == 0) {
+            woken++;
+            wake.notify_one();
+        }
     }
 
     // The lowest ready droplet, sleeping until there is one; None once the run is over.
@@ -95,8 +127,17 @@ private:
     u32 sleepers = 0; // workers waiting in take
     u32 woken = 0;    // wake-ups sent and not yet taken up
     bool over = false;
-    const u32 workers;
+    bool wakeUpsStopped = false;
+    u32 workers; // taking part in the run
 };
+
+using Clock = std::chrono::steady_clock;
+
+// A droplet takes microseconds; one that took longer than this was interrupted by the
+// system running something else, and its time is not droplet work.
+constexpr Clock::duration InterruptedDroplet = std::chrono::microseconds(200);
+// Droplets a worker runs between adding their time to the shared total.
+constexpr u32 WorkReportEvery = 32;
 
 } // namespace
 
@@ -192,43 +233,131 @@ DropletPlan planDroplets(std::vector<glm::vec2> starts, u32 mapSize)
     return plan;
 }
 
-void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, GenerationProgress* progress)
-{
-    const u32 count = static_cast<u32>(plan.starts.size());
-    const u32 workers = std::min(workerCount(threads), std::max(count, 1u));
-    if (workers <= 1) {
+namespace {
+
+// One parallel run of a plan's droplets: the calling thread and the helpers it starts.
+class ParallelDroplets {
+public:
+    ParallelDroplets(Erosion& erosion, const DropletPlan& plan, u32 maxWorkers, GenerationProgress* progress,
+                     const DropletPace& pace)
+        : erosion(erosion), plan(plan), count(static_cast<u32>(plan.starts.size())), maxWorkers(maxWorkers),
+          progress(progress), pace(pace), pending(new std::atomic<u32>[plan.starts.size()])
+    {
+        // A droplet's counter holds its unfinished predecessors; whoever finishes the
+        // last of them makes it ready. The decrements form one release sequence per
+        // counter, so the droplet's runner sees every write of every predecessor.
+        std::vector<u32> initial;
         for (u32 d = 0; d < count; d++) {
-            if (progress && d % ProgressEvery == 0) progress->set(static_cast<f32>(d) / static_cast<f32>(count));
-            erosion.simulateDroplet(plan.starts[d].x, plan.starts[d].y);
+            pending[d].store(plan.dependencyCount[d], std::memory_order_relaxed);
+            if (plan.dependencyCount[d] == 0) initial.push_back(d);
         }
-        return;
+        pool.put(initial.data(), static_cast<u32>(initial.size()));
     }
 
-    // A droplet's counter holds its unfinished predecessors; whoever finishes the last
-    // of them makes it ready. The decrements form one release sequence per counter, so
-    // the droplet's runner sees every write of every predecessor. A worker runs the
-    // lowest droplet it made ready itself next (it lies where the one just run did)
-    // and shares the others.
-    std::unique_ptr<std::atomic<u32>[]> pending(new std::atomic<u32>[count]);
-    std::vector<u32> initial;
-    for (u32 d = 0; d < count; d++) {
-        pending[d].store(plan.dependencyCount[d], std::memory_order_relaxed);
-        if (plan.dependencyCount[d] == 0) initial.push_back(d);
+    void run()
+    {
+        // Helpers join a few at a time while they find cores to run on; they all leave
+        // when the machine lends the run too little.
+        addHelpers(pace.firstHelpers);
+        work(false);
+        for (std::thread& helper : helpers) helper.join();
+        // Every droplet runs once its counter reaches 0; one left over means a plan
+        // whose counts do not match its successor lists.
+        if (finished.load(std::memory_order_relaxed) != count) throw std::logic_error("erosion: droplets left unrun");
     }
-    ReadyPool pool(workers);
-    pool.put(initial.data(), static_cast<u32>(initial.size()));
+
+private:
+    Erosion& erosion;
+    const DropletPlan& plan;
+    const u32 count;
+    const u32 maxWorkers;
+    GenerationProgress* progress;
+    const DropletPace pace;
+    std::unique_ptr<std::atomic<u32>[]> pending;
+    ReadyPool pool{1};
+    std::vector<std::thread> helpers;
     std::atomic<u32> finished{0};
+    std::atomic<i64> workNs{0}; // droplet work of all threads, uninterrupted
+    std::atomic<bool> helpersLeave{false};
+    // The calling thread's view of the current window.
+    Clock::time_point windowStart = Clock::now();
+    i64 workAtWindowStart = 0;
+    u32 windows = 0;         // windows judged so far
+    f64 averageCores = 0.0;  // the cores the run got, averaged over the windows
+    bool solo = false;       // the helpers were sent away
 
-    auto work = [&]() {
+    void addHelpers(u32 wanted)
+    {
+        u32 added = std::min(wanted, maxWorkers - 1 - static_cast<u32>(helpers.size()));
+        if (added == 0) return;
+        pool.join(added);
+        for (u32 k = 0; k < added; k++) helpers.emplace_back([this] { work(true); });
+    }
+
+    // The calling thread, between droplets: at the end of each window, the cores the
+    // run got in it decide whether helpers join or leave.
+    void keepPace()
+    {
+        if (solo) return;
+        Clock::time_point now = Clock::now();
+        if (now - windowStart < pace.window) return;
+        i64 total = workNs.load(std::memory_order_relaxed);
+        f64 cores = static_cast<f64>(total - workAtWindowStart) /
+                    static_cast<f64>(std::max<i64>(1, std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                          now - windowStart).count()));
+        windowStart = now;
+        workAtWindowStart = total;
+        const u32 workers = 1 + static_cast<u32>(helpers.size());
+        // One window is not a busy machine (threads starting, a lull in the droplets
+        // that are ready): the cores are averaged over the windows, newer ones weighing
+        // more, and the first window (the helpers starting) only counts for joining.
+        if (windows++ > 0) averageCores = windows == 2 ? cores : 0.5 * (averageCores + cores);
+        if (windows > 1 && averageCores < pace.minimumCores) {
+            solo = true;
+            helpersLeave.store(true, std::memory_order_relaxed);
+            pool.stopWaking();
+        } else if (cores >= pace.rampShare * workers) {
+            addHelpers(workers);
+        }
+    }
+
+    void work(bool helper)
+    {
         std::vector<u32> shared;
         u32 own = None;
         u32 done = 0;
+        i64 unreportedNs = 0;
+        u32 unreported = 0;
         for (;;) {
+            if (!helper) {
+                keepPace();
+            } else if (helpersLeave.load(std::memory_order_relaxed)) {
+                if (own != None) pool.put(&own, 1);
+                pool.retire();
+                break;
+            }
             if (own == None) own = pool.take();
             if (own == None) break; // every droplet has run
             u32 droplet = own;
             own = None;
-            erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
+            if (!helper && solo) {
+                // Alone for good: nothing to measure any more.
+                erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
+            } else {
+                Clock::time_point started = Clock::now();
+                erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
+                Clock::duration took = Clock::now() - started;
+                if (took < InterruptedDroplet) {
+                    unreportedNs += std::chrono::duration_cast<std::chrono::nanoseconds>(took).count();
+                }
+                if (++unreported == WorkReportEvery) {
+                    workNs.fetch_add(unreportedNs, std::memory_order_relaxed);
+                    unreportedNs = 0;
+                    unreported = 0;
+                }
+            }
+            // A worker runs the lowest droplet it made ready itself next (it lies where
+            // the one just run did) and shares the others.
             shared.clear();
             for (u32 k = plan.successorStart[droplet]; k < plan.successorStart[droplet + 1]; k++) {
                 u32 successor = plan.successors[k];
@@ -247,19 +376,28 @@ void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, Generat
             }
         }
         finished.fetch_add(done % ProgressEvery, std::memory_order_relaxed);
-    };
+    }
+};
 
-    std::vector<std::thread> helpers;
-    helpers.reserve(workers - 1);
-    for (u32 t = 1; t < workers; t++) helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers) helper.join();
-    // Every droplet runs once its counter reaches 0; one left over means a plan whose
-    // counts do not match its successor lists.
-    if (finished.load(std::memory_order_relaxed) != count) throw std::logic_error("erosion: droplets left unrun");
+} // namespace
+
+void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, GenerationProgress* progress,
+                 const DropletPace& pace)
+{
+    const u32 count = static_cast<u32>(plan.starts.size());
+    const u32 workers = std::min(workerCount(threads), std::max(count, 1u));
+    if (workers <= 1) {
+        for (u32 d = 0; d < count; d++) {
+            if (progress && d % ProgressEvery == 0) progress->set(static_cast<f32>(d) / static_cast<f32>(count));
+            erosion.simulateDroplet(plan.starts[d].x, plan.starts[d].y);
+        }
+        return;
+    }
+    ParallelDroplets(erosion, plan, workers, progress, pace).run();
 }
 
-void runDroplets(Erosion& erosion, const std::vector<glm::vec2>& starts, u32 threads, GenerationProgress* progress)
+void runDroplets(Erosion& erosion, const std::vector<glm::vec2>& starts, u32 threads, GenerationProgress* progress,
+                 const DropletPace& pace)
 {
     if (workerCount(threads) <= 1) {
         DropletPlan inOrder;
@@ -267,5 +405,5 @@ void runDroplets(Erosion& erosion, const std::vector<glm::vec2>& starts, u32 thr
         runDroplets(erosion, inOrder, 1, progress);
         return;
     }
-    runDroplets(erosion, planDroplets(starts, erosion.size), threads, progress);
+    runDroplets(erosion, planDroplets(starts, erosion.size), threads, progress, pace);
 }

@@ -4,6 +4,7 @@
 
 #include <glm/glm.hpp>
 
+#include <chrono>
 #include <vector>
 
 class Erosion;
@@ -38,9 +39,27 @@ DropletPlan planDroplets(std::vector<glm::vec2> starts, u32 mapSize);
 // (one 32-bit draw for the angle, one float draw for the radius, per droplet).
 std::vector<glm::vec2> dropletStarts(u32 mapSize, u32 count);
 
+// When helper threads are worth their keep. The run starts with `firstHelpers`; the
+// calling thread looks, once per window, at how many cores' worth of droplet work all
+// the threads did in it. While each thread did at least `rampShare` of a core's, as
+// many helpers again join (up to the thread count asked for). A busy machine that
+// lends the run fewer cores than `minimumCores` (averaged over the windows after the
+// first) makes the helpers slow it down (each one holds a droplet while it waits for a
+// core, and the droplets after it wait too): they then leave, and the calling thread
+// finishes the run alone. Starting few keeps
+// a busy machine from being asked for cores it does not have.
+struct DropletPace {
+    std::chrono::nanoseconds window = std::chrono::milliseconds(5);
+    f64 minimumCores = 1.5;
+    f64 rampShare = 0.7;
+    u32 firstHelpers = 1;
+};
+
 // Runs one droplet from each start over the erosion's map. Droplets run at the same
 // time only when their areas are apart, and each runs after every earlier droplet
 // whose area meets its own, so every droplet sees the map exactly as the droplets
 // before it left it: the result has the same bits as one droplet after another.
-void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, GenerationProgress* progress);
-void runDroplets(Erosion& erosion, const std::vector<glm::vec2>& starts, u32 threads, GenerationProgress* progress);
+void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, GenerationProgress* progress,
+                 const DropletPace& pace = {});
+void runDroplets(Erosion& erosion, const std::vector<glm::vec2>& starts, u32 threads, GenerationProgress* progress,
+                 const DropletPace& pace = {});
