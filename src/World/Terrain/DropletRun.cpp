@@ -133,11 +133,8 @@ private:
 
 using Clock = std::chrono::steady_clock;
 
-// A droplet takes microseconds; one that took longer than this was interrupted by the
-// system running something else, and its time is not droplet work.
-constexpr Clock::duration InterruptedDroplet = std::chrono::microseconds(200);
-// Droplets a worker runs between adding their time to the shared total.
-constexpr u32 WorkReportEvery = 32;
+// Droplets a worker runs between adding them to the shared count.
+constexpr u32 RateReportEvery = 32;
 
 } // namespace
 
@@ -256,10 +253,10 @@ public:
 
     void run()
     {
-        // Helpers join a few at a time while they find cores to run on; they all leave
-        // when the machine lends the run too little.
+        // Helpers join while they pay; they all leave when they do not.
         addHelpers(pace.firstHelpers);
-        work(false);
+        keptHelpers = static_cast<u32>(helpers.size());
+        work(None);
         for (std::thread& helper : helpers) helper.join();
         // Every droplet runs once its counter reaches 0; one left over means a plan
         // whose counts do not match its successor lists.
@@ -277,61 +274,88 @@ private:
     ReadyPool pool{1};
     std::vector<std::thread> helpers;
     std::atomic<u32> finished{0};
-    std::atomic<i64> workNs{0}; // droplet work of all threads, uninterrupted
-    std::atomic<bool> helpersLeave{false};
-    // The calling thread's view of the current window.
+    std::atomic<u64> ranDroplets{0}; // droplets run by all threads, told in batches
+    std::atomic<u32> helpersKept{None}; // helpers with a lower number stay, the others leave
+    // The calling thread's view of the windows: the threads of each earlier count and
+    // the droplets per nanosecond they got through, and the same for the threads now.
+    struct Level {
+        u32 threads;
+        f64 rate;
+    };
+    std::vector<Level> levels;
     Clock::time_point windowStart = Clock::now();
-    i64 workAtWindowStart = 0;
-    u32 windows = 0;         // windows judged so far
-    f64 averageCores = 0.0;  // the cores the run got, averaged over the windows
-    bool solo = false;       // the helpers were sent away
+    u64 ranAtWindowStart = 0;
+    u32 keptHelpers = 0;
+    f64 averageRate = 0.0;
+    u32 windowsAtLevel = 0;
+    bool rising = true;   // helpers still join
+    bool settled = false; // the calling thread runs alone for good
 
     void addHelpers(u32 wanted)
     {
         u32 added = std::min(wanted, maxWorkers - 1 - static_cast<u32>(helpers.size()));
         if (added == 0) return;
         pool.join(added);
-        for (u32 k = 0; k < added; k++) helpers.emplace_back([this] { work(true); });
-    }
-
-    // The calling thread, between droplets: at the end of each window, the cores the
-    // run got in it decide whether helpers join or leave.
-    void keepPace()
-    {
-        if (solo) return;
-        Clock::time_point now = Clock::now();
-        if (now - windowStart < pace.window) return;
-        i64 total = workNs.load(std::memory_order_relaxed);
-        f64 cores = static_cast<f64>(total - workAtWindowStart) /
-                    static_cast<f64>(std::max<i64>(1, std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                                          now - windowStart).count()));
-        windowStart = now;
-        workAtWindowStart = total;
-        const u32 workers = 1 + static_cast<u32>(helpers.size());
-        // One window is not a busy machine (threads starting, a lull in the droplets
-        // that are ready): the cores are averaged over the windows, newer ones weighing
-        // more, and the first window (the helpers starting) only counts for joining.
-        if (windows++ > 0) averageCores = windows == 2 ? cores : 0.5 * (averageCores + cores);
-        if (windows > 1 && averageCores < pace.minimumCores) {
-            solo = true;
-            helpersLeave.store(true, std::memory_order_relaxed);
-            pool.stopWaking();
-        } else if (cores >= pace.rampShare * workers) {
-            addHelpers(workers);
+        for (u32 k = 0; k < added; k++) {
+            const u32 number = static_cast<u32>(helpers.size());
+            helpers.emplace_back([this, number] { work(number); });
         }
     }
 
-    void work(bool helper)
+    // The calling thread, between droplets: at the end of each window, the droplets
+    // the run got through in it decide whether helpers join or leave.
+    void keepPace()
     {
+        if (settled) return;
+        Clock::time_point now = Clock::now();
+        if (now - windowStart < pace.window) return;
+        const u64 ran = ranDroplets.load(std::memory_order_relaxed);
+        const f64 rate = static_cast<f64>(ran - ranAtWindowStart) /
+                         static_cast<f64>(std::max<i64>(
+                             1, std::chrono::duration_cast<std::chrono::nanoseconds>(now - windowStart).count()));
+        windowStart = now;
+        ranAtWindowStart = ran;
+        const u32 workers = keptHelpers + 1;
+        // The rate with these threads, averaged over their windows (newer ones weighing
+        // more): one window can be a lull in the ready droplets or a moment of cores.
+        averageRate = windowsAtLevel++ == 0 ? rate : 0.5 * (averageRate + rate);
+        if (!levels.empty() && !(averageRate >= pace.keepGain * levels.back().rate)) {
+            // The threads that joined last do not pay: they hand back their droplets and
+            // leave, and the threads before them go on (being judged in turn).
+            // (Written so that an infinite gain sends them away even after empty windows.)
+            keptHelpers = levels.back().threads - 1;
+            averageRate = levels.back().rate;
+            windowsAtLevel = 1;
+            levels.pop_back();
+            rising = false;
+            helpersKept.store(keptHelpers, std::memory_order_relaxed);
+            if (keptHelpers == 0) {
+                pool.stopWaking();
+                settled = true;
+            }
+            return;
+        }
+        if (rising && workers < maxWorkers) {
+            levels.push_back({workers, averageRate});
+            addHelpers(workers);
+            keptHelpers = static_cast<u32>(helpers.size());
+            averageRate = 0.0;
+            windowsAtLevel = 0;
+        }
+    }
+
+    // The calling thread is number None; helpers count from 0.
+    void work(u32 number)
+    {
+        const bool helper = number != None;
         std::vector<u32> shared;
         u32 own = None;
         u32 done = 0;
-        i64 unreportedNs = 0;
         u32 unreported = 0;
         for (;;) {
             if (!helper) {
                 keepPace();
-            } else if (helpersLeave.load(std::memory_order_relaxed)) {
+            } else if (number >= helpersKept.load(std::memory_order_relaxed)) {
                 if (own != None) pool.put(&own, 1);
                 pool.retire();
                 break;
@@ -340,21 +364,10 @@ private:
             if (own == None) break; // every droplet has run
             u32 droplet = own;
             own = None;
-            if (!helper && solo) {
-                // Alone for good: nothing to measure any more.
-                erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
-            } else {
-                Clock::time_point started = Clock::now();
-                erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
-                Clock::duration took = Clock::now() - started;
-                if (took < InterruptedDroplet) {
-                    unreportedNs += std::chrono::duration_cast<std::chrono::nanoseconds>(took).count();
-                }
-                if (++unreported == WorkReportEvery) {
-                    workNs.fetch_add(unreportedNs, std::memory_order_relaxed);
-                    unreportedNs = 0;
-                    unreported = 0;
-                }
+            erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
+            if (++unreported == RateReportEvery) {
+                ranDroplets.fetch_add(unreported, std::memory_order_relaxed);
+                unreported = 0;
             }
             // A worker runs the lowest droplet it made ready itself next (it lies where
             // the one just run did) and shares the others.

@@ -39,20 +39,20 @@ DropletPlan planDroplets(std::vector<glm::vec2> starts, u32 mapSize);
 // (one 32-bit draw for the angle, one float draw for the radius, per droplet).
 std::vector<glm::vec2> dropletStarts(u32 mapSize, u32 count);
 
-// When helper threads are worth their keep. The run starts with `firstHelpers`; the
-// calling thread looks, once per window, at how many cores' worth of droplet work all
-// the threads did in it. While each thread did at least `rampShare` of a core's, as
-// many helpers again join (up to the thread count asked for). A busy machine that
-// lends the run fewer cores than `minimumCores` (averaged over the windows after the
-// first) makes the helpers slow it down (each one holds a droplet while it waits for a
-// core, and the droplets after it wait too): they then leave, and the calling thread
-// finishes the run alone. Starting few keeps
-// a busy machine from being asked for cores it does not have.
+// When helper threads are worth their keep. The run starts with `firstHelpers`
+// besides the calling thread, which counts the droplets all threads get through in
+// each window; after each window as many threads again join (up to the thread count
+// asked for). Whenever the threads that joined last get through fewer than `keepGain`
+// times as many droplets (averaged over their windows) as the threads before them did,
+// the machine has no cores for them (it is busy, or lends this program only so much)
+// and they only slow the run down: each one holds a droplet while it waits for a core,
+// and the droplets after it wait too. They then hand back their droplets and leave, no
+// more join, and the threads before them go on, judged the same way (down to the
+// calling thread alone).
 struct DropletPace {
-    std::chrono::nanoseconds window = std::chrono::milliseconds(5);
-    f64 minimumCores = 1.5;
-    f64 rampShare = 0.7;
-    u32 firstHelpers = 1;
+    std::chrono::nanoseconds window = std::chrono::milliseconds(12);
+    f64 keepGain = 1.1;
+    u32 firstHelpers = 0;
 };
 
 // Runs one droplet from each start over the erosion's map. Droplets run at the same
