@@ -319,7 +319,10 @@ private:
         // The rate with these threads, averaged over their windows (newer ones weighing
         // more): one window can be a lull in the ready droplets or a moment of cores.
         averageRate = windowsAtLevel++ == 0 ? rate : 0.5 * (averageRate + rate);
-        if (!levels.empty() && !(averageRate >= pace.keepGain * levels.back().rate)) {
+        const bool pays = levels.empty() || averageRate >= pace.keepGain * levels.back().rate;
+        // Threads that fell short in their first window get a second one.
+        if (!pays && windowsAtLevel < 2) return;
+        if (!pays) {
             // The threads that joined last do not pay: they hand back their droplets and
             // leave, and the threads before them go on (being judged in turn).
             // (Written so that an infinite gain sends them away even after empty windows.)

@@ -43,7 +43,8 @@ std::vector<glm::vec2> dropletStarts(u32 mapSize, u32 count);
 // besides the calling thread, which counts the droplets all threads get through in
 // each window; after each window as many threads again join (up to the thread count
 // asked for). Whenever the threads that joined last get through fewer than `keepGain`
-// times as many droplets (averaged over their windows) as the threads before them did,
+// times as many droplets (averaged over their windows, two at least) as the threads
+// before them did,
 // the machine has no cores for them (it is busy, or lends this program only so much)
 // and they only slow the run down: each one holds a droplet while it waits for a core,
 // and the droplets after it wait too. They then hand back their droplets and leave, no
