@@ -73,14 +73,6 @@ void startLoadingRecord(GenerationProgress& generation)
     };
 }
 
-void popLoadingScreen()
-{
-    std::lock_guard lock(Ui::menuStateMutex);
-    if (!Ui::menuStateStack.empty() && Ui::menuStateStack.back() == MenuStateLoading) {
-        Ui::menuStateStack.pop_back();
-    }
-}
-
 } // namespace
 
 World* readyWorld()
@@ -127,6 +119,12 @@ void World::startNew(i32 terrainSeed)
 
     Engine::gameState = GameStateLoading;
     Ui::clearMenuStates();
+    // The loading window shows from the next frame on, with its record reset, and
+    // stays until the main loop starts the game in the frame that draws the world's
+    // first picture: no frame in between goes out without it, however long the
+    // loader, the first uploads or that first frame take.
+    startLoadingRecord(next->generation);
+    Ui::pushMenuState(MenuStateLoading);
     next->loader = std::thread(&World::generateThreadMain);
 }
 
@@ -145,9 +143,7 @@ void World::init()
     using namespace WorldLayoutRules;
     GraphicsDevice* device = Engine::graphicsDevice;
 
-    // 1: the loading window, with its record reset before it shows.
-    startLoadingRecord(generation);
-    Ui::pushMenuState(MenuStateLoading);
+    // 1: the loading window shows already (startNew put it up).
 
     // 2 and 3: samplers and the window-sized targets.
     targetSampler = new Sampler(device, targetSamplerInfo());
@@ -265,18 +261,13 @@ void World::init()
     camera->updateView();
 
     // 20: four portals on free sites around it, a quarter of the grid from the centre.
-    const i32 n = static_cast<i32>(terrain->gridSize);
-    const f32 quarterTurn = BuildingPlacementRules::QuarterTurn;
-    buildingManager->placePortal({n / 2, n / 4}, 0.0f);
-    buildingManager->placePortal({n / 4, n / 2}, quarterTurn);
-    buildingManager->placePortal({n / 2, 3 * n / 4}, 0.0f);
-    buildingManager->placePortal({3 * n / 4, n / 2}, quarterTurn);
+    buildingManager->placeStartPortals();
 
     // 21: the final full-screen pass.
     createPostProcess(*this);
 
-    // 22: the loading screen comes off.
-    popLoadingScreen();
+    // 22: the loading window stays: the main loop replaces it with the game's screen
+    // in the frame that draws the world.
 }
 
 void World::shutdown()
