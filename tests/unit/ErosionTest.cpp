@@ -288,7 +288,7 @@ TEST(ErosionThreaded, RunsEndWithMoreWorkersThanDroplets)
     }
 }
 
-TEST(ErosionThreaded, PlanWhoseCountsDoNotAddUpIsReported)
+TEST(ErosionThreaded, PlansThatDoNotAddUpAreReported)
 {
     // A droplet waiting for a predecessor that never comes: the workers all go to
     // sleep, and the run reports the droplet left over instead of hanging.
@@ -296,9 +296,28 @@ TEST(ErosionThreaded, PlanWhoseCountsDoNotAddUpIsReported)
     std::vector<f32> map = rippledBowl(size);
     std::vector<glm::vec2> starts = {{30.5f, 40.5f}, {31.0f, 41.0f}, {90.0f, 90.0f}};
     DropletPlan plan = planDroplets(starts, size);
-    plan.dependencyCount[1]++;
-    Erosion erosion(map.data(), size, size);
-    EXPECT_THROW(runDroplets(erosion, plan, 3, nullptr), std::logic_error);
+    ASSERT_EQ(plan.successorStart[1], 1u); // droplet 0 before droplet 1
+    {
+        DropletPlan waitsForever = plan;
+        waitsForever.dependencyCount[1]++;
+        Erosion erosion(map.data(), size, size);
+        EXPECT_THROW(runDroplets(erosion, waitsForever, 3, nullptr), std::logic_error);
+    }
+    // Lists that do not fit the droplets are refused before any droplet runs.
+    DropletPlan beyondTheEnd = plan;
+    beyondTheEnd.successors[0] = 3;
+    DropletPlan backwards = plan;
+    backwards.successors[0] = 0;
+    DropletPlan shortCounts = plan;
+    shortCounts.dependencyCount.pop_back();
+    DropletPlan shortRanges = plan;
+    shortRanges.successorStart.pop_back();
+    const std::vector<f32> before = map;
+    for (const DropletPlan* bad : {&beyondTheEnd, &backwards, &shortCounts, &shortRanges}) {
+        Erosion erosion(map.data(), size, size);
+        EXPECT_THROW(runDroplets(erosion, *bad, 3, nullptr), std::logic_error);
+        EXPECT_TRUE(sameBits(map, before));
+    }
 }
 
 TEST(Erosion, DropletTouchesNothingBeyondItsReach)

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <numbers>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -132,6 +133,23 @@ private:
 };
 
 using Clock = std::chrono::steady_clock;
+
+// Whether a plan's lists fit its droplets: a counter and a successor range for each,
+// every successor a later droplet (so no droplet can wait on itself). Counters that
+// do not match the successor lists are found by the run itself.
+bool wellFormed(const DropletPlan& plan)
+{
+    const size_t count = plan.starts.size();
+    if (plan.dependencyCount.size() != count || plan.successorStart.size() != count + 1) return false;
+    if (plan.successorStart[0] != 0 || plan.successorStart[count] != plan.successors.size()) return false;
+    for (size_t d = 0; d < count; d++) {
+        if (plan.successorStart[d + 1] < plan.successorStart[d]) return false;
+        for (u32 k = plan.successorStart[d]; k < plan.successorStart[d + 1]; k++) {
+            if (plan.successors[k] <= d || plan.successors[k] >= count) return false;
+        }
+    }
+    return true;
+}
 
 // Droplets a worker runs between adding them to the shared count.
 constexpr u32 RateReportEvery = 32;
@@ -295,10 +313,19 @@ private:
     {
         u32 added = std::min(wanted, maxWorkers - 1 - static_cast<u32>(helpers.size()));
         if (added == 0) return;
+        // Counted in before they start, so that no worker finds the pool short of one.
         pool.join(added);
         for (u32 k = 0; k < added; k++) {
             const u32 number = static_cast<u32>(helpers.size());
-            helpers.emplace_back([this, number] { work(number); });
+            try {
+                helpers.emplace_back([this, number] { work(number); });
+            } catch (const std::system_error&) {
+                // No thread to be had: those not started are counted out again (else
+                // the pool would wait for them forever) and the run goes on without.
+                for (; k < added; k++) pool.retire();
+                rising = false;
+                return;
+            }
         }
     }
 
@@ -324,8 +351,9 @@ private:
         if (!pays && windowsAtLevel < 2) return;
         if (!pays) {
             // The threads that joined last do not pay: they hand back their droplets and
-            // leave, and the threads before them go on (being judged in turn).
-            // (Written so that an infinite gain sends them away even after empty windows.)
+            // leave, and the threads before them go on, judged against the level before
+            // theirs by the rate they had then. (An infinite gain, which tests ask for,
+            // never pays, not even when both rates are 0: 0 times infinity is NaN.)
             keptHelpers = levels.back().threads - 1;
             averageRate = levels.back().rate;
             windowsAtLevel = 1;
@@ -409,6 +437,7 @@ void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, Generat
         }
         return;
     }
+    if (!wellFormed(plan)) throw std::logic_error("erosion: droplet plan does not fit its droplets");
     ParallelDroplets(erosion, plan, workers, progress, pace).run();
 }
 

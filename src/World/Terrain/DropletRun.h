@@ -39,17 +39,19 @@ DropletPlan planDroplets(std::vector<glm::vec2> starts, u32 mapSize);
 // (one 32-bit draw for the angle, one float draw for the radius, per droplet).
 std::vector<glm::vec2> dropletStarts(u32 mapSize, u32 count);
 
-// When helper threads are worth their keep. The run starts with `firstHelpers`
-// besides the calling thread, which counts the droplets all threads get through in
-// each window; after each window as many threads again join (up to the thread count
-// asked for). Whenever the threads that joined last get through fewer than `keepGain`
-// times as many droplets (averaged over their windows, two at least) as the threads
-// before them did,
-// the machine has no cores for them (it is busy, or lends this program only so much)
-// and they only slow the run down: each one holds a droplet while it waits for a core,
-// and the droplets after it wait too. They then hand back their droplets and leave, no
-// more join, and the threads before them go on, judged the same way (down to the
-// calling thread alone).
+// How many threads a run uses, decided while it runs. A droplet takes a few
+// microseconds, and one that a thread holds keeps every droplet after it in its area
+// waiting; a helper thread the machine has no core for (it is busy, or lends this
+// program only a few cores) therefore makes the run slower than one thread, and a
+// fixed thread count cannot know beforehand how many cores there are to be had. So
+// the run measures. It starts with the calling thread and `firstHelpers` helpers;
+// the calling thread counts the droplets all threads finish in each `window`. After
+// a window in which the threads pay, as many threads again join (up to the thread
+// count asked for). Threads that just joined are judged by their droplets per second
+// averaged over two windows at least: under `keepGain` times the rate of the threads
+// before them, they hand back their droplets and leave, no more threads join, and the
+// threads before them go on, judged the same way against the threads before them,
+// down to the calling thread alone. Threads with nothing to run sleep; none spins.
 struct DropletPace {
     std::chrono::nanoseconds window = std::chrono::milliseconds(12);
     f64 keepGain = 1.1;
