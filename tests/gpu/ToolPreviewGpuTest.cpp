@@ -20,6 +20,16 @@
 #include "Engine/Camera/Camera.h"
 #include "Game/Session/GameSession.h"
 #include "World/Terrain/TerrainGrid.h"
+#include "Engine/Helper/Helper.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Image/Sampler.h"
+#include "Engine/Storage/DataStorage.h"
+#include "Engine/SwapChain/SwapChain.h"
+#include "World/Shadow/ShadowRenderer.h"
+#include "World/Terrain/Terrain.h"
+#include "World/WorldTargets.h"
+
+#include <GLFW/glfw3.h>
 
 #include <btBulletDynamicsCommon.h>
 
@@ -234,6 +244,72 @@ TEST_F(ToolPreviewGpuTest, TheOutlineImageIsReadableBeforeItsFirstPassAndAfterAR
     CommandBuffer* cmd = beginCommands();
     edge.prepareForSampling(cmd);
     submitCommandsAndWait(cmd);
+    EXPECT_TRUE(validationErrors().empty());
+}
+
+// A window resize reaches the outline image through the world that owns the building
+// manager: the swap chain's rebuild has the world remake its window-sized images, the
+// outline's among them.
+TEST_F(ToolPreviewGpuTest, TheOutlineImageFollowsAWindowResize)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    World running;
+    running.camera = new Camera();
+    running.targetSampler = new Sampler(device, targetSamplerInfo());
+    running.depthSampler = new Sampler(device, depthTargetSamplerInfo());
+    createRenderTargets(running, scene.width, scene.height);
+    running.shadows = new ShadowRenderer();
+    StorageSlot sun{Engine::frameUniforms, 16, NoOffset}, water{Engine::frameUniforms, 64, NoOffset};
+    for (StorageSlot* slot : {&sun, &water}) {
+        const std::vector<u8> zeros(slot->size, 0);
+        slot->offset = Engine::frameUniforms->write(slot->offset, zeros.data(), slot->size, false);
+    }
+    TerrainBindings bindings;
+    bindings.skyParams = skySlot;
+    bindings.sunDirection = &sun;
+    bindings.shadowUniforms = running.shadows->uniformSlot;
+    bindings.shadowMap = running.shadows->mapBinding;
+    bindings.waterParams = &water;
+    bindings.lightCamera = running.shadows->lightCamera->uniformSlot;
+    bindings.targetSampler = running.targetSampler;
+    bindings.depthSampler = running.depthSampler;
+    bindings.colorFormat = Engine::swapChain->format;
+    bindings.depthFormat = findDepthFormat(device->physicalDevice);
+    bindings.shadowFormat = bindings.depthFormat;
+    bindings.windowWidth = scene.width;
+    bindings.windowHeight = scene.height;
+    running.terrain = new Terrain(running.camera, 8, 1, bindings, nullptr);
+    running.buildingManager = manager;
+    running.ready = 1;
+    running.resizeCallback = [&running] { running.onResize(); };
+    Engine::swapChain->resizeListeners->push_back(&running.resizeCallback);
+
+    EdgeEffect& edge = *manager->edgeEffect;
+    EXPECT_EQ(edge.extent.width, scene.width);
+    glfwSetWindowSize(Engine::window->handle, 320, 200);
+    for (int i = 0; i < 100 && Engine::window->width != 320; i++) glfwWaitEventsTimeout(0.01);
+    EXPECT_EQ(Engine::window->width, 320);
+    Engine::swapChain->recreate();
+    const u32 width = static_cast<u32>(Engine::window->width);
+    const u32 height = static_cast<u32>(Engine::window->height);
+    EXPECT_EQ(running.sceneColor->extent.width, width);
+    EXPECT_EQ(edge.extent.width, width);
+    EXPECT_EQ(edge.extent.height, height);
+    EXPECT_EQ(edge.colorImage->extent.width, width);
+    EXPECT_EQ(edge.colorImage->extent.height, height);
+    EXPECT_EQ(edge.depthImage->extent.width, width);
+    // The outline is drawn at the new size.
+    EXPECT_EQ(outlineOf(castle->getRenderObjects()).size(), size_t(width) * height * 4u);
+
+    // The world's teardown waits for the game's buildings to go: the castle goes first,
+    // and the building manager stays the fixture's.
+    manager->destroyAll();
+    castle = nullptr;
+    PhysicsWorld leftovers;
+    leftovers.init(EngineWorldGravity);
+    Simulation::releaseRemaining(leftovers);
+    running.buildingManager = nullptr;
+    vkDeviceWaitIdle(device->device);
     EXPECT_TRUE(validationErrors().empty());
 }
 
