@@ -1,5 +1,6 @@
 #include "OffscreenWorld.h"
 
+#include "Engine/Command/CommandBuffer.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Storage/DataStorage.h"
@@ -9,11 +10,10 @@
 #include "Game/Projectiles/PtBombInstance.h"
 #include "Game/Projectiles/PtCannonBallInstance.h"
 #include "Game/Session/BuildingManager.h"
-#include "Game/Towers/TowerInstance.h"
-#include "Game/Towers/TurretAim.h"
 #include "Game/Tools/BuildTool.h"
 #include "Game/Tools/ToolRules.h"
-#include "Engine/Command/CommandBuffer.h"
+#include "Game/Towers/TowerInstance.h"
+#include "Game/Towers/TurretAim.h"
 
 namespace {
 

@@ -1,38 +1,38 @@
 #include "OffscreenWorld.h"
 #include "Readback.h"
 
+#include "Engine/Camera/Camera.h"
 #include "Engine/Command/CommandBuffer.h"
+#include "Engine/Engine.h"
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Helper.h"
 #include "Engine/Image/Image.h"
+#include "Engine/Image/Sampler.h"
+#include "Engine/Physics/PhysicsReference.h"
+#include "Engine/Settings/Settings.h"
+#include "Engine/Storage/DataStorage.h"
+#include "Engine/SwapChain/SwapChain.h"
+#include "Engine/Window/Input.h"
+#include "Engine/Window/Window.h"
 #include "Game/Buildings/BuildingInstance.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Session/BuildingManager.h"
+#include "Game/Session/GameSession.h"
 #include "Game/Tools/BuildTool.h"
 #include "Game/Tools/EdgeEffect.h"
 #include "Game/Tools/PlayerTools.h"
 #include "Game/Tools/ToolRules.h"
 #include "Game/Tools/ToolState.h"
 #include "Game/Ui/UiState.h"
-#include "Engine/Engine.h"
-#include "Engine/Physics/PhysicsReference.h"
-#include "Engine/Settings/Settings.h"
-#include "Engine/Window/Input.h"
-#include "Engine/Window/Window.h"
-#include "Engine/Camera/Camera.h"
-#include "Game/Session/GameSession.h"
-#include "World/Terrain/TerrainGrid.h"
-#include "Engine/Helper/Helper.h"
-#include "Engine/GraphicsDevice/GraphicsDevice.h"
-#include "Engine/Image/Sampler.h"
-#include "Engine/Storage/DataStorage.h"
-#include "Engine/SwapChain/SwapChain.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Terrain/Terrain.h"
+#include "World/Terrain/TerrainGrid.h"
 #include "World/WorldTargets.h"
 
 #include <GLFW/glfw3.h>
-
 #include <btBulletDynamicsCommon.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
