@@ -559,17 +559,31 @@ TEST_F(PanelsTest, DetailPopupShowsTheLastLevelInYellowAndWhatCannotBePaidInRed)
     EXPECT_EQ(glyphsOf(popup.c_str(), yellow), glyphs("Max level already reached!"));
     EXPECT_EQ(glyphsOf(popup.c_str()).find(glyphs("Upgrade (")), std::string::npos);
 
-    // With cheats everything can be paid (the tool bar they add is up before the
-    // pop-up opens: a window that appears takes the focus from it).
+    // With cheats everything can be paid.
     Settings::cheatsEnabled = 1;
     money = 0;
+    wall->applyDamage(100);
     frames(2);
-    std::shared_ptr<BuildingInstance> damaged = select(BuildingTypeWall, {110, 3, 100});
-    damaged->applyDamage(100);
+    ASSERT_NE(popupName(), "") << "the enemies' category appearing leaves the pop-up open";
+    EXPECT_NE(glyphsOf(popup.c_str()).find(glyphs("Repair (")), std::string::npos);
+    EXPECT_EQ(glyphsOf(popup.c_str(), red), "");
+}
+
+// The tool bar coming back at the end of a wave leaves the pop-up of the building
+// selected during the wave open.
+TEST_F(PanelsTest, TheDetailPopupStaysOpenWhenTheToolBarComesBack)
+{
+    session->waveState->active = true;
     frames(2);
-    ASSERT_NE(popupName(), "");
-    EXPECT_NE(glyphsOf(popupName().c_str()).find(glyphs("Repair (20$)")), std::string::npos);
-    EXPECT_EQ(glyphsOf(popupName().c_str(), red), "");
+    ASSERT_FALSE(shown("TBC0"));
+    std::shared_ptr<BuildingInstance> wall = select(BuildingTypeWall, {100, 3, 100});
+    frames(2);
+    ASSERT_NE(openPopup(), nullptr);
+    session->waveState->active = false;
+    frames(3);
+    EXPECT_TRUE(shown("TBC0"));
+    EXPECT_NE(openPopup(), nullptr);
+    EXPECT_EQ(buildingSelection.instance, wall);
 }
 
 TEST_F(PanelsTest, EndDialogsNameTheLossAndTheWin)
