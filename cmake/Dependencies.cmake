@@ -10,6 +10,10 @@ find_package(nlohmann_json REQUIRED)
 find_package(glm REQUIRED)
 find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
+# The shader loader checks every module with the SPIR-V validator before the driver sees it.
+find_package(SPIRV-Tools REQUIRED)
+# The window-system error handlers (the window may be destroyed from outside).
+find_package(X11 REQUIRED)
 
 
 find_program(GLSLC glslc REQUIRED)

@@ -18,10 +18,12 @@
 #include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Ui/UiRenderer.h"
 #include "Engine/Window/Input.h"
+#include "Engine/Window/KeyboardState.h"
 #include "Engine/Window/Window.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Intro/CameraPath.h"
 #include "Game/Session/GameSession.h"
+#include "Game/Ui/MouseOwner.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
 
@@ -118,16 +120,24 @@ void runFrame()
     auto start = std::chrono::steady_clock::now();
     glfwPollEvents();
 
+    // The frame's pointer: where a click of this frame was made, else where the
+    // pointer is; the interface reads the same place.
     double x = 0, y = 0;
     glfwGetCursorPos(window->handle, &x, &y);
-    input->beginFrame(static_cast<f32>(x), static_cast<f32>(y));
+    const PointerPosition pointer = pointerForFrame({static_cast<f32>(x), static_cast<f32>(y)});
+    input->beginFrame(pointer.x, pointer.y);
+    // Whether the interface owns this frame's cursor, before the world's camera and
+    // tools act on a click: a click that lands on a window is the interface's in the
+    // frame it lands.
+    Ui::claimMouse(input->cursorX, input->cursorY);
 
     // This frame's per-frame data goes into the half not written last frame.
     frameUniforms->switchHalf();
     frameStorage->switchHalf();
 
     // 6: the loader thread publishes the finished world last; the game starts in the
-    // frame that sees it.
+    // frame that sees it, which draws the world's first picture: the loading window,
+    // shown since "New Game", goes with this frame.
     if (gameState == GameStateLoading && readyWorld() != nullptr) {
         gameState = GameStatePlaying;
         Ui::clearMenuStates();

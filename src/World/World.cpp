@@ -74,14 +74,6 @@ void startLoadingRecord(GenerationProgress& generation)
     };
 }
 
-void popLoadingScreen()
-{
-    std::lock_guard lock(Ui::menuStateMutex);
-    if (!Ui::menuStateStack.empty() && Ui::menuStateStack.back() == MenuStateLoading) {
-        Ui::menuStateStack.pop_back();
-    }
-}
-
 } // namespace
 
 World* readyWorld()
@@ -128,6 +120,12 @@ void World::startNew(i32 terrainSeed)
 
     Engine::gameState = GameStateLoading;
     Ui::clearMenuStates();
+    // The loading window shows from the next frame on, with its record reset, and
+    // stays until the main loop starts the game in the frame that draws the world's
+    // first picture: no frame in between goes out without it, however long the
+    // loader, the first uploads or that first frame take.
+    startLoadingRecord(next->generation);
+    Ui::pushMenuState(MenuStateLoading);
     next->loader = std::thread(&World::generateThreadMain);
 }
 
@@ -149,9 +147,7 @@ void World::init()
     using namespace WorldLayoutRules;
     GraphicsDevice* device = Engine::graphicsDevice;
 
-    // 1: the loading window, with its record reset before it shows.
-    startLoadingRecord(generation);
-    Ui::pushMenuState(MenuStateLoading);
+    // 1: the loading window shows already (startNew put it up).
 
     // 2 and 3: samplers and the window-sized targets.
     targetSampler = new Sampler(device, targetSamplerInfo());
@@ -279,8 +275,8 @@ void World::init()
     // 21: the final full-screen pass.
     createPostProcess(*this);
 
-    // 22: the loading screen comes off.
-    popLoadingScreen();
+    // 22: the loading window stays: the main loop replaces it with the game's screen
+    // in the frame that draws the world.
 }
 
 void World::shutdown()

@@ -193,8 +193,10 @@ void World::draw(CommandBuffer* cmd)
     }
 
     // 15: the preview of the current tool (placement, sale, repair, upgrade), while the
-    // game is in play.
-    if (PlayerTools::inPlay()) PlayerTools::drawPreview(*buildingManager, *cmd);
+    // game is in play and the cursor is on the world: on the interface a click does
+    // nothing to the world, so nothing previews it there.
+    const bool cursorOnWorld = Ui::uiOwnsMouse == 0;
+    if (PlayerTools::inPlay() && cursorOnWorld) PlayerTools::drawPreview(*buildingManager, *cmd);
 
     // 16: the scene becomes the sky pass's input.
     vkCmdEndRendering(cmd->handle);
@@ -207,7 +209,7 @@ void World::draw(CommandBuffer* cmd)
     // 17: with no tool, the building under the cursor is outlined; the flag tells the
     // final pass whether this frame drew an outline.
     u32 outlineFlag = 0;
-    if (toolMode == ToolModeNone && PlayerTools::inPlay()) {
+    if (toolMode == ToolModeNone && PlayerTools::inPlay() && cursorOnWorld) {
         outlineFlag = PlayerTools::highlightHovered(*buildingManager, *cmd) ? 1u : 0u;
     }
 

@@ -91,6 +91,30 @@ TEST_F(PipelineTest, BadShaderFilesStopWithTheirName)
     EXPECT_EQ(pipeline->pipeline, VK_NULL_HANDLE);
 }
 
+TEST_F(PipelineTest, AModuleTheValidatorRefusesNeverReachesTheDriver)
+{
+    // The header of a real shader, then words that mean nothing.
+    std::ifstream real("shaders/imguiVert.spv", std::ios::binary);
+    std::string bytes(20, '\0');
+    real.read(bytes.data(), 20);
+    u32 state = 7;
+    for (int i = 0; i < 16384; i++) {
+        state = state * 1664525u + 1013904223u;
+        bytes.append(reinterpret_cast<const char*>(&state), 4);
+    }
+    std::string path = writeFile("brackenhold_garbageVert.spv", bytes);
+    testing::internal::CaptureStdout();
+    std::string message = errorOf([&] { pipeline->loadShaderModule(path.c_str(), &pipeline->vertexShader); });
+    std::string printed = testing::internal::GetCapturedStdout();
+    std::remove(path.c_str());
+    EXPECT_EQ(message.rfind("Shader file " + path + " is not valid SPIR-V: ", 0), 0u) << message;
+    EXPECT_EQ(printed.rfind("ERROR: " + message + " (in Pipeline at line #", 0), 0u) << printed;
+    EXPECT_EQ(pipeline->vertexShader, VK_NULL_HANDLE);
+
+    // The game's own shaders pass.
+    EXPECT_TRUE(pipeline->loadShaderModule("shaders/imguiVert.spv", &pipeline->vertexShader));
+}
+
 TEST_F(PipelineTest, InterfacePipelineWithPushConstantsAndImageSet)
 {
     pipeline->loadShaderModule("shaders/imguiVert.spv", &pipeline->vertexShader);

@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 
 namespace {
 
@@ -146,6 +148,44 @@ TEST_F(TextureGpuTest, AFileWithoutTheFullChainIsRefusedWhenMipmapsAreAsked)
     Image2D* image = Image2D::fromTexture(path.c_str(), false);
     EXPECT_EQ(image->range.levelCount, 1u);
     flush();
+}
+
+TEST_F(TextureGpuTest, TexturesTheDeviceCannotTakeStopWithTheFileNamed)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    auto fatal = [](const std::string& path) {
+        testing::internal::CaptureStdout();
+        std::string message = "(no error)";
+        try {
+            Image2D::fromTexture(path.c_str(), false);
+        } catch (const std::runtime_error& error) {
+            message = error.what();
+        }
+        return std::pair{message, testing::internal::GetCapturedStdout()};
+    };
+    const size_t images = device->resourceCount(ResourceStorage);
+
+    // A well-formed file wider than any image the device makes: refused before Vulkan
+    // is asked for the image (the validation layer would object).
+    const u32 largest = device->properties.limits.maxImageDimension2D;
+    const std::string wide = save("wide.dds", makeTexture(DdsFormat::B8G8R8A8Unorm, 65536, 1, 1, 0));
+    auto [message, printed] = fatal(wide);
+    EXPECT_EQ(message, "DDS image file from path[" + wide + "] does not fit the device: 65536 x 1 is larger than the " +
+                           "device's largest image, " + std::to_string(largest) + " x " + std::to_string(largest));
+    EXPECT_EQ(printed.rfind("ERROR: " + message + " (in Image at line #", 0), 0u) << printed;
+    EXPECT_EQ(device->resourceCount(ResourceStorage), images);
+
+    // A format the game does not take (DXGI R32G32B32A32_FLOAT): the line names the file.
+    const std::string other = save("float.dds", makeTexture(DdsFormat::B8G8R8A8Unorm, 4, 4, 1, 0));
+    {
+        std::fstream file(other, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(128); // the DXGI format of the DX10 header
+        file.put(2);
+    }
+    auto [unsupported, unsupportedPrinted] = fatal(other);
+    EXPECT_EQ(unsupported, "Unsupported format. DDS image file from path[" + other + "]");
+    EXPECT_EQ(unsupportedPrinted, "ERROR: " + unsupported + " (in Helper at line #68)\n");
+    EXPECT_EQ(device->resourceCount(ResourceStorage), images);
 }
 
 TEST_F(TextureGpuTest, CubeFacesReachTheirLayers)

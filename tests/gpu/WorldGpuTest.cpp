@@ -228,6 +228,7 @@ TEST_F(WorldGpuTest, ALoadedWorldTakesAResizeFromItsLoadingTimeAndDrawsFrames)
     World* loading = world;
     ASSERT_NE(loading, nullptr);
     EXPECT_EQ(Engine::gameState, GameStateLoading);
+    EXPECT_EQ(Ui::currentMenuState(), MenuStateLoading) << "the loading window shows from the next frame on";
     EXPECT_EQ(Engine::swapChain->resizeListeners->size(), 1u);
 
     // Leaving is refused while the world loads.
@@ -243,7 +244,8 @@ TEST_F(WorldGpuTest, ALoadedWorldTakesAResizeFromItsLoadingTimeAndDrawsFrames)
 
     ASSERT_TRUE(waitUntilReady(loading));
     EXPECT_TRUE(loading->resizePending);
-    EXPECT_EQ(Ui::currentMenuState(), 0) << "the loader took its loading screen off again";
+    EXPECT_EQ(Ui::currentMenuState(), MenuStateLoading)
+        << "the loading window stays until the main loop starts the game with the world's first frame";
     EXPECT_EQ(Ui::loadingProgress->stageCount.load(), 6u);
     EXPECT_EQ(Ui::loadingProgress->currentStage.load(), 5);
     EXPECT_STREQ(Ui::loadingProgress->stageText.load(), "Creating physics bodies");

@@ -65,7 +65,10 @@ TEST(LoadDds, ReadsATextureAndFailsFatallyOnBrokenFiles)
     }
     DdsTexture other = loadDDS(path);
     EXPECT_TRUE(other.unsupportedFormat);
-    EXPECT_EQ(fatal([&] { vkFormatOfTexture(other); }).first, "Unsupported format.");
+    auto [unsupported, unsupportedOutput] = fatal([&] { vkFormatOfTexture(other); });
+    EXPECT_EQ(unsupported, "Unsupported format. DDS image file from path[" + path + "]");
+    EXPECT_EQ(unsupportedOutput,
+              "ERROR: Unsupported format. DDS image file from path[" + path + "] (in Helper at line #68)\n");
     ASSERT_TRUE(writeDds(path, texture, &error)) << error;
 
     std::filesystem::resize_file(path, std::filesystem::file_size(path) - 1);

@@ -1,3 +1,4 @@
+#include "Engine/Window/ButtonPointer.h"
 #include "Engine/Window/Input.h"
 #include "Engine/Window/KeyboardState.h"
 
@@ -6,6 +7,7 @@
 
 #include <array>
 #include <cstring>
+#include <vector>
 
 // Windows virtual-key codes as the game reads them.
 TEST(KeyboardState, GlfwKeysMapToVirtualKeyCodes)
@@ -109,4 +111,211 @@ TEST(Input, FreeCursorFollowsOnlyWhileNotCaptured)
     input.cursorCaptured = 0;
     input.beginFrame(5, 6);
     EXPECT_FLOAT_EQ(input.freeCursorX, 5);
+}
+
+namespace {
+
+// The window system as the game sees it: what a poll of the keys reports (the key
+// state GLFW keeps from the events it has handled) and the key and button events the
+// window's callbacks note between two frames.
+struct WindowEvents : ScriptedKeys {
+    WindowEvents()
+    {
+        u8 stale[256];
+        takeNotedPresses(stale); // events left over from elsewhere
+        pointerForFrame({});
+        pointerForFrame({});
+    }
+    void keyEvent(int glfwKey, int action)
+    {
+        noteGlfwKeyEvent(glfwKey, action);
+        const u8 code = virtualKeyOfGlfwKey(glfwKey);
+        if (code == 0) return; // the poll reports no key without a code
+        if (action == GLFW_PRESS) hold(code);
+        if (action == GLFW_RELEASE) release(code);
+    }
+    void buttonEvent(int glfwButton, int action, PointerPosition at = {})
+    {
+        noteGlfwButtonEvent(glfwButton, action, at);
+        const u8 code = virtualKeyOfGlfwButton(glfwButton);
+        if (code == 0) return;
+        if (action == GLFW_PRESS) hold(code);
+        if (action == GLFW_RELEASE) release(code);
+    }
+};
+
+// Frames in which `key` reads as pressed, out of `count` frames from now on; `between`
+// runs before each frame's snapshot with the frame's number.
+template <typename Between>
+std::vector<int> pressedFrames(Input& input, u8 key, int count, Between between)
+{
+    std::vector<int> frames;
+    for (int frame = 0; frame < count; frame++) {
+        between(frame);
+        input.beginFrame(0, 0);
+        if (input.pressed(key)) frames.push_back(frame);
+    }
+    return frames;
+}
+
+} // namespace
+
+TEST(Input, PressAndReleaseBetweenTwoFramesIsPressedForExactlyOneFrame)
+{
+    WindowEvents events;
+    Input input(nullptr);
+    input.beginFrame(0, 0);
+
+    // A tap of Escape and a click, each over before the next frame begins: the poll
+    // sees both up, the events still count them, down for that one frame only.
+    events.keyEvent(GLFW_KEY_ESCAPE, GLFW_PRESS);
+    events.keyEvent(GLFW_KEY_ESCAPE, GLFW_RELEASE);
+    events.buttonEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS);
+    events.buttonEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE);
+    input.beginFrame(0, 0);
+    EXPECT_TRUE(input.pressed(Key::Escape));
+    EXPECT_TRUE(input.isDown(Key::Escape));
+    EXPECT_TRUE(input.pressed(Key::MouseLeft));
+    EXPECT_TRUE(input.isDown(Key::MouseLeft));
+    EXPECT_FALSE(input.pressed(Key::MouseRight));
+    input.beginFrame(0, 0);
+    EXPECT_FALSE(input.pressed(Key::Escape));
+    EXPECT_FALSE(input.isDown(Key::Escape));
+    EXPECT_FALSE(input.pressed(Key::MouseLeft));
+    EXPECT_FALSE(input.isDown(Key::MouseLeft));
+
+    // Over many frames: exactly the frame after the tap.
+    auto tapBeforeFrame3 = [&](int frame) {
+        if (frame == 3) {
+            events.buttonEvent(GLFW_MOUSE_BUTTON_RIGHT, GLFW_PRESS);
+            events.buttonEvent(GLFW_MOUSE_BUTTON_RIGHT, GLFW_RELEASE);
+        }
+    };
+    EXPECT_EQ(pressedFrames(input, Key::MouseRight, 8, tapBeforeFrame3), (std::vector<int>{3}));
+
+    // Let go and pressed again between two frames while held: a new press.
+    events.keyEvent(GLFW_KEY_SPACE, GLFW_PRESS);
+    input.beginFrame(0, 0);
+    EXPECT_TRUE(input.pressed(Key::Space));
+    events.keyEvent(GLFW_KEY_SPACE, GLFW_RELEASE);
+    events.keyEvent(GLFW_KEY_SPACE, GLFW_PRESS);
+    input.beginFrame(0, 0);
+    EXPECT_TRUE(input.pressed(Key::Space));
+    input.beginFrame(0, 0);
+    EXPECT_FALSE(input.pressed(Key::Space));
+    EXPECT_TRUE(input.isDown(Key::Space));
+}
+
+TEST(Input, KeyRepeatsAreNoPressesAndAHeldKeyIsOnePress)
+{
+    WindowEvents events;
+    Input input(nullptr);
+
+    // Escape held over ten frames, the window system repeating it from the third on:
+    // pressed in the frame its press arrived, and never again.
+    auto holdWithRepeats = [&](int frame) {
+        if (frame == 1) events.keyEvent(GLFW_KEY_ESCAPE, GLFW_PRESS);
+        if (frame >= 3 && frame < 10) {
+            events.keyEvent(GLFW_KEY_ESCAPE, GLFW_REPEAT);
+            events.keyEvent(GLFW_KEY_ESCAPE, GLFW_REPEAT);
+        }
+        if (frame == 10) events.keyEvent(GLFW_KEY_ESCAPE, GLFW_RELEASE);
+    };
+    EXPECT_EQ(pressedFrames(input, Key::Escape, 12, holdWithRepeats), (std::vector<int>{1}));
+    EXPECT_FALSE(input.isDown(Key::Escape));
+
+    // A repeat alone (its press long taken) never reads as a press, nor as down.
+    events.keyEvent(GLFW_KEY_W, GLFW_REPEAT);
+    input.beginFrame(0, 0);
+    EXPECT_FALSE(input.pressed(Key::letter('w')));
+    EXPECT_FALSE(input.isDown(Key::letter('w')));
+
+    // The left button held across frames: one press; down every frame it is held.
+    auto holdButton = [&](int frame) {
+        if (frame == 2) events.buttonEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS);
+        if (frame == 6) events.buttonEvent(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE);
+    };
+    std::vector<int> down;
+    auto holdAndWatch = [&](int frame) {
+        holdButton(frame);
+        if (frame > 0 && input.isDown(Key::MouseLeft)) down.push_back(frame - 1);
+    };
+    EXPECT_EQ(pressedFrames(input, Key::MouseLeft, 8, holdAndWatch), (std::vector<int>{2}));
+    EXPECT_EQ(down, (std::vector<int>{2, 3, 4, 5}));
+}
+
+TEST(Input, NotedPressesCoverSidelessModifiersAndIgnoreUnknownCodes)
+{
+    WindowEvents events;
+    Input input(nullptr);
+    input.beginFrame(0, 0);
+    events.keyEvent(GLFW_KEY_LEFT_SHIFT, GLFW_PRESS);
+    events.keyEvent(GLFW_KEY_LEFT_SHIFT, GLFW_RELEASE);
+    events.keyEvent(GLFW_KEY_UNKNOWN, GLFW_PRESS);
+    events.keyEvent(GLFW_KEY_WORLD_1, GLFW_PRESS);
+    events.buttonEvent(GLFW_MOUSE_BUTTON_8, GLFW_PRESS);
+    input.beginFrame(0, 0);
+    EXPECT_TRUE(input.pressed(Key::LeftShift));
+    EXPECT_TRUE(input.pressed(Key::Shift));
+    int pressedCount = 0;
+    for (int key = 0; key < 256; key++) pressedCount += input.pressed(static_cast<u8>(key)) ? 1 : 0;
+    EXPECT_EQ(pressedCount, 2);
+
+    EXPECT_EQ(virtualKeyOfGlfwButton(GLFW_MOUSE_BUTTON_LEFT), Key::MouseLeft);
+    EXPECT_EQ(virtualKeyOfGlfwButton(GLFW_MOUSE_BUTTON_RIGHT), Key::MouseRight);
+    EXPECT_EQ(virtualKeyOfGlfwButton(GLFW_MOUSE_BUTTON_MIDDLE), Key::MouseMiddle);
+    EXPECT_EQ(virtualKeyOfGlfwButton(-1), 0);
+}
+
+TEST(ButtonPointer, AClickIsReadWhereItWasMadeThoughThePointerMovedOnBeforeTheFrame)
+{
+    ButtonPointer pointer;
+    const PointerPosition button{100, 50}, ground{400, 300}, elsewhere{600, 20};
+    auto same = [](PointerPosition a, PointerPosition b) { return a.x == b.x && a.y == b.y; };
+
+    // No button event: the pointer where it is.
+    EXPECT_TRUE(same(pointer.forFrame(ground), ground));
+
+    // Press and release on the button, then away, all before one frame: the frame
+    // reads the press on the button (down), the next one the release there (up), and
+    // only the one after that the pointer where it went.
+    pointer.press(button);
+    pointer.release(button);
+    EXPECT_TRUE(same(pointer.forFrame(elsewhere), button));
+    EXPECT_TRUE(same(pointer.forFrame(elsewhere), button));
+    EXPECT_TRUE(same(pointer.forFrame(elsewhere), elsewhere));
+
+    // Pressed in one frame, held, let go and moved away before the next: the press
+    // frame and the release frame each read their own place.
+    pointer.press(button);
+    EXPECT_TRUE(same(pointer.forFrame(ground), button));
+    EXPECT_TRUE(same(pointer.forFrame(ground), ground)); // held while moving: where it is
+    pointer.release(elsewhere);
+    EXPECT_TRUE(same(pointer.forFrame(ground), elsewhere));
+    EXPECT_TRUE(same(pointer.forFrame(ground), ground));
+
+    // A release ending an earlier hold, then a new press, in one frame: the press
+    // counts, and no release is left for the next frame (the button is held).
+    pointer.press(ground);
+    pointer.forFrame(ground);
+    pointer.release(ground);
+    pointer.press(button);
+    EXPECT_TRUE(same(pointer.forFrame(elsewhere), button));
+    EXPECT_TRUE(same(pointer.forFrame(elsewhere), elsewhere));
+
+    // Two clicks in one frame: the first press and the last release.
+    pointer.press(button);
+    pointer.release(ground);
+    pointer.press(elsewhere);
+    pointer.release(elsewhere);
+    EXPECT_TRUE(same(pointer.forFrame(ground), button));
+    EXPECT_TRUE(same(pointer.forFrame(ground), elsewhere));
+    EXPECT_TRUE(same(pointer.forFrame(ground), ground));
+
+    // A release carried to the next frame gives way to a new press in that frame.
+    pointer.press(button);
+    pointer.release(button);
+    pointer.forFrame(ground);
+    pointer.press(elsewhere);
+    EXPECT_TRUE(same(pointer.forFrame(ground), elsewhere));
 }

@@ -13,6 +13,7 @@
 #include "Game/Intro/CameraPath.h"
 #include "Game/Session/GameSpeed.h"
 #include "Game/Tools/ToolState.h"
+#include "Game/Ui/MouseOwner.h"
 #include "Game/Ui/PanelLayout.h"
 #include "Game/Ui/UiTextures.h"
 
@@ -84,9 +85,12 @@ protected:
         Settings::cheatsEnabled = 0;
     }
 
+    // One frame as the main loop runs it: the input snapshot, the interface's claim on
+    // the cursor (where the world's tools would act), then the windows.
     void frame()
     {
         Engine::input->beginFrame(mouse.x, mouse.y);
+        Ui::claimMouse(mouse.x, mouse.y);
         ImGuiIO& io = ImGui::GetIO();
         io.DisplaySize = ImVec2(Width, Height);
         io.DeltaTime = 1.0f / 60.0f;
@@ -360,6 +364,61 @@ TEST_F(PanelsTest, EndDialogsContinueOrExitAfterTheFrame)
     EXPECT_EQ(buildingSelection.instance, nullptr) << "the teardown let the selection go";
     frame();
     EXPECT_EQ(Ui::currentMenuState(), MenuStateMainMenu);
+}
+
+TEST_F(PanelsTest, AClickLandingOnAPanelIsTheInterfacesInTheFrameItLands)
+{
+    // A wall picked, the pointer on the ground in the middle of the screen: the world
+    // owns the mouse.
+    toolMode = ToolModePlace;
+    toolSelection = {ToolCategoryBuildings, BuildingTypeWall};
+    const ImVec2 ground(Width * 0.5f, Height * 0.5f);
+    mouse = ground;
+    frames(2);
+    ASSERT_EQ(Ui::uiOwnsMouse, 0);
+
+    // The pointer reaches a panel and presses within one frame: at the start of that
+    // frame, where the world's tools act, the interface owns the mouse already.
+    for (const char* panel : {"TBC0", "DTool", "RTool", "UTool", "##sessionUiTime", "##sessionUiWallet",
+                              "##sessionUiWave"}) {
+        ASSERT_TRUE(shown(panel)) << panel;
+        const ImVec2 target = centreOf(panel);
+        Engine::input->beginFrame(target.x, target.y);
+        Ui::claimMouse(target.x, target.y);
+        EXPECT_EQ(Ui::uiOwnsMouse, 1) << panel;
+        // Back on the ground in the next frame: the world's again at once.
+        Ui::claimMouse(ground.x, ground.y);
+        EXPECT_EQ(Ui::uiOwnsMouse, 0) << panel;
+    }
+
+    // The click itself goes to the button.
+    mouse = centreOf("DTool");
+    mouseDown = true;
+    frame();
+    EXPECT_EQ(Ui::uiOwnsMouse, 1);
+    mouseDown = false;
+    frame();
+    EXPECT_EQ(toolMode, ToolModeSell);
+
+    // A press that began on a button stays the interface's while it is dragged off it.
+    mouseDown = true;
+    frame();
+    mouse = ground;
+    Ui::claimMouse(mouse.x, mouse.y);
+    EXPECT_EQ(Ui::uiOwnsMouse, 1);
+    frame();
+    mouseDown = false;
+    frame();
+    frame();
+    EXPECT_EQ(Ui::uiOwnsMouse, 0);
+
+    // A message a preview left for this frame does not follow the pointer onto a panel.
+    Ui::showMessage("Placement is invalid!");
+    mouse = centreOf("TBC0");
+    frame();
+    EXPECT_FALSE(Ui::uiMessage->show);
+    ImGuiWindow* tooltip = ImGui::FindWindowByName("##Tooltip_00");
+    EXPECT_TRUE(tooltip == nullptr || !tooltip->Active);
 }
 
 TEST_F(PanelsTest, TheToolsMessageShowsForOneFrame)

@@ -326,6 +326,30 @@ TEST(SettingsFile, FailedWriteKeepsTheOldFileAndSaysSo)
     EXPECT_FALSE(writeSettingsFile("missing/config.gcfg", unusualRecord(), &error));
 }
 
+TEST(SettingsFile, ReadOnlyFileIsNotReplacedAndKeepsItsMode)
+{
+    ScratchDirectory dir;
+    SettingsBytes old = encodeSettings(SettingsRecord{});
+    writeBytes("config.gcfg", old.data(), old.size());
+    fs::permissions("config.gcfg", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    // Refused even for a user (root) whom the system would let write it: the mode says
+    // that nobody should.
+    std::string error;
+    EXPECT_FALSE(writeSettingsFile("config.gcfg", unusualRecord(), &error));
+    EXPECT_EQ(error, "Unable to save settings to config.gcfg: the file is read-only");
+    EXPECT_EQ(readBytes("config.gcfg"), std::vector<u8>(old.begin(), old.end()));
+    EXPECT_EQ(fs::status("config.gcfg").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(fs::exists("config.gcfg.tmp"));
+
+    // A writable file is replaced and keeps its own mode rather than the default one.
+    fs::permissions("config.gcfg", fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(writeSettingsFile("config.gcfg", unusualRecord(), &error)) << error;
+    EXPECT_EQ(readSettingsFile("config.gcfg").record, unusualRecord());
+    EXPECT_EQ(fs::status("config.gcfg").permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
 // --- Settings::load and Settings::save on the globals (no window system: no monitors) ---
 
 TEST(SettingsGlobals, SaveThenLoadRestoresTheSavedFields)
@@ -384,6 +408,22 @@ TEST(SettingsGlobals, LoadWithNoFileKeepsTheDefaultWindow)
     EXPECT_EQ(Settings::currentRecord(), SettingsRecord{});
     EXPECT_EQ(Settings::windowSettings.width, 1600);
     EXPECT_EQ(Settings::windowSettings.height, 900);
+}
+
+TEST(SettingsGlobals, FailedSaveSaysWhyToTheCaller)
+{
+    ScratchDirectory dir;
+    resetSettingsGlobals();
+    SettingsBytes old = encodeSettings(unusualRecord());
+    writeBytes("config.gcfg", old.data(), old.size());
+    fs::permissions("config.gcfg", fs::perms::owner_read);
+    testing::internal::CaptureStdout();
+    std::string error;
+    EXPECT_FALSE(Settings::save(&error));
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, error + "\n");
+    EXPECT_NE(error.find("config.gcfg: the file is read-only"), std::string::npos) << error;
+    EXPECT_EQ(readBytes("config.gcfg"), std::vector<u8>(old.begin(), old.end()));
 }
 
 TEST(SettingsGlobals, FailedSaveKeepsTheOldFile)
@@ -485,4 +525,24 @@ TEST(DisplayModes, ShadowMapSizeFollowsQuality)
     EXPECT_EQ(shadowMapSizeOf(2, 1), 8192);
     EXPECT_EQ(shadowMapSizeOf(3, 1), 12288);
     EXPECT_EQ(shadowMapSizeOf(4, 1234), 1234);
+}
+
+TEST(DisplayModes, ShadowMapFallsBackThroughTheSmallerQualities)
+{
+    EXPECT_EQ(shadowMapCandidates(12288), (std::vector<i32>{12288, 8192, 4096, 2048}));
+    EXPECT_EQ(shadowMapCandidates(4096), (std::vector<i32>{4096, 2048}));
+    EXPECT_EQ(shadowMapCandidates(2048), (std::vector<i32>{2048}));
+    // A side between the qualities (or beyond them) is tried first, then every smaller quality.
+    EXPECT_EQ(shadowMapCandidates(10000), (std::vector<i32>{10000, 8192, 4096, 2048}));
+    EXPECT_EQ(shadowMapCandidates(128), (std::vector<i32>{128}));
+    EXPECT_EQ(shadowMapCandidates(0), (std::vector<i32>{}));
+
+    EXPECT_EQ(shadowQualityOfSize(2048), 0);
+    EXPECT_EQ(shadowQualityOfSize(12288), 3);
+    EXPECT_EQ(shadowQualityOfSize(1000), -1);
+    EXPECT_EQ(shadowFallbackLine(12288, 8192, "too big"),
+              "Shadow quality Ultra (12288 x 12288) does not fit this device (too big); using High (8192 x 8192) "
+              "instead");
+    EXPECT_EQ(shadowFallbackLine(65536, 2048, "r"),
+              "Shadow quality 65536 x 65536 does not fit this device (r); using Low (2048 x 2048) instead");
 }

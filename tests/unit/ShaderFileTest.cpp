@@ -1,6 +1,7 @@
 #include "Engine/Pipeline/ShaderFile.h"
 
 #include <gtest/gtest.h>
+#include <spirv-tools/libspirv.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -63,4 +64,51 @@ TEST(ShaderFile, ReadsFilesIntoWords)
     for (const std::string& path : {empty, odd, good}) {
         std::remove(path.c_str());
     }
+}
+
+namespace {
+
+// The smallest fragment shader Vulkan accepts, assembled by the SPIR-V tools.
+std::vector<u32> assembledFragmentShader()
+{
+    const char* text = R"(
+               OpCapability Shader
+               OpMemoryModel Logical GLSL450
+               OpEntryPoint Fragment %main "main"
+               OpExecutionMode %main OriginUpperLeft
+       %void = OpTypeVoid
+   %function = OpTypeFunction %void
+       %main = OpFunction %void None %function
+      %entry = OpLabel
+               OpReturn
+               OpFunctionEnd
+)";
+    spvtools::SpirvTools tools(SPV_ENV_VULKAN_1_3);
+    std::vector<u32> words;
+    EXPECT_TRUE(tools.Assemble(text, &words));
+    return words;
+}
+
+} // namespace
+
+TEST(ShaderFile, ValidatorRefusesGarbageBehindAValidHeader)
+{
+    const std::vector<u32> shader = assembledFragmentShader();
+    ASSERT_GT(shader.size(), 5u);
+    EXPECT_EQ(spirvValidationProblem(shader), "");
+
+    // The five header words of a real module, then words that mean nothing.
+    std::vector<u32> garbage(shader.begin(), shader.begin() + 5);
+    u32 state = 12345;
+    for (int i = 0; i < 4096; i++) {
+        state = state * 1664525u + 1013904223u;
+        garbage.push_back(state);
+    }
+    const std::string problem = spirvValidationProblem(garbage);
+    EXPECT_NE(problem, "");
+    EXPECT_EQ(problem.find('\n'), std::string::npos) << "one line: " << problem;
+
+    // A module cut short, and a header alone.
+    EXPECT_NE(spirvValidationProblem(std::vector<u32>(shader.begin(), shader.end() - 2)), "");
+    EXPECT_NE(spirvValidationProblem(std::vector<u32>(shader.begin(), shader.begin() + 5)), "");
 }

@@ -9,15 +9,19 @@
 #include "Engine/Window/Input.h"
 #include "Engine/Window/KeyboardState.h"
 #include "Game/Ui/EscapeKey.h"
+#include "Game/Ui/MouseOwner.h"
 #include "Game/Ui/Ui.h"
 #include "Game/Ui/UiWidgets.h"
 #include "Game/Ui/VideoModeItems.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <imgui.h>
 #include <imgui_internal.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -159,6 +163,15 @@ protected:
                       w->Pos.y + w->Size.y - style.WindowPadding.y - 10.0f);
     }
 
+    // "Apply and save" ends at the bottom right of the settings window.
+    ImVec2 settingsApplyAndSaveButton()
+    {
+        ImGuiWindow* w = window("Settings");
+        const ImGuiStyle& style = ImGui::GetStyle();
+        return ImVec2(w->Pos.x + w->Size.x - style.WindowPadding.x - 10.0f,
+                      w->Pos.y + w->Size.y - style.WindowPadding.y - 10.0f);
+    }
+
     bool escapeDown = false;
     bool mouseDown = false;
     ImVec2 mouse;
@@ -201,6 +214,40 @@ TEST_F(UiFrameTest, EveryMenuStateBuildsBalancedFrames)
     EXPECT_NE(ImGui::FindWindowByName("Loading"), nullptr);
     Ui::loadingProgress->stageCount = 0;
     frames(2);
+}
+
+TEST_F(UiFrameTest, TheLoadingWindowShowsInTheFirstFrameItIsDrawnAtTheSizeOfItsContents)
+{
+    // A context of its own (with the game's fonts), in which the window is new, as in
+    // the first game of a run.
+    ImGuiContext* fresh = ImGui::CreateContext(ImGui::GetIO().Fonts);
+    ImGui::SetCurrentContext(fresh);
+    ImGui::GetIO().IniFilename = nullptr;
+    Ui::loadingProgress->stageCount = 6;
+    Ui::loadingProgress->currentStage = -1;
+    Ui::loadingProgress->stageText = "";
+    auto loadingFrame = [] {
+        ImGuiIO& io = ImGui::GetIO();
+        io.DisplaySize = ImVec2(DisplayWidth, DisplayHeight);
+        io.DeltaTime = 1.0f / 60.0f;
+        ImGui::NewFrame();
+        Ui::drawLoadingWindow();
+        ImGui::Render();
+    };
+    loadingFrame();
+    ImGuiWindow* loading = ImGui::FindWindowByName("Loading");
+    ASSERT_NE(loading, nullptr);
+    EXPECT_FALSE(loading->Hidden) << "hidden in its first frame: a frame without it after \"New Game\"";
+    EXPECT_GT(loading->Size.y, 0.0f);
+    loadingFrame();
+    // Its height is the one fitting its contents would give: nothing cut off, nothing
+    // left over, centred on the screen.
+    const ImGuiStyle& style = ImGui::GetStyle();
+    EXPECT_FLOAT_EQ(loading->Size.y, loading->ContentSize.y + style.WindowPadding.y * 2.0f);
+    EXPECT_FLOAT_EQ(loading->Size.x, UiLayout::MenuWidth);
+    EXPECT_FLOAT_EQ(loading->Pos.y + loading->Size.y * 0.5f, DisplayHeight * 0.5f);
+    ImGui::DestroyContext(fresh);
+    ImGui::SetCurrentContext(headlessUiContext());
 }
 
 TEST_F(UiFrameTest, SettingsTabsAndListsWithAnyMonitorSetUp)
@@ -253,6 +300,45 @@ TEST_F(UiFrameTest, SettingsTabsAndListsWithAnyMonitorSetUp)
     Settings::monitorModes.resize(7);
     Settings::monitorIndex = 6;
     frames(2);
+}
+
+TEST_F(UiFrameTest, AFailedSaveShowsInTheSettingsWindowUntilItIsLeft)
+{
+    char pattern[] = "/tmp/brackenhold-ui-save-XXXXXX";
+    const std::filesystem::path directory = mkdtemp(pattern);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(directory);
+    std::ofstream(Settings::FileName, std::ios::binary) << std::string(53, '\0');
+    std::filesystem::permissions(Settings::FileName, std::filesystem::perms::owner_read);
+
+    setStack({MenuStateMainMenu, MenuStateSettings});
+    frames(2);
+    const f32 height = window("Settings")->Size.y;
+    testing::internal::CaptureStdout();
+    clickAt(settingsApplyAndSaveButton());
+    const std::string printed = testing::internal::GetCapturedStdout();
+    frames(2);
+    EXPECT_EQ(Ui::settingsSaveFailure(), "Unable to save settings to config.gcfg: the file is read-only");
+    EXPECT_EQ(printed, Ui::settingsSaveFailure() + "\n");
+    // The window grows by the lines that say so.
+    EXPECT_GT(window("Settings")->Size.y, height + 20.0f);
+    EXPECT_EQ(std::filesystem::file_size(Settings::FileName), 53u);
+
+    // Leaving the window forgets it; a save that works says nothing.
+    pressEscape();
+    EXPECT_EQ(stack(), (std::vector<int>{MenuStateMainMenu}));
+    EXPECT_EQ(Ui::settingsSaveFailure(), "");
+    setStack({MenuStateMainMenu, MenuStateSettings});
+    frames(2);
+    EXPECT_EQ(window("Settings")->Size.y, height);
+    std::filesystem::permissions(Settings::FileName, std::filesystem::perms::owner_all);
+    clickAt(settingsApplyAndSaveButton());
+    frames(2);
+    EXPECT_EQ(Ui::settingsSaveFailure(), "");
+    EXPECT_EQ(window("Settings")->Size.y, height);
+
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(directory);
 }
 
 TEST_F(UiFrameTest, MainMenuButtons)
@@ -372,6 +458,76 @@ TEST_F(UiFrameTest, InterfaceOwnsTheMouseOnlyOverItsWindows)
     setStack({});
     Engine::gameState = GameStatePlaying;
     frames(2);
+    EXPECT_EQ(Ui::uiOwnsMouse, 0);
+}
+
+TEST_F(UiFrameTest, PointerOverInterfaceMeansOnAWindowShownInTheLastFrame)
+{
+    // The main menu: its rectangle is the interface's, the screen around it is not.
+    ImGuiWindow* menu = window("Main Menu");
+    const ImVec2 min = menu->Pos;
+    const ImVec2 max(menu->Pos.x + menu->Size.x, menu->Pos.y + menu->Size.y);
+    EXPECT_TRUE(Ui::pointerOverInterface(min.x + 1.0f, min.y + 1.0f));
+    EXPECT_TRUE(Ui::pointerOverInterface(max.x - 1.0f, max.y - 1.0f));
+    EXPECT_FALSE(Ui::pointerOverInterface(min.x - 1.0f, min.y + 10.0f));
+    EXPECT_FALSE(Ui::pointerOverInterface(max.x + 1.0f, max.y - 10.0f));
+    EXPECT_FALSE(Ui::pointerOverInterface(5.0f, 5.0f));
+
+    // Within a frame being built: the library's implicit window (never shown) owns
+    // nothing, a tooltip owns nothing, a window built so far does.
+    Engine::input->beginFrame(mouse.x, mouse.y);
+    ImGuiIO& io = ImGui::GetIO();
+    io.DisplaySize = ImVec2(DisplayWidth, DisplayHeight);
+    io.MousePos = ImVec2(200.0f, 200.0f);
+    ImGui::NewFrame();
+    Ui::drawWindows();
+    ImGui::SetTooltip("A tip");
+    ImGuiWindow* implicit = ImGui::FindWindowByName("Debug##Default");
+    ASSERT_NE(implicit, nullptr);
+    EXPECT_TRUE(implicit->Active);
+    EXPECT_FALSE(Ui::pointerOverInterface(implicit->Pos.x + 10.0f, implicit->Pos.y + 10.0f));
+    EXPECT_TRUE(Ui::pointerOverInterface(min.x + 1.0f, min.y + 1.0f));
+    ImGui::Render();
+    // (A tooltip measures itself, hidden, in the first frame it shows.)
+    ImGui::NewFrame();
+    Ui::drawWindows();
+    ImGui::SetTooltip("A tip");
+    ImGui::Render();
+    ImGuiWindow* tip = ImGui::FindWindowByName("##Tooltip_00");
+    ASSERT_NE(tip, nullptr);
+    ASSERT_TRUE(tip->Active);
+    ASSERT_FALSE(tip->Hidden);
+    EXPECT_FALSE(Ui::pointerOverInterface(tip->Pos.x + tip->Size.x * 0.5f, tip->Pos.y + tip->Size.y * 0.5f));
+
+    // A window shown for the first time is hidden in that frame while it takes its
+    // size: it owns its place from the frame in which it is seen.
+    auto fresh = [&] {
+        ImGui::NewFrame();
+        ImGui::SetNextWindowPos(ImVec2(40.0f, 600.0f));
+        ImGui::Begin("Fresh", nullptr, ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings);
+        ImGui::TextUnformatted("Just opened");
+        ImGui::End();
+        ImGui::Render();
+    };
+    fresh();
+    EXPECT_FALSE(Ui::pointerOverInterface(45.0f, 605.0f));
+    fresh();
+    EXPECT_TRUE(Ui::pointerOverInterface(45.0f, 605.0f));
+
+    // A window not built in the last frame owns nothing any more.
+    Engine::gameState = GameStatePlaying;
+    setStack({});
+    frame();
+    EXPECT_FALSE(Ui::pointerOverInterface(min.x + 1.0f, min.y + 1.0f));
+    EXPECT_FALSE(Ui::pointerOverInterface(45.0f, 605.0f));
+
+    // The claim at the start of a frame: the cursor on a window, or an item held.
+    setStack({MenuStateMainMenu});
+    Engine::gameState = GameStateMainMenu;
+    frames(2);
+    Ui::claimMouse(min.x + 1.0f, min.y + 1.0f);
+    EXPECT_EQ(Ui::uiOwnsMouse, 1);
+    Ui::claimMouse(5.0f, 5.0f);
     EXPECT_EQ(Ui::uiOwnsMouse, 0);
 }
 

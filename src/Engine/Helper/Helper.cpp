@@ -33,7 +33,10 @@ VkImageView createImageView(VkDevice device, VkImage image, VkFormat format, VkI
 VkFormat vkFormatOfTexture(const DdsTexture& texture)
 {
     if (!ddsFormatAccepted(texture.format)) {
-        fatalError("Unsupported format.", "Helper", 68);
+        // The file is named so that the player knows which one to replace.
+        fatalError(texture.path.empty() ? "Unsupported format."
+                                        : "Unsupported format. DDS image file from path[" + texture.path + "]",
+                   "Helper", 68);
     }
     return static_cast<VkFormat>(texture.format);
 }

@@ -21,7 +21,8 @@ VkImageView createImageView(VkDevice device, VkImage image, VkFormat format, VkI
                             u32 levelCount, u32 layerCount, VkImageViewType viewType, u32 baseArrayLayer);
 
 // The VkFormat of a loaded texture: B8G8R8A8_UNORM, BC1 RGB/RGBA, BC2, BC3 (UNORM and
-// SRGB) or BC7_UNORM. Any other format is fatal: "Unsupported format.".
+// SRGB) or BC7_UNORM. Any other format is fatal: "Unsupported format.", followed by
+// the file's path for a texture read from a file.
 VkFormat vkFormatOfTexture(const DdsTexture& texture);
 
 // Reads a DDS texture. A file that cannot be read as one (missing, truncated, corrupt)

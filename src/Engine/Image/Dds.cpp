@@ -209,6 +209,7 @@ DdsTexture readDds(const std::string& path, std::string* error)
         unsupported.width = width;
         unsupported.height = height;
         unsupported.unsupportedFormat = true;
+        unsupported.path = path;
         if (error) {
             *error = path + ": unsupported pixel format";
         }
@@ -240,6 +241,7 @@ DdsTexture readDds(const std::string& path, std::string* error)
     texture.format = format;
     texture.width = width;
     texture.height = height;
+    texture.path = path;
     size_t offset = dataStart;
     for (u32 m = 0; m < levelCount; m++) {
         DdsLevel& level = texture.levels.emplace_back();

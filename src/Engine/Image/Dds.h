@@ -37,6 +37,8 @@ struct DdsTexture {
     // A well-formed file whose pixel format the game does not accept: format is 0 and
     // there are no levels.
     bool unsupportedFormat = false;
+    // The file it was read from ("" for a texture made in memory).
+    std::string path;
 
     bool empty() const { return levels.empty(); }
 };

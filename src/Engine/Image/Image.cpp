@@ -3,7 +3,9 @@
 #include "Engine/Command/CommandBuffer.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/Helper.h"
+#include "Engine/Image/ImageLimits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,18 +20,26 @@ namespace {
 constexpr VkImageUsageFlags TextureUsage =
     VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT | VK_IMAGE_USAGE_SAMPLED_BIT;
 
+// A texture the device cannot hold ends the start with the file named, before Vulkan
+// sees the image.
+void refuseOversizedTexture(const std::string& path, const VkImageCreateInfo& info)
+{
+    if (std::string problem = imageCreationProblem(Engine::graphicsDevice, info); !problem.empty()) {
+        fatalError("DDS image file from path[" + path + "] does not fit the device: " + problem, "Image", __LINE__);
+    }
+}
+
 } // namespace
 
 // ---- Image
 
-Image::Image(GraphicsDevice* device_, u32 width, u32 height, VkFormat format_, VkImageUsageFlags usage,
-             VkImageAspectFlags aspect_, u32 mipLevels, u32 arrayLayers, VkImageCreateFlags flags)
-    : GraphicsResource(device_, ResourceStorage, true), device(device_)
+VkImageCreateInfo imageCreateInfo(u32 width, u32 height, VkFormat format, VkImageUsageFlags usage, u32 mipLevels,
+                                  u32 arrayLayers, VkImageCreateFlags flags)
 {
     VkImageCreateInfo info{VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO};
     info.flags = flags;
     info.imageType = VK_IMAGE_TYPE_2D;
-    info.format = format_;
+    info.format = format;
     info.extent = {width, height, 1};
     info.mipLevels = mipLevels;
     info.arrayLayers = arrayLayers;
@@ -38,8 +48,85 @@ Image::Image(GraphicsDevice* device_, u32 width, u32 height, VkFormat format_, V
     info.usage = usage;
     info.sharingMode = VK_SHARING_MODE_EXCLUSIVE;
     info.initialLayout = VK_IMAGE_LAYOUT_UNDEFINED;
+    return info;
+}
+
+namespace {
+
+ImageLimits imageLimitsOf(GraphicsDevice* device, const VkImageCreateInfo& info)
+{
+    ImageLimits limits;
+    VkImageFormatProperties format{};
+    if (vkGetPhysicalDeviceImageFormatProperties(device->physicalDevice, info.format, info.imageType, info.tiling,
+                                                 info.usage, info.flags, &format) != VK_SUCCESS) {
+        limits.formatSupported = false;
+        return limits;
+    }
+    const VkPhysicalDeviceLimits& device2D = device->properties.limits;
+    const u32 side = (info.flags & VK_IMAGE_CREATE_CUBE_COMPATIBLE_BIT) ? device2D.maxImageDimensionCube
+                                                                         : device2D.maxImageDimension2D;
+    limits.maxWidth = std::min(format.maxExtent.width, side);
+    limits.maxHeight = std::min(format.maxExtent.height, side);
+    limits.maxMipLevels = format.maxMipLevels;
+    limits.maxArrayLayers = std::min(format.maxArrayLayers, device2D.maxImageArrayLayers);
+    limits.maxResourceSize = format.maxResourceSize;
+    return limits;
+}
+
+// The largest device-local allocation for memory of `typeBits`: its heap's size, or
+// the device's largest single allocation when that is smaller.
+u64 largestAllocation(GraphicsDevice* device, u32 typeBits)
+{
+    VkPhysicalDeviceMaintenance3Properties maintenance{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_MAINTENANCE_3_PROPERTIES};
+    VkPhysicalDeviceProperties2 properties{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_PROPERTIES_2};
+    properties.pNext = &maintenance;
+    vkGetPhysicalDeviceProperties2(device->physicalDevice, &properties);
+    VkPhysicalDeviceMemoryProperties memory;
+    vkGetPhysicalDeviceMemoryProperties(device->physicalDevice, &memory);
+    const u32 type = findMemoryType(device->physicalDevice, typeBits, VK_MEMORY_PROPERTY_DEVICE_LOCAL_BIT);
+    return std::min<u64>(memory.memoryHeaps[memory.memoryTypes[type].heapIndex].size,
+                         maintenance.maxMemoryAllocationSize);
+}
+
+} // namespace
+
+std::string imageCreationProblem(GraphicsDevice* device, const VkImageCreateInfo& info)
+{
+    const ImageLimits limits = imageLimitsOf(device, info);
+    std::string problem =
+        imageShapeProblem({info.extent.width, info.extent.height, info.mipLevels, info.arrayLayers}, limits);
+    if (!problem.empty()) {
+        return problem;
+    }
+    VkDeviceImageMemoryRequirements request{VK_STRUCTURE_TYPE_DEVICE_IMAGE_MEMORY_REQUIREMENTS};
+    request.pCreateInfo = &info;
+    VkMemoryRequirements2 requirements{VK_STRUCTURE_TYPE_MEMORY_REQUIREMENTS_2};
+    vkGetDeviceImageMemoryRequirements(device->device, &request, &requirements);
+    ImageLimits memoryLimits = limits;
+    memoryLimits.largestAllocation = largestAllocation(device, requirements.memoryRequirements.memoryTypeBits);
+    return imageMemoryProblem(requirements.memoryRequirements.size, memoryLimits);
+}
+
+Image::Image(GraphicsDevice* device_, u32 width, u32 height, VkFormat format_, VkImageUsageFlags usage,
+             VkImageAspectFlags aspect_, u32 mipLevels, u32 arrayLayers, VkImageCreateFlags flags,
+             std::string* failure)
+    : GraphicsResource(device_, ResourceStorage, true), device(device_)
+{
+    auto fail = [failure](const std::string& message) {
+        if (failure == nullptr) {
+            throw std::runtime_error(message);
+        }
+        *failure = message;
+    };
+    const VkImageCreateInfo info = imageCreateInfo(width, height, format_, usage, mipLevels, arrayLayers, flags);
+    if (std::string problem = imageCreationProblem(device, info); !problem.empty()) {
+        fail("failed to create image! (" + problem + ")");
+        return;
+    }
     if (vkCreateImage(device->device, &info, nullptr, &image) != VK_SUCCESS) {
-        throw std::runtime_error("failed to create image!");
+        image = VK_NULL_HANDLE;
+        fail("failed to create image!");
+        return;
     }
     VkMemoryRequirements requirements;
     vkGetImageMemoryRequirements(device->device, image, &requirements);
@@ -50,7 +137,9 @@ Image::Image(GraphicsDevice* device_, u32 width, u32 height, VkFormat format_, V
     if (vkAllocateMemory(device->device, &allocation, nullptr, &memory) != VK_SUCCESS) {
         vkDestroyImage(device->device, image, nullptr);
         image = VK_NULL_HANDLE;
-        throw std::runtime_error("failed to allocate image memory!");
+        memory = VK_NULL_HANDLE;
+        fail("failed to allocate image memory!");
+        return;
     }
     vkBindImageMemory(device->device, image, memory, 0);
     format = format_;
@@ -174,6 +263,8 @@ Image2D* Image2D::fromTexture(const char* path, bool mipmaps)
     if (!ddsCheckLevelCount(texture, levels, path, &error)) {
         throw std::runtime_error(error);
     }
+    refuseOversizedTexture(path,
+                           imageCreateInfo(texture.width, texture.height, format, TextureUsage, levels, 1, 0));
     Image2D* image = new Image2D(Engine::graphicsDevice, texture.width, texture.height, format, TextureUsage,
                                  VK_IMAGE_ASPECT_COLOR_BIT, levels, 1, 0);
     image->view = new ImageView(image->device, image, levels, 1);
@@ -187,21 +278,38 @@ Image2D* Image2D::fromTexture(const char* path, bool mipmaps)
 
 // ---- Image2DArray
 
-Image2DArray::Image2DArray(u32 width, u32 height)
-    : Image(Engine::graphicsDevice, width, height, VK_FORMAT_D32_SFLOAT,
-            VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT, VK_IMAGE_ASPECT_DEPTH_BIT, 1,
-            4, 0)
+namespace {
+
+constexpr VkFormat ShadowFormat = VK_FORMAT_D32_SFLOAT;
+constexpr VkImageUsageFlags ShadowUsage = VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT;
+constexpr u32 ShadowLayers = 4;
+
+} // namespace
+
+Image2DArray::Image2DArray(u32 width, u32 height) : Image2DArray(width, height, nullptr) {}
+
+Image2DArray::Image2DArray(u32 width, u32 height, std::string* failure)
+    : Image(Engine::graphicsDevice, width, height, ShadowFormat, ShadowUsage, VK_IMAGE_ASPECT_DEPTH_BIT, 1,
+            ShadowLayers, 0, failure)
 {
-    for (u32 layer = 0; layer < 4; layer++) {
+    if (!ownsImage) {
+        return;
+    }
+    for (u32 layer = 0; layer < ShadowLayers; layer++) {
         layerViews[layer] = new ImageView(device, this, VK_IMAGE_VIEW_TYPE_2D, layer, 1);
     }
-    arrayView = new ImageView(device, this, VK_IMAGE_VIEW_TYPE_2D_ARRAY, 0, 4);
+    arrayView = new ImageView(device, this, VK_IMAGE_VIEW_TYPE_2D_ARRAY, 0, ShadowLayers);
+}
+
+VkImageCreateInfo Image2DArray::createInfo(u32 side)
+{
+    return imageCreateInfo(side, side, ShadowFormat, ShadowUsage, 1, ShadowLayers, 0);
 }
 
 Image2DArray::~Image2DArray()
 {
-    for (u32 layer = 0; layer < range.layerCount && layer < 4; layer++) {
-        delete layerViews[layer];
+    for (ImageView* view : layerViews) {
+        delete view;
     }
     delete arrayView;
 }
@@ -244,6 +352,8 @@ ImageCube* ImageCube::loadFiles(const std::string paths[6])
         throw std::runtime_error(error);
     }
     const DdsTexture& first = textures[0];
+    refuseOversizedTexture(paths[0], imageCreateInfo(first.width, first.height, format, TextureUsage, 1, 6,
+                                                     VK_IMAGE_CREATE_CUBE_COMPATIBLE_BIT));
     ImageCube* cube = new ImageCube(Engine::graphicsDevice, first.width, first.height, format, TextureUsage,
                                     VK_IMAGE_ASPECT_COLOR_BIT, 1, 6, VK_IMAGE_CREATE_CUBE_COMPATIBLE_BIT);
     cube->view = new ImageView(cube->device, cube, 1, 6);

@@ -33,8 +33,13 @@ public:
     u32 aspect = 0;
     std::vector<ImageStagingRegion> stagingRegions;
 
+    // Creates the image and its device-local memory. An image the device cannot hold
+    // (beyond its limits, or more memory than it allocates at once) is refused before
+    // Vulkan sees it. A failure throws std::runtime_error; with `failure` given, it is
+    // put there instead and the image is left empty (nothing created, ownsImage 0).
     Image(GraphicsDevice* device, u32 width, u32 height, VkFormat format, VkImageUsageFlags usage,
-          VkImageAspectFlags aspect, u32 mipLevels, u32 arrayLayers, VkImageCreateFlags flags);
+          VkImageAspectFlags aspect, u32 mipLevels, u32 arrayLayers, VkImageCreateFlags flags,
+          std::string* failure = nullptr);
     // Wraps a swap-chain image: owns nothing.
     Image(GraphicsDevice* device, VkImage image, VkFormat format);
     // Leaves the device's pending-upload list.
@@ -52,6 +57,14 @@ public:
     // Queues the image for the next upload flush.
     void scheduleUpload();
 };
+
+// The create info of a device-local 2D image as the creating constructor makes it.
+VkImageCreateInfo imageCreateInfo(u32 width, u32 height, VkFormat format, VkImageUsageFlags usage, u32 mipLevels,
+                                  u32 arrayLayers, VkImageCreateFlags flags);
+
+// Why an image of `info` cannot be created on `device` and backed by one allocation of
+// device-local memory; empty when it can.
+std::string imageCreationProblem(GraphicsDevice* device, const VkImageCreateInfo& info);
 
 // A view of an image, owned by the image object that made it.
 class ImageView {
@@ -88,6 +101,11 @@ public:
     ImageView* arrayView = nullptr;
 
     Image2DArray(u32 width, u32 height); // on the global device
+    // The same, reporting a failure in `failure` instead of throwing: the array is then
+    // empty (no image, no views) and only to be released.
+    Image2DArray(u32 width, u32 height, std::string* failure);
+    // The create info of a shadow array of `side` x `side`.
+    static VkImageCreateInfo createInfo(u32 side);
     ~Image2DArray() override;
     VkImageViewType viewType() override;
 };

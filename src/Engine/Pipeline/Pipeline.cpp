@@ -89,6 +89,10 @@ bool Pipeline::loadShaderModule(const char* path, VkShaderModule* destination)
     if (problem != SpirvProblem::None) {
         throw std::runtime_error(std::string("Shader file ") + path + " " + spirvProblemText(problem));
     }
+    // The driver trusts the module it is given: a broken one is refused here.
+    if (std::string invalid = spirvValidationProblem(words); !invalid.empty()) {
+        fatalError(std::string("Shader file ") + path + " is not valid SPIR-V: " + invalid, "Pipeline", __LINE__);
+    }
 
     VkShaderModuleCreateInfo info{VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO};
     info.codeSize = words.size() * sizeof(u32);

@@ -1,5 +1,8 @@
 #include "Engine/Pipeline/ShaderFile.h"
 
+#include <spirv-tools/libspirv.hpp>
+
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +38,24 @@ const char* spirvProblemText(SpirvProblem problem)
         return "is not SPIR-V (bad magic number)";
     }
     return "is unreadable";
+}
+
+std::string spirvValidationProblem(const std::vector<u32>& words)
+{
+    spvtools::SpirvTools tools(SPV_ENV_VULKAN_1_3);
+    std::string first;
+    tools.SetMessageConsumer([&first](spv_message_level_t, const char*, const spv_position_t& position,
+                                      const char* message) {
+        if (first.empty()) {
+            first = std::string(message) + " (word " + std::to_string(position.index) + ")";
+        }
+    });
+    if (tools.Validate(words)) {
+        return "";
+    }
+    // Messages may carry the disassembled instruction on further lines.
+    std::replace(first.begin(), first.end(), '\n', ' ');
+    return first.empty() ? "rejected by the validator" : first;
 }
 
 SpirvProblem readSpirvFile(const std::string& path, std::vector<u32>* words)

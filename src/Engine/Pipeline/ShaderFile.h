@@ -22,6 +22,11 @@ SpirvProblem checkSpirv(const u8* bytes, size_t size);
 // A short description of the problem ("" for None).
 const char* spirvProblemText(SpirvProblem problem);
 
+// Runs the SPIR-V validator (Vulkan 1.3 rules) over a module. Empty when the module is
+// valid, else the validator's first message on one line. A module with a valid header
+// and a garbage body must never reach the driver, which trusts it.
+std::string spirvValidationProblem(const std::vector<u32>& words);
+
 // Reads a SPIR-V file into 32-bit words (the alignment vkCreateShaderModule wants).
 // Returns the problem found; `words` is filled only when there is none.
 SpirvProblem readSpirvFile(const std::string& path, std::vector<u32>* words);

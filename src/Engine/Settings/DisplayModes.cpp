@@ -98,3 +98,46 @@ i32 shadowMapSizeOf(u32 quality, i32 current)
     }
     return current;
 }
+
+i32 shadowQualityOfSize(i32 side)
+{
+    for (size_t quality = 0; quality < std::size(ShadowMapSizes::ByQuality); quality++) {
+        if (ShadowMapSizes::ByQuality[quality] == side) {
+            return static_cast<i32>(quality);
+        }
+    }
+    return -1;
+}
+
+std::vector<i32> shadowMapCandidates(i32 requested)
+{
+    std::vector<i32> sides;
+    if (requested > 0) {
+        sides.push_back(requested);
+    }
+    for (size_t i = std::size(ShadowMapSizes::ByQuality); i-- > 0;) {
+        if (ShadowMapSizes::ByQuality[i] < requested) {
+            sides.push_back(ShadowMapSizes::ByQuality[i]);
+        }
+    }
+    return sides;
+}
+
+namespace {
+
+std::string shadowMapName(i32 side)
+{
+    constexpr const char* Names[] = {"Low", "Medium", "High", "Ultra"};
+    static_assert(std::size(Names) == std::size(ShadowMapSizes::ByQuality));
+    const std::string size = std::to_string(side) + " x " + std::to_string(side);
+    const i32 quality = shadowQualityOfSize(side);
+    return quality < 0 ? size : std::string(Names[quality]) + " (" + size + ")";
+}
+
+} // namespace
+
+std::string shadowFallbackLine(i32 requested, i32 used, const std::string& reason)
+{
+    return "Shadow quality " + shadowMapName(requested) + " does not fit this device (" + reason + "); using " +
+           shadowMapName(used) + " instead";
+}

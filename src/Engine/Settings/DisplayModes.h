@@ -6,6 +6,7 @@
 #include "Engine/Types.h"
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 // One video mode as the window system reports it.
@@ -66,3 +67,14 @@ FullscreenTarget fullscreenTarget(const std::vector<MonitorMode>& modes, i32 res
 
 // The shadow map side for a quality; other qualities keep `current`.
 i32 shadowMapSizeOf(u32 quality, i32 current);
+
+// The quality whose map has `side`, or -1.
+i32 shadowQualityOfSize(i32 side);
+
+// The sides to try, in order, for a shadow map of `requested` on a device that may not
+// hold it: `requested` itself, then the sides of the smaller qualities, largest first.
+std::vector<i32> shadowMapCandidates(i32 requested);
+
+// The line that says a shadow map of `requested` did not fit (`reason`) and that one
+// of `used` is drawn instead.
+std::string shadowFallbackLine(i32 requested, i32 used, const std::string& reason);

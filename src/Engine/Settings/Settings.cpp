@@ -215,11 +215,12 @@ void apply()
     }
 }
 
-bool save()
+bool save(std::string* error)
 {
-    std::string error;
-    if (!writeSettingsFile(FileName, currentRecord(), &error)) {
-        printLine(error);
+    std::string failure;
+    if (!writeSettingsFile(FileName, currentRecord(), &failure)) {
+        printLine(failure);
+        if (error != nullptr) *error = failure;
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 
 #include <vulkan/vulkan.h>
 
+#include <string>
 #include <vector>
 
 struct GLFWmonitor;
@@ -48,9 +49,10 @@ extern std::vector<std::vector<MonitorMode>> monitorModes;
 void load();
 // Applies the globals to the window, the swap chain and the shadow map.
 void apply();
-// Writes config.gcfg through a temporary file; a failure is reported in one line and
-// leaves the previous file. Returns whether the file was written.
-bool save();
+// Writes config.gcfg through a temporary file; a failure is reported in one line (also
+// put into `error` when given) and leaves the previous file. Returns whether the file
+// was written.
+bool save(std::string* error = nullptr);
 // Lists the monitors and their video modes into monitorModes.
 void enumerateMonitors();
 

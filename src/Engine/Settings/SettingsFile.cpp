@@ -7,6 +7,7 @@
 #include <fstream>
 #include <system_error>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -79,9 +80,22 @@ bool writeSettingsFile(const std::string& path, const SettingsRecord& record, st
         return false;
     };
 
+    // The file is replaced by a rename, which only asks the directory's permission: a
+    // file the player made read-only (or may not write) is refused here instead.
+    struct stat existing {};
+    const bool exists = ::stat(path.c_str(), &existing) == 0;
+    if (exists && S_ISREG(existing.st_mode) &&
+        (::access(path.c_str(), W_OK) != 0 || (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+        return fail("the file is read-only", false);
+    }
+
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {
         return fail(std::strerror(errno), false);
+    }
+    // The new file keeps the old one's permissions.
+    if (exists && S_ISREG(existing.st_mode)) {
+        ::fchmod(fileno(file), existing.st_mode & 07777);
     }
     SettingsBytes bytes = encodeSettings(record);
     bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();

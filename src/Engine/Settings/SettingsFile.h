@@ -24,6 +24,8 @@ struct SettingsReadResult {
 SettingsReadResult readSettingsFile(const std::string& path);
 
 // Writes the record to "<path>.tmp", flushes it to disk and renames it over `path`,
-// so a failed write leaves the previous file as it was. On failure returns false and
-// sets `error` to one line naming `path`.
+// so a failed write leaves the previous file as it was; the new file keeps the old
+// one's permissions. A read-only file (no write permission, or one the user may not
+// write) is not replaced. On failure returns false and sets `error` to one line naming
+// `path`.
 bool writeSettingsFile(const std::string& path, const SettingsRecord& record, std::string* error);

@@ -7,6 +7,7 @@
 #include "Engine/Image/Image.h"
 #include "Engine/SwapChain/SurfaceChoice.h"
 #include "Engine/Window/Window.h"
+#include "Engine/Window/WindowSystemErrors.h"
 
 #include <GLFW/glfw3.h>
 
@@ -73,9 +74,14 @@ void SwapChain::recreate()
         images.clear();
     }
 
+    // A window destroyed from outside can show here first, before the window system's
+    // own error handlers see it.
     VkSurfaceCapabilitiesKHR capabilities{};
-    vkCheck(vkGetPhysicalDeviceSurfaceCapabilitiesKHR(device->physicalDevice, window->surface, &capabilities),
-            "failed to read the surface capabilities!");
+    VkResult read = vkGetPhysicalDeviceSurfaceCapabilitiesKHR(device->physicalDevice, window->surface, &capabilities);
+    if (read == VK_ERROR_SURFACE_LOST_KHR) {
+        endAfterWindowLost();
+    }
+    vkCheck(read, "failed to read the surface capabilities!");
 
     VkExtent2D size = clampExtent(window->width, window->height, capabilities);
     if (static_cast<i32>(size.width) != window->width || static_cast<i32>(size.height) != window->height) {
@@ -104,7 +110,11 @@ void SwapChain::recreate()
     info.presentMode = choosePresentMode(presentMode, surfacePresentModes(device->physicalDevice, window->surface));
     info.clipped = VK_TRUE;
     info.oldSwapchain = oldSwapchain;
-    vkCheck(vkCreateSwapchainKHR(handle, &info, nullptr, &swapchain), "failed to create swap chain!");
+    VkResult created = vkCreateSwapchainKHR(handle, &info, nullptr, &swapchain);
+    if (created == VK_ERROR_SURFACE_LOST_KHR) {
+        endAfterWindowLost();
+    }
+    vkCheck(created, "failed to create swap chain!");
     vkDestroySwapchainKHR(handle, oldSwapchain, nullptr);
 
     u32 count = 0;

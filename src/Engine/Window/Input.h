@@ -37,6 +37,11 @@ public:
     Window* window = nullptr;
     u8* keys = nullptr;         // 256 bytes: this frame, by virtual-key code, high bit = down
     u8* previousKeys = nullptr; // 256 bytes: the previous frame
+    // 256 bytes: keys and buttons whose press arrived as a window event since the
+    // previous frame (0x80). Such a key reads as down this frame even if it was let go
+    // before the frame began, and as pressed even if it was down in the previous frame
+    // (let go and pressed again in between).
+    u8* pressEvents = nullptr;
     f32 cursorX = 0, cursorY = 0;
     f32 previousCursorX = 0, previousCursorY = 0;
     f32 freeCursorX = 0, freeCursorY = 0; // last position while not captured (picking)
@@ -50,11 +55,12 @@ public:
 
     bool isDown(u8 key) const { return (keys[key] & 0x80) != 0; }
     bool wasDown(u8 key) const { return (previousKeys[key] & 0x80) != 0; }
-    bool pressed(u8 key) const { return isDown(key) && !wasDown(key); }
+    bool pressed(u8 key) const { return isDown(key) && (!wasDown(key) || (pressEvents[key] & 0x80) != 0); }
     f32 mouseDeltaX() const { return cursorX - previousCursorX; }
     f32 mouseDeltaY() const { return cursorY - previousCursorY; }
 
     // Start of a frame: swaps the key arrays, clears escapeHandled, takes a new key
-    // snapshot and reads the cursor (cursor position as given).
+    // snapshot with the presses that arrived since the last one, and reads the cursor
+    // (cursor position as given).
     void beginFrame(f32 x, f32 y);
 };

@@ -17,6 +17,32 @@ KeyboardStateSource& source()
 
 constexpr u8 Down = 0x80;
 
+// Presses noted by the window's callbacks since the last snapshot (main thread only:
+// GLFW calls back from glfwPollEvents).
+u8 notedPresses[256] = {};
+ButtonPointer buttonPointer;
+
+// The side-less codes of Shift, Ctrl and Alt that Windows reports with the sided ones.
+u8 sidelessCode(u8 code)
+{
+    switch (code) {
+    case 0xA0:
+    case 0xA1: return 0x10;
+    case 0xA2:
+    case 0xA3: return 0x11;
+    case 0xA4:
+    case 0xA5: return 0x12;
+    default: return 0;
+    }
+}
+
+void notePress(u8 code)
+{
+    if (code == 0) return;
+    notedPresses[code] = Down;
+    if (u8 sideless = sidelessCode(code)) notedPresses[sideless] = Down;
+}
+
 } // namespace
 
 u8 virtualKeyOfGlfwKey(int key)
@@ -81,6 +107,18 @@ u8 virtualKeyOfGlfwKey(int key)
     }
 }
 
+u8 virtualKeyOfGlfwButton(int button)
+{
+    switch (button) {
+    case GLFW_MOUSE_BUTTON_LEFT: return 0x01;
+    case GLFW_MOUSE_BUTTON_RIGHT: return 0x02;
+    case GLFW_MOUSE_BUTTON_MIDDLE: return 0x04;
+    case GLFW_MOUSE_BUTTON_4: return 0x05;
+    case GLFW_MOUSE_BUTTON_5: return 0x06;
+    default: return 0;
+    }
+}
+
 void readGlfwKeyboardState(GLFWwindow* window, u8* keys)
 {
     std::memset(keys, 0, 256);
@@ -98,14 +136,39 @@ void readGlfwKeyboardState(GLFWwindow* window, u8* keys)
     if (keys[0xA2] || keys[0xA3]) keys[0x11] = Down;
     if (keys[0xA4] || keys[0xA5]) keys[0x12] = Down;
 
-    const int buttons[][2] = {{GLFW_MOUSE_BUTTON_LEFT, 0x01}, {GLFW_MOUSE_BUTTON_RIGHT, 0x02},
-                              {GLFW_MOUSE_BUTTON_MIDDLE, 0x04}, {GLFW_MOUSE_BUTTON_4, 0x05},
-                              {GLFW_MOUSE_BUTTON_5, 0x06}};
-    for (const auto& button : buttons) {
-        if (glfwGetMouseButton(window, button[0]) == GLFW_PRESS) {
-            keys[button[1]] = Down;
+    for (int button = GLFW_MOUSE_BUTTON_1; button <= GLFW_MOUSE_BUTTON_LAST; button++) {
+        u8 code = virtualKeyOfGlfwButton(button);
+        if (code != 0 && glfwGetMouseButton(window, button) == GLFW_PRESS) {
+            keys[code] = Down;
         }
     }
+}
+
+void noteGlfwKeyEvent(int key, int action)
+{
+    if (action == GLFW_PRESS) notePress(virtualKeyOfGlfwKey(key));
+}
+
+void noteGlfwButtonEvent(int button, int action, PointerPosition at)
+{
+    const u8 code = virtualKeyOfGlfwButton(button);
+    if (code == 0) return;
+    if (action == GLFW_PRESS) {
+        notePress(code);
+        buttonPointer.press(at);
+    }
+    if (action == GLFW_RELEASE) buttonPointer.release(at);
+}
+
+PointerPosition pointerForFrame(PointerPosition now)
+{
+    return buttonPointer.forFrame(now);
+}
+
+void takeNotedPresses(u8* presses)
+{
+    std::memcpy(presses, notedPresses, sizeof(notedPresses));
+    std::memset(notedPresses, 0, sizeof(notedPresses));
 }
 
 void setKeyboardStateSource(KeyboardStateSource next)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Engine/Types.h"
+#include "Engine/Window/ButtonPointer.h"
 
 #include <functional>
 
@@ -22,3 +23,19 @@ void readGlfwKeyboardState(GLFWwindow* window, u8* keys);
 
 // The virtual-key code of a GLFW key, or 0 for keys without one.
 u8 virtualKeyOfGlfwKey(int glfwKey);
+// The virtual-key code of a GLFW mouse button, or 0 for buttons without one.
+u8 virtualKeyOfGlfwButton(int glfwButton);
+
+// Presses seen as window events between two snapshots. Polling alone misses a key or
+// button pressed and released between two frames; the window's key and button
+// callbacks note every press here, and the next frame's snapshot counts it once. Only
+// GLFW_PRESS counts: a key repeat (GLFW_REPEAT) and a release note nothing.
+void noteGlfwKeyEvent(int glfwKey, int action);
+// A button event with the pointer's place when it happened (see ButtonPointer).
+void noteGlfwButtonEvent(int glfwButton, int action, PointerPosition at);
+// Copies the presses noted since the last call into `presses` (256 bytes, 0x80 where a
+// press arrived) and forgets them.
+void takeNotedPresses(u8* presses);
+// The pointer for the frame that begins with the pointer at `now`: where the button
+// events noted since the last frame happened, else `now` (see ButtonPointer).
+PointerPosition pointerForFrame(PointerPosition now);

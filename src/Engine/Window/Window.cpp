@@ -4,6 +4,9 @@
 #include "Engine/GraphicsDevice/Instance.h"
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/Helper.h"
+#include "Engine/Window/KeyboardState.h"
+#include "Engine/Window/WindowPlacement.h"
+#include "Engine/Window/WindowSystemErrors.h"
 
 #include <GLFW/glfw3.h>
 
@@ -34,8 +37,13 @@ Window::Window(const WindowSettings& settings)
     if (handle == nullptr) {
         fatalError("Unable to create the game window.", "Window", 31);
     }
+    installWindowSystemErrorHandlers(handle);
     if (!settings.fullscreen && !settings.maximized) {
-        glfwSetWindowPos(handle, settings.x, settings.y);
+        // A saved position on a monitor that is gone (or a corrupt one) would open the
+        // window where nobody sees it.
+        WindowPosition position = placeOnMonitor({settings.x, settings.y, settings.width, settings.height},
+                                                 monitorRects());
+        glfwSetWindowPos(handle, position.x, position.y);
     }
     vkCheck(glfwCreateWindowSurface(instance->instance, handle, nullptr, &surface),
             "failed to create window surface!");
@@ -51,6 +59,24 @@ Window::Window(const WindowSettings& settings)
     glfwSetWindowFocusCallback(handle, onFocus);
     glfwSetWindowMaximizeCallback(handle, onMaximize);
     glfwSetWindowSizeCallback(handle, onWindowSize);
+    glfwSetKeyCallback(handle, onKey);
+    glfwSetMouseButtonCallback(handle, onMouseButton);
+    glfwSetCursorPosCallback(handle, onCursorPos);
+}
+
+std::vector<ScreenRect> Window::monitorRects()
+{
+    std::vector<ScreenRect> rects;
+    int count = 0;
+    GLFWmonitor** monitors = glfwGetMonitors(&count);
+    for (int i = 0; monitors != nullptr && i < count; i++) {
+        const GLFWvidmode* mode = glfwGetVideoMode(monitors[i]);
+        if (mode == nullptr) continue;
+        ScreenRect rect{0, 0, mode->width, mode->height};
+        glfwGetMonitorPos(monitors[i], &rect.x, &rect.y);
+        rects.push_back(rect);
+    }
+    return rects;
 }
 
 void Window::destroy()
@@ -93,4 +119,31 @@ void Window::onWindowSize(GLFWwindow* handle, int width, int height)
     for (std::function<void()>* listener : *window->sizeListeners) {
         (*listener)();
     }
+}
+
+void Window::onKey(GLFWwindow*, int key, int, int action, int)
+{
+    noteGlfwKeyEvent(key, action);
+}
+
+void Window::onMouseButton(GLFWwindow* handle, int button, int action, int)
+{
+    // The events come in order: the last cursor event before this one is where the
+    // button went down or up.
+    auto* window = static_cast<Window*>(glfwGetWindowUserPointer(handle));
+    PointerPosition at{window->eventCursorX, window->eventCursorY};
+    if (window->eventCursorMode != glfwGetInputMode(handle, GLFW_CURSOR)) {
+        double x = 0, y = 0;
+        glfwGetCursorPos(handle, &x, &y);
+        at = {static_cast<f32>(x), static_cast<f32>(y)};
+    }
+    noteGlfwButtonEvent(button, action, at);
+}
+
+void Window::onCursorPos(GLFWwindow* handle, double x, double y)
+{
+    auto* window = static_cast<Window*>(glfwGetWindowUserPointer(handle));
+    window->eventCursorX = static_cast<f32>(x);
+    window->eventCursorY = static_cast<f32>(y);
+    window->eventCursorMode = glfwGetInputMode(handle, GLFW_CURSOR);
 }

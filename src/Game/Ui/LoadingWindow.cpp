@@ -15,7 +15,12 @@ void drawLoadingWindow()
     const std::atomic<f32>* live = progress.liveStageProgress.load();
     f32 stageDone = live != nullptr ? live->load(std::memory_order_relaxed) : progress.stageProgress.load();
 
-    beginFixedWindow("Loading", UiLayout::MenuWidth);
+    // Its height follows from its fixed contents (the title and two bars), so that the
+    // window shows in the very frame after "New Game", the first time as every time.
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const f32 height = style.WindowPadding.y * 2.0f + fontLarge->FontSize + style.ItemSpacing.y * 2.0f +
+                       ImGui::GetFrameHeight() * 2.0f;
+    beginFixedWindow("Loading", UiLayout::MenuWidth, height);
     ImGui::PushFont(fontLarge);
     textCentred("Loading World");
     ImGui::PopFont();

@@ -18,6 +18,15 @@ namespace {
 
 constexpr const char* MonitorItems[] = {"0 (Primary)", "1", "2", "3", "4"};
 
+// The reason the last "Apply and save" failed, shown under the buttons.
+std::string saveFailure;
+
+void leaveSettings()
+{
+    saveFailure.clear();
+    popMenuState();
+}
+
 // The interface library edits int and bool values; the settings keep their own types.
 void comboOverU32(const char* label, u32* value, const char* items)
 {
@@ -57,7 +66,7 @@ void drawSettingsButtons()
 {
     ImGui::PushFont(fontMedium);
     if (ImGui::Button("Back")) {
-        popMenuState();
+        leaveSettings();
     }
     const ImGuiStyle& style = ImGui::GetStyle();
     f32 buttonsWidth = ImGui::CalcTextSize("Apply and save").x + ImGui::CalcTextSize("Apply").x +
@@ -69,9 +78,23 @@ void drawSettingsButtons()
     ImGui::SameLine();
     if (ImGui::Button("Apply and save")) {
         Settings::apply();
-        Settings::save();
+        std::string error;
+        saveFailure = Settings::save(&error) ? "" : error;
     }
     ImGui::PopFont();
+}
+
+// A failed save stays in the window until the next save or until the window is left.
+void drawSaveFailure()
+{
+    if (saveFailure.empty()) return;
+    ImGui::Spacing();
+    ImGui::PushFont(fontMedium);
+    ImGui::TextColored(UiColours::Warning, "The settings were not saved!");
+    ImGui::PopFont();
+    ImGui::PushTextWrapPos(0.0f);
+    ImGui::TextUnformatted(saveFailure.c_str());
+    ImGui::PopTextWrapPos();
 }
 
 } // namespace
@@ -87,7 +110,7 @@ void drawSettingsWindow()
     }
     // Escape returns to the screen below; the window still shows this frame.
     if (takeEscapePress(*Engine::input)) {
-        popMenuState();
+        leaveSettings();
     }
 
     beginFixedWindow("Settings", UiLayout::SettingsWidth);
@@ -117,7 +140,13 @@ void drawSettingsWindow()
     ImGui::Separator();
     ImGui::Spacing();
     drawSettingsButtons();
+    drawSaveFailure();
     ImGui::End();
+}
+
+const std::string& settingsSaveFailure()
+{
+    return saveFailure;
 }
 
 void drawGeneralTab()

@@ -34,6 +34,9 @@ void drawMainMenu();
 void drawPauseMenu();
 void drawLoadingWindow();
 void drawSettingsWindow();
+// Why the last "Apply and save" did not save the settings; empty after a save that
+// worked and whenever the settings window is left.
+const std::string& settingsSaveFailure();
 void drawGeneralTab();
 void drawDebugWindow(f32 frameMs);
 // In game while the intro flight plays: the hint that Enter skips it. True when drawn

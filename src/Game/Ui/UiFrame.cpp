@@ -1,12 +1,14 @@
 #include "Engine/Camera/Camera.h"
 #include "Engine/Engine.h"
 #include "Engine/Physics/Simulation.h"
+#include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
 #include "Engine/Settings/Settings.h"
 #include "Game/Enemies/EnemyManager.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Intro/CameraPath.h"
 #include "Game/Session/GameSession.h"
+#include "Game/Ui/MouseOwner.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
 
@@ -18,6 +20,13 @@ namespace Ui {
 void frame()
 {
     ImGui_ImplGlfw_NewFrame();
+    // The pointer where the game's input reads it this frame (where a click was made,
+    // even if the pointer moved on before the frame began), unless the platform
+    // back-end has no pointer for the window.
+    ImGuiIO& io = ImGui::GetIO();
+    if (Engine::input != nullptr && ImGui::IsMousePosValid(&io.MousePos)) {
+        io.MousePos = ImVec2(Engine::input->cursorX, Engine::input->cursorY);
+    }
     ImGui::NewFrame();
     drawWindows();
 }
@@ -58,9 +67,11 @@ void drawWindows()
         for (Building* kind : buildingTypes) {
             kind->drawHealthBars(*running->camera, viewport);
         }
+        // The message was set while the last frame was drawn; a cursor that has since
+        // moved onto a window (owned since the frame began) does not take it along.
         if (uiMessage->show) {
             uiMessage->show = false;
-            ImGui::SetTooltip("%s", uiMessage->text.c_str());
+            if (uiOwnsMouse == 0) ImGui::SetTooltip("%s", uiMessage->text.c_str());
         }
     }
 
@@ -78,8 +89,13 @@ void drawWindows()
     if (toolBarOffered()) drawToolBar();
     drawSessionUi();
 
+    // The frame's previews, drawn after this, follow the same owner as the tools: a
+    // cursor on a window is the interface's also while a press that started on the
+    // world is held (the library then reports no hovered window).
+    const ImVec2 pointer = ImGui::GetIO().MousePos;
     uiOwnsMouse = ImGui::IsAnyItemActive() || ImGui::IsAnyItemHovered() ||
-                  ImGui::IsWindowHovered(ImGuiHoveredFlags_AnyWindow | ImGuiHoveredFlags_AllowWhenBlockedByPopup);
+                  ImGui::IsWindowHovered(ImGuiHoveredFlags_AnyWindow | ImGuiHoveredFlags_AllowWhenBlockedByPopup) ||
+                  pointerOverInterface(pointer.x, pointer.y);
 
     if (leaveRequested) {
         leaveRequested = false;

@@ -6,11 +6,11 @@
 
 namespace Ui {
 
-void beginFixedWindow(const char* name, f32 width)
+void beginFixedWindow(const char* name, f32 width, f32 height)
 {
     const ImVec2 display = ImGui::GetIO().DisplaySize;
     ImGui::SetNextWindowPos(ImVec2(display.x * 0.5f, display.y * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSize(ImVec2(width, 0.0f)); // height 0: fit the contents
+    ImGui::SetNextWindowSize(ImVec2(width, std::max(height, 0.0f))); // height 0: fit the contents
     ImGui::Begin(name, nullptr, UiLayout::FixedWindowFlags);
 }
 

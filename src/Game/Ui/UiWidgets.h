@@ -27,9 +27,11 @@ inline const ImVec4 OverBudget{1.0f, 0.0f, 0.0f, 1.0f};
 
 namespace Ui {
 
-// Begins a fixed window of the given width and automatic height, centred on the
-// screen this frame. Always pair with ImGui::End.
-void beginFixedWindow(const char* name, f32 width);
+// Begins a fixed window of the given width and automatic height (or the given height
+// when it is above 0), centred on the screen this frame. Always pair with ImGui::End.
+// A window of automatic height stays hidden in the first frame it ever shows, while it
+// measures its contents.
+void beginFixedWindow(const char* name, f32 width, f32 height = 0.0f);
 
 // A button as wide as the content region and 40 px high (the caller picks the font).
 bool menuButton(const char* label);

@@ -6,6 +6,7 @@
 #include "Engine/Descriptor/DataSet.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Fatal.h"
 #include "Engine/Image/Image.h"
 #include "Engine/Image/Sampler.h"
 #include "Engine/Settings/Settings.h"
@@ -39,8 +40,7 @@ ShadowRenderer::ShadowRenderer()
 {
     GraphicsDevice* device = Engine::graphicsDevice;
     uniforms.splitExponent = ShadowRules::SplitExponent;
-    const u32 size = static_cast<u32>(Settings::shadowMapSize);
-    map = new Image2DArray(size, size);
+    map = mapFitting(Settings::shadowMapSize);
     compareSampler = new Sampler(device, samplerShadow());
     lightCamera = new Camera();
     uniformSlot = new StorageSlot{Engine::frameUniforms, sizeof(ShadowUniforms), NoOffset};
@@ -63,10 +63,49 @@ void ShadowRenderer::resizeMap(i32 size)
     if (size <= 0) return;
     const u32 side = static_cast<u32>(size);
     if (map->extent.width == side && map->extent.height == side) return;
+    Image2DArray* next = mapFitting(size);
+    if (next == map) return;
     Engine::graphicsDevice->releaseResource(map);
-    map = new Image2DArray(side, side);
+    map = next;
     mapBinding->view = map->arrayView;
     notifyListeners(mapBinding->listeners, mapBinding);
+}
+
+Image2DArray* ShadowRenderer::mapFitting(i32 requested)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    std::string reason;
+    for (i32 side : shadowMapCandidates(requested)) {
+        const u32 candidateSide = static_cast<u32>(side);
+        Image2DArray* candidate = nullptr;
+        std::string problem;
+        if (map != nullptr && map->extent.width == candidateSide) {
+            candidate = map;
+        } else {
+            problem = imageCreationProblem(device, Image2DArray::createInfo(candidateSide));
+            if (problem.empty()) {
+                candidate = new Image2DArray(candidateSide, candidateSide, &problem);
+                if (!problem.empty()) {
+                    device->releaseResource(candidate);
+                    candidate = nullptr;
+                }
+            }
+        }
+        if (candidate != nullptr) {
+            if (side != requested) {
+                // The settings follow the map in use: the casters' viewports read its
+                // size, and the settings window shows the quality that is drawn.
+                printLine(shadowFallbackLine(requested, side, reason));
+                Settings::shadowMapSize = side;
+                if (i32 quality = shadowQualityOfSize(side); quality >= 0) {
+                    Settings::shadowQuality = static_cast<u32>(quality);
+                }
+            }
+            return candidate;
+        }
+        if (reason.empty()) reason = problem;
+    }
+    fatalError("Unable to create a shadow map of any quality: " + reason, "ShadowRenderer", __LINE__);
 }
 
 f32 ShadowRenderer::cascadeExtent(Camera* gameCamera, u32 i)

@@ -63,4 +63,10 @@ public:
     // Replaces the map with one of `size` (a shadow-quality change) and tells the
     // map binding's listeners.
     void resizeMap(i32 size);
+
+    // The map to draw for a requested side: the largest one up to `requested` that the
+    // device holds (its image limits and its largest allocation), the current map when
+    // that has the side. A smaller map than asked for is said in one line, and the
+    // settings then name the size and quality in use.
+    Image2DArray* mapFitting(i32 requested);
 };
