@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr i32 Seed = 7;
 constexpr i32 Width = 1920;
 constexpr i32 Height = 1080;
 constexpr u32 LowShadows = 0;
@@ -115,7 +114,7 @@ GameUnderTest startGame()
     // A few frames for the window to take its size, then "New Game".
     for (int frame = 0; frame < 3; frame++) Engine::runFrame();
     Clock::time_point start = Clock::now();
-    World::startNew(Seed);
+    World::startNew(RunningGameSeed);
     while (Engine::gameState != GameStatePlaying) {
         if (Clock::now() - start > LoadingLimit) {
             game.problem = "the world did not finish loading";

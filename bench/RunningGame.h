@@ -9,6 +9,9 @@
 
 #include <string>
 
+// The seed of every world the benchmarks start.
+constexpr i32 RunningGameSeed = 7;
+
 struct GameUnderTest {
     bool running = false;
     std::string problem; // why it is not running

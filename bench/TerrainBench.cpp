@@ -1,14 +1,19 @@
 // Terrain generation for one fixed seed: the time of each stage and of the whole run,
 // with one thread and with every hardware thread. Every run also hashes its heights,
 // steps and chunk colours; a run whose hashes differ from the first run's fails.
+// TerrainErosion times the erosion stage alone over the same height map (the droplet
+// order worked out beforehand, as the game does while it makes the height map), and
+// reports how many times faster than one thread it runs.
 //
 //   build-*/bench/benchmarks --benchmark_filter=Terrain
 //
-// Arguments: 1 = one thread, 0 = all hardware threads.
+// Arguments: the number of threads; 0 = all hardware threads.
 
 #include "Engine/Camera/Random.h"
 #include "World/Terrain/ChunkMeshBuilder.h"
 #include "World/Terrain/CollisionMesh.h"
+#include "World/Terrain/DropletRun.h"
+#include "World/Terrain/Erosion.h"
 #include "World/Terrain/ParallelFor.h"
 #include "World/Terrain/TerrainGrid.h"
 
@@ -168,7 +173,70 @@ void TerrainGeneration(benchmark::State& state)
     checkHash(state, hash);
 }
 
+// The height map of the seed before erosion and the droplets' order, made once.
+struct ErosionInput {
+    std::vector<f32> heights;
+    u32 size = 0;
+    DropletPlan inOrder; // the starts alone: one droplet after another
+    DropletPlan plan;
+};
+
+const ErosionInput& erosionInput()
+{
+    static const ErosionInput input = [] {
+        ErosionInput made;
+        TerrainGrid grid(TerrainGridRules::ChunkSize, TerrainGridRules::ChunksPerSide);
+        grid.threadCount = 0;
+        grid.generateHeightMap(Seed);
+        made.heights = grid.heights;
+        made.size = grid.gridSize;
+        made.inOrder.starts = dropletStarts(made.size, ErosionRules::DropletCount);
+        made.plan = planDroplets(made.inOrder.starts, made.size);
+        return made;
+    }();
+    return input;
+}
+
+// The one-thread time and eroded map, from the first TerrainErosion run with one thread.
+f64 oneThreadErosionMs = 0;
+std::optional<u64> oneThreadErosionHash;
+
+void TerrainErosion(benchmark::State& state)
+{
+    const u32 threads = static_cast<u32>(state.range(0));
+    const ErosionInput& input = erosionInput();
+    f64 total = 0;
+    u64 hash = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<f32> heights = input.heights;
+        Erosion erosion(heights.data(), input.size, input.size);
+        state.ResumeTiming();
+        Clock::time_point t = Clock::now();
+        runDroplets(erosion, threads == 1 ? input.inOrder : input.plan, threads, nullptr);
+        total += millisecondsSince(t);
+        state.PauseTiming();
+        hash = hashVector(heights, 1469598103934665603ull);
+        state.ResumeTiming();
+    }
+    const f64 ms = total / static_cast<f64>(state.iterations());
+    state.counters["threads"] = workerCount(threads);
+    state.counters["erosion_ms"] = ms;
+    if (threads == 1 && !oneThreadErosionHash) {
+        oneThreadErosionMs = ms;
+        oneThreadErosionHash = hash;
+    }
+    if (oneThreadErosionMs > 0) state.counters["x_one_thread"] = oneThreadErosionMs / ms;
+    char text[64];
+    std::snprintf(text, sizeof(text), "hash %016llx", static_cast<unsigned long long>(hash));
+    state.SetLabel(text);
+    if (oneThreadErosionHash && *oneThreadErosionHash != hash) {
+        state.SkipWithError("eroded map differs from the one-thread run");
+    }
+}
+
 } // namespace
 
+BENCHMARK(TerrainErosion)->Arg(1)->Arg(2)->Arg(4)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(TerrainStages)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(TerrainGeneration)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -12,6 +12,10 @@ SKY_PARAMS_BLOCK(0, 1)
 #include "skyPass.glsl"
 
 layout(location = 0) in vec3 inDirection;
+// From the vertex stage, so that no branch or loop here depends on uniform blocks alone
+// (see skyboxVert.vert).
+layout(location = 1) flat in float inCameraAltitude;
+layout(location = 2) flat in ivec2 inSteps; // main ray steps, sub scatter steps
 layout(location = 0) out vec4 outColor;
 
 void main()
@@ -28,7 +32,7 @@ void main()
     a.mieIntensity = sky.mieIntensity;
     a.mieFactor = sky.mieFactor;
     a.exposure = sky.exposure;
-    a.mainSteps = sky.mainRaySteps;
-    a.subSteps = sky.subScatterSteps;
-    outColor = vec4(composeSky(a, normalize(inDirection)), 1.0);
+    a.mainSteps = inSteps.x;
+    a.subSteps = inSteps.y;
+    outColor = vec4(composeSky(a, inCameraAltitude, normalize(inDirection)), 1.0);
 }

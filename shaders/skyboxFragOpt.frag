@@ -16,10 +16,13 @@ const int MAIN_STEPS = 8;
 const int SUB_STEPS = 3;
 
 layout(location = 0) in vec3 inDirection;
+// From the vertex stage, so that no branch here depends on uniform blocks alone (see
+// skyboxVertOpt.vert).
+layout(location = 1) flat in float inCameraAltitude;
 layout(location = 0) out vec4 outColor;
 
 void main()
 {
     Atmosphere a = defaultAtmosphere(normalize(sun.sunDirection), MAIN_STEPS, SUB_STEPS);
-    outColor = vec4(composeSky(a, normalize(inDirection)), 1.0);
+    outColor = vec4(composeSky(a, inCameraAltitude, normalize(inDirection)), 1.0);
 }

@@ -4,6 +4,7 @@
 // The sky cube around the camera: its corners give the view directions.
 #include "camera.glsl"
 #include "sky.glsl"
+#include "atmosphere.glsl"
 
 layout(location = 0) in vec3 inPosition;
 layout(location = 1) in vec3 inNormal;
@@ -16,9 +17,18 @@ layout(set = 0, binding = 2) uniform PlacementBlock {
 } placement;
 
 layout(location = 0) out vec3 outDirection;
+// What the fragment stage branches on or counts its loops by comes from here as flat
+// inputs, never from its uniform blocks alone: lavapipe (Mesa 22.3, as in Debian 12)
+// rebuilds a fragment shader whose branches or loops depend only on uniform-block
+// values at every draw, with the current values built in, and never frees the old
+// builds, so the process grew by megabytes a frame.
+layout(location = 1) flat out float outCameraAltitude; // above the planet sphere
+layout(location = 2) flat out ivec2 outSteps;          // main ray steps, sub scatter steps
 
 void main()
 {
+    outCameraAltitude = altitude(camera.position, sky.planetRadius);
+    outSteps = ivec2(sky.mainRaySteps, sky.subScatterSteps);
     outDirection = inPosition;
     gl_Position = camera.viewProjection * (placement.model * vec4(inPosition, 1.0));
 }

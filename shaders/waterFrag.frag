@@ -21,6 +21,10 @@ const int REFLECTION_STEPS = 5;
 const int REFLECTION_SUB_STEPS = 2;
 
 layout(location = 0) in vec3 inWorld;
+// From the vertex stage, so that no branch or loop here depends on uniform blocks alone
+// (see waterVert.vert).
+layout(location = 1) flat in float inCameraAltitude;
+layout(location = 2) flat in ivec2 inSteps; // wave iterations, ray steps
 layout(location = 0) out vec4 outColor;
 
 void main()
@@ -44,7 +48,7 @@ void main()
     w.time = water.time * water.timeMultiplier;
     w.sizeScaling = water.sizeScaling;
     w.heightScaling = water.heightScaling;
-    w.iterations = clamp(water.iterations, 1, 64);
+    w.iterations = inSteps.x;
     w.offsetWeight = water.offsetWeight;
     w.heightWeight = water.heightWeight;
     w.phaseWeight = water.phaseWeight;
@@ -54,7 +58,7 @@ void main()
     vec3 dir = normalize(inWorld - camera.position);
     // The ray is traced with the broad waves; the normal takes every one of them.
     int traceIterations = max(w.iterations / 2, 1);
-    float t = traceSurface(w, camera.position, dir, a.planetRadius, clamp(water.mainRaySteps, 1, 50), traceIterations);
+    float t = traceSurface(w, camera.position, inCameraAltitude, dir, a.planetRadius, inSteps.y, traceIterations);
     if (t < 0.0) discard;
     vec3 hit = camera.position + dir * t;
     float crest = 0.0;
@@ -64,7 +68,7 @@ void main()
     Medium m = mediumOf(a);
     vec3 sunlight = sunlightAt(a, m, hit, 3);
     vec3 up = normalize(hit + vec3(0.0, a.planetRadius, 0.0));
-    Scattering zenith = scatterAlong(a, hit, up, 1e30, 1.0);
+    Scattering zenith = scatterAlong(a, hit, altitude(hit, a.planetRadius), up, 1e30, 1.0);
     vec3 light = sunlight * max(dot(up, a.sunDirection), 0.0) + expose(zenith.inscatter, a.exposure) * 0.6;
 
     WaterOptics o;
@@ -79,7 +83,7 @@ void main()
 
     vec3 reflected = reflect(dir, n);
     reflected.y = abs(reflected.y);
-    Scattering skyLight = scatterAlong(a, hit, normalize(reflected), 1e30, 1.0);
+    Scattering skyLight = scatterAlong(a, hit, altitude(hit, a.planetRadius), normalize(reflected), 1e30, 1.0);
     vec3 above = expose(skyLight.inscatter + sunGlint(dir, n, a.sunDirection, sunlight) +
                             NIGHT_GLOW * nightFactor(a.sunDirection), a.exposure);
 

@@ -23,6 +23,9 @@ const int NORMAL_ITERATIONS = 22;
 const int TRACE_STEPS = 2;
 
 layout(location = 0) in vec3 inWorld;
+// From the vertex stage, so that no branch here depends on uniform blocks alone (see
+// waterVertOpt.vert).
+layout(location = 1) flat in float inCameraAltitude;
 layout(location = 0) out vec4 outColor;
 
 // The daylight sky without tracing it: blue above, pale at the horizon, warm towards
@@ -55,7 +58,7 @@ void main()
     w.dxMul = 0.201;
 
     vec3 dir = normalize(inWorld - camera.position);
-    float t = traceSurface(w, camera.position, dir, PLANET_RADIUS, TRACE_STEPS, TRACE_ITERATIONS);
+    float t = traceSurface(w, camera.position, inCameraAltitude, dir, PLANET_RADIUS, TRACE_STEPS, TRACE_ITERATIONS);
     if (t < 0.0) discard;
     vec3 hit = camera.position + dir * t;
     float crest = 0.0;

@@ -126,16 +126,15 @@ struct Scattering {
     bool hitsPlanet;
 };
 
-// Scattering along the ray from `origin` up to `maxDistance`, the planet or the top
-// of the shell. `strength` scales the air (thinner haze over the short distances of
-// the scene than towards the sky).
-Scattering scatterAlong(Atmosphere a, vec3 origin, vec3 dir, float maxDistance, float strength)
+// Scattering along the ray from `origin` (at `originAltitude` above the planet sphere)
+// up to `maxDistance`, the planet or the top of the shell. `strength` scales the air
+// (thinner haze over the short distances of the scene than towards the sky).
+Scattering scatterAlong(Atmosphere a, vec3 origin, float originAltitude, vec3 dir, float maxDistance, float strength)
 {
     Scattering result;
     result.inscatter = vec3(0.0);
     result.transmittance = vec3(1.0);
     // Seen from below the sea (a camera flown under it), the air starts at the surface.
-    float originAltitude = altitude(origin, a.planetRadius);
     if (originAltitude < 0.0) {
         origin -= normalize(origin + vec3(0.0, a.planetRadius, 0.0)) * originAltitude;
         maxDistance = max(maxDistance + originAltitude, 0.0);

@@ -28,7 +28,8 @@ float sceneDistance(float depth, vec3 dir)
     return viewDepth / max(dot(dir, camera.forward), 1e-4);
 }
 
-vec3 composeSky(Atmosphere a, vec3 dir)
+// `cameraAltitude` is the camera's height above the planet sphere.
+vec3 composeSky(Atmosphere a, float cameraAltitude, vec3 dir)
 {
     ivec2 size = textureSize(sceneColor, 0);
     ivec2 pixel = clamp(ivec2(gl_FragCoord.xy), ivec2(0), size - 1);
@@ -36,11 +37,12 @@ vec3 composeSky(Atmosphere a, vec3 dir)
     float depth = texelFetch(sceneDepth, pixel, 0).r;
 
     if (depth < 1.0) {
-        Scattering haze = scatterAlong(a, camera.position, dir, sceneDistance(depth, dir), AERIAL_STRENGTH);
+        Scattering haze =
+            scatterAlong(a, camera.position, cameraAltitude, dir, sceneDistance(depth, dir), AERIAL_STRENGTH);
         return scene * haze.transmittance + expose(haze.inscatter, a.exposure);
     }
 
-    Scattering sky = scatterAlong(a, camera.position, dir, 1e30, 1.0);
+    Scattering sky = scatterAlong(a, camera.position, cameraAltitude, dir, 1e30, 1.0);
     vec3 radiance = sky.inscatter;
     float night = nightFactor(a.sunDirection);
     if (!sky.hitsPlanet) {

@@ -95,11 +95,13 @@ float surfaceHeight(Waves w, vec2 xz, int iterations)
 }
 
 // Where the view ray meets the waves, refined by secant steps between the tops and
-// the bottoms of the waves; negative when it does not.
-float traceSurface(Waves w, vec3 origin, vec3 dir, float planetRadius, int steps, int iterations)
+// the bottoms of the waves; negative when it does not. `originAltitude` is the
+// origin's height above the sea sphere.
+float traceSurface(Waves w, vec3 origin, float originAltitude, vec3 dir, float planetRadius, int steps,
+                   int iterations)
 {
     float amplitude = waveAmplitude(w);
-    if (altitude(origin, planetRadius) < -amplitude) return -1.0; // under the sea
+    if (originAltitude < -amplitude) return -1.0; // under the sea
     vec2 top = shellCrossing(origin, dir, planetRadius, amplitude);
     if (top.x > top.y || top.y <= 0.0) return -1.0;
     vec2 bottom = shellCrossing(origin, dir, planetRadius, -amplitude);

@@ -7,6 +7,7 @@
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/GraphicsDevice/Instance.h"
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/FreedMemory.h"
 #include "Engine/Settings/Settings.h"
 #include "Engine/Image/Image.h"
 #include "Engine/Physics/BulletHandler.h"
@@ -51,6 +52,7 @@ std::thread simulationThread;
 CameraPath* cameraPath = nullptr;
 u32 gameState = GameStateMainMenu;
 u8 quitRequested = 0;
+u8 freedMemoryPending = 0;
 f32 frameTimeMs = 0;
 f64 totalTimeMs = 0;
 
@@ -259,6 +261,10 @@ void drawFrame()
     device->frameIndex = 1 - device->frameIndex;
     device->commandPool->resetHalf(device->frameIndex);
     device->deleteDeferred();
+    if (freedMemoryPending) {
+        freedMemoryPending = 0;
+        returnFreedMemory();
+    }
 }
 
 void shutdown()

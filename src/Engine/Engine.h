@@ -46,6 +46,9 @@ extern CameraPath* cameraPath;
 extern u32 gameState;
 extern u8 quitRequested;
 extern f32 frameTimeMs;  // duration of the last frame, at most 100
+// Set when a world has been torn down: the end of the next frame, once it has deleted
+// the GPU objects the world released, gives the freed memory back to the system.
+extern u8 freedMemoryPending;
 extern f64 totalTimeMs;
 
 void init();

@@ -4,6 +4,7 @@
 #include "Engine/Descriptor/DataSet.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/FreedMemory.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Image/Image.h"
 #include "Engine/Image/Sampler.h"
@@ -135,6 +136,9 @@ void World::generateThreadMain()
     self->init();
     // The intro flight ends on the game camera's start pose, and starts.
     if (Engine::cameraPath != nullptr) Engine::cameraPath->start(self->camera->position, self->camera->forward);
+    // What the generation worked with is freed; it goes back to the system here rather
+    // than in a frame of the main thread.
+    returnFreedMemory();
     self->ready.store(1, std::memory_order_release);
 }
 
@@ -355,4 +359,8 @@ World::~World()
     delete water;
     delete shadows;
     delete cullingGrid;
+
+    // What the world held goes back to the system once the frame end has deleted the
+    // GPU objects released above.
+    Engine::freedMemoryPending = 1;
 }

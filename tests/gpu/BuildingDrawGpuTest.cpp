@@ -1,221 +1,57 @@
-#include "GameKinds.h"
-#include "GpuTest.h"
-#include "Offscreen.h"
+#include "OffscreenWorld.h"
 
 #include "Engine/Camera/Camera.h"
 #include "Engine/Command/CommandBuffer.h"
 #include "Engine/Engine.h"
-#include "Engine/GraphicsDevice/GraphicsDevice.h"
-#include "Engine/Helper/Helper.h"
-#include "Engine/Image/Image.h"
-#include "Engine/Mesh/Mesh.h"
-#include "Engine/Physics/PhysicsWorld.h"
-#include "Engine/Physics/Simulation.h"
-#include "Engine/Settings/Settings.h"
 #include "Engine/Storage/DataStorage.h"
-#include "Engine/SwapChain/SwapChain.h"
 #include "Game/Buildings/BdCastle.h"
 #include "Game/Buildings/BdPortal.h"
 #include "Game/Buildings/BdPortalInstance.h"
 #include "Game/Buildings/FixedBuildingInstance.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Session/BuildingManager.h"
-#include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
-#include "World/Sky/Skybox.h"
-#include "World/World.h"
 
 #include <btBulletCollisionCommon.h>
-#include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
-#include <cstdlib>
-#include <fstream>
 
 namespace {
 
-constexpr u32 Width = 192;
-constexpr u32 Height = 96;
-const float Clear[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+// A castle, a wall and a portal in a row on a green ground slab, seen from the front
+// and lit by a low sun from behind on the left.
+OffscreenScene buildingScene()
+{
+    OffscreenScene scene;
+    scene.sunDirection = {-0.6f, 0.35f, -0.6f};
+    scene.groundCentre = {22.0f, 0.0f, 24.0f};
+    scene.groundHalfSide = 30.0f;
+    return scene;
+}
 
-// The game's kinds with their real models, pipelines and shaders; a castle, a wall and
-// a portal in a row on a green ground slab, seen from the front and lit by a low sun
-// from behind on the left.
-class BuildingDrawGpuTest : public GpuTest {
+class BuildingDrawGpuTest : public OffscreenWorldTest {
 protected:
-    BuildingDrawGpuTest() : GpuTest({.frameStorage = true}) {}
+    BuildingDrawGpuTest() : OffscreenWorldTest(buildingScene()) {}
 
     void SetUp() override
     {
-        GpuTest::SetUp();
+        OffscreenWorldTest::SetUp();
         if (HasFatalFailure()) return;
-        createGameKinds();
-        savedMapSize = Settings::shadowMapSize;
-        Settings::shadowMapSize = 512;
-
-        sky.sunDirection = glm::normalize(glm::vec3(-0.6f, 0.35f, -0.6f));
-        skySlot = new StorageSlot{Engine::frameUniforms, sizeof(SkyboxParams), NoOffset};
-        skySlot->offset = Engine::frameUniforms->write(NoOffset, &sky, sizeof(SkyboxParams), false);
-        shadows = new ShadowRenderer();
-        shadows->sunDirection = &sky.sunDirection;
-        camera = new Camera();
-        camera->setPerspective(60.0f, static_cast<f32>(Width) / Height, 0.5f, 300.0f);
-        camera->position = glm::vec3(20.0f, 9.0f, 44.0f);
-        camera->forward = glm::normalize(glm::vec3(22.0f, 2.0f, 24.0f) - camera->position);
-        camera->updateView();
-        camera->uploadUniforms();
-
-        physics.world = &queryWorld;
-        queryWorld.init(QueryWorldGravity);
-        BuildingContext context;
-        context.gridWidth = 64;
-        context.physics = &physics;
-        context.cullingGrid = &culling;
-        manager = new BuildingManager(context);
-        manager->createDrawObjects({camera->uniformSlot, skySlot, shadows->uniformSlot, shadows->mapBinding,
-                                    shadows->lightCamera->uniformSlot});
-        shadows->casterCallback = [this](CommandBuffer* cmd, Camera*, const Frustum&) {
-            culling.markAllVisible();
-            drawGround(cmd, shadowInstancePipeline, manager->shadowSet, shadows->map->extent);
-            manager->drawShadowCasters(cmd, shadows->map->extent, 0);
-        };
-
+        lookAt({20.0f, 9.0f, 44.0f}, {22.0f, 2.0f, 24.0f});
         castle = buildingTypes[BuildingTypeCastle]->createInstance({10, 0, 20}, 0.0f);
         wall = buildingTypes[BuildingTypeWall]->createInstance({24, 0, 23}, 0.0f);
         portal = buildingTypes[BuildingTypePortal]->createInstance({30, 0, 21}, 0.0f);
         for (const auto& building : {castle, wall, portal}) ASSERT_TRUE(manager->place(building));
         manager->update(1);
-        makeGround();
-        target = createOffscreenTarget(Width, Height, Engine::swapChain->format,
-                                       findDepthFormat(Engine::graphicsDevice->physicalDevice));
     }
 
     void TearDown() override
     {
-        if (manager != nullptr) {
-            destroyOffscreenTarget(target);
-            manager->destroyAll();
-            castle = wall = portal = nullptr;
-            Simulation::releaseRemaining(leftovers());
-            delete manager;
-            delete shadows;
-            delete camera;
-            delete skySlot;
-            delete groundSlot;
-            physics.world = nullptr;
-        }
-        Settings::shadowMapSize = savedMapSize;
-        GpuTest::TearDown();
-        releaseGameKinds();
+        castle = wall = portal = nullptr;
+        OffscreenWorldTest::TearDown();
     }
 
-    static PhysicsWorld& leftovers()
-    {
-        static PhysicsWorld world;
-        if (world.world == nullptr) world.init(EngineWorldGravity);
-        return world;
-    }
-
-    // A 60 x 60 slab at height 0, green, as a mesh of the buildings' own layout.
-    void makeGround()
-    {
-        PlanarVertexData data(vertexLayoutPosNormalColor, 4);
-        const glm::vec3 corners[4] = {{-30, 0, -30}, {30, 0, -30}, {30, 0, 30}, {-30, 0, 30}};
-        for (u32 v = 0; v < 4; v++) {
-            static_cast<glm::vec3*>(data.stream(0))[v] = corners[v];
-            static_cast<glm::vec3*>(data.stream(1))[v] = glm::vec3(0.0f, 1.0f, 0.0f);
-            static_cast<glm::vec4*>(data.stream(2))[v] = glm::vec4(0.25f, 0.55f, 0.25f, 1.0f);
-        }
-        auto* vertices = new VertexBuffer(Engine::graphicsDevice, Engine::meshStorage, vertexLayoutPosNormalColor);
-        VertexBuffer::setAttributeData(data, vertices, -1);
-        auto* indices = new IndexBuffer(Engine::graphicsDevice, Engine::meshStorage);
-        indices->setIndices({0, 2, 1, 0, 3, 2});
-        ground = new Mesh(Engine::graphicsDevice, "Ground", vertices, indices);
-        Engine::meshStorage->scheduleUpload();
-        const glm::mat4 model = glm::translate(glm::mat4(1.0f), glm::vec3(22.0f, 0.0f, 24.0f));
-        groundSlot = new StorageSlot{instanceStorage, 128, NoOffset};
-        groundSlot->offset = instanceStorage->write(NoOffset, &model, sizeof(model), false);
-    }
-
-    void drawGround(CommandBuffer* cmd, Pipeline* pipeline, DataSet* set, VkExtent2D extent)
-    {
-        cmd->bindPipeline(pipeline);
-        if (pipeline == shadowInstancePipeline) {
-            cmd->setViewport(extent);
-            const VkRect2D scissor{{0, 0}, cmd->renderExtent};
-            vkCmdSetScissor(cmd->handle, 0, 1, &scissor);
-            vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, 0.75f);
-        } else {
-            cmd->setViewportAndScissor(extent);
-        }
-        cmd->addDataSet(set);
-        cmd->bindDataSets(0);
-        manager->instanceSlot->offset = groundSlot->offset;
-        cmd->addDataSet(manager->instanceSet);
-        cmd->bindDataSets(1);
-        cmd->drawMesh(ground, 1);
-    }
-
-    // A frame as the world records the buildings: bounds, the cascades, the main pass.
-    std::vector<u8> drawFrame()
-    {
-        culling.reset();
-        for (Building* kind : buildingTypes) kind->updateAllBounds();
-        CommandBuffer* cmd = beginCommands();
-        cmd->flushUploads();
-        shadows->render(cmd, camera);
-        beginOffscreenPass(cmd, target, Clear);
-        culling.markAllVisible();
-        drawGround(cmd, towerPipeline, manager->sceneSet, target.extent);
-        manager->drawBuildings(cmd, target.extent, 0);
-        endOffscreenPass(cmd, target);
-        submitCommandsAndWait(cmd);
-        return readPixels(target);
-    }
-
-    // Red, green and blue (0..1) of a pixel, whatever byte order the format has.
-    glm::vec3 colorAt(const std::vector<u8>& pixels, glm::ivec2 at) const
-    {
-        const Pixel p = pixelAt(pixels, Width, static_cast<u32>(at.x), static_cast<u32>(at.y));
-        const bool bgra = target.colorFormat == VK_FORMAT_B8G8R8A8_UNORM || target.colorFormat == VK_FORMAT_B8G8R8A8_SRGB;
-        const glm::vec3 c(p.c[0], p.c[1], p.c[2]);
-        return (bgra ? glm::vec3(c.z, c.y, c.x) : c) / 255.0f;
-    }
-
-    glm::ivec2 screenOf(glm::vec3 point) const
-    {
-        const glm::vec3 s = camera->worldToScreen(point, {Width, Height});
-        return {static_cast<i32>(s.x), static_cast<i32>(s.y)};
-    }
-
-    // Writes the picture as a PPM when BRACKENHOLD_BUILDING_SHOT names a file, to look at.
-    void keepShot(const std::vector<u8>& pixels) const
-    {
-        const char* path = std::getenv("BRACKENHOLD_BUILDING_SHOT");
-        if (path == nullptr) return;
-        std::ofstream out(path, std::ios::binary);
-        out << "P6\n" << Width << " " << Height << "\n255\n";
-        for (u32 y = 0; y < Height; y++) {
-            for (u32 x = 0; x < Width; x++) {
-                const glm::vec3 c = colorAt(pixels, {static_cast<i32>(x), static_cast<i32>(y)}) * 255.0f;
-                out.put(static_cast<char>(c.r)).put(static_cast<char>(c.g)).put(static_cast<char>(c.b));
-            }
-        }
-    }
-
-    SkyboxParams sky;
-    i32 savedMapSize = 0;
-    StorageSlot* skySlot = nullptr;
-    StorageSlot* groundSlot = nullptr;
-    ShadowRenderer* shadows = nullptr;
-    Camera* camera = nullptr;
-    PhysicsWorld queryWorld;
-    WorldPhysics physics;
-    CullingGrid culling{{0.0f, 0.0f}, {32.0f, 32.0f}, {2, 2}};
-    BuildingManager* manager = nullptr;
     std::shared_ptr<BuildingInstance> castle, wall, portal;
-    Mesh* ground = nullptr;
-    OffscreenTarget target;
 };
 
 f32 brightness(glm::vec3 c)
@@ -228,7 +64,7 @@ f32 brightness(glm::vec3 c)
 TEST_F(BuildingDrawGpuTest, CastleWallAndPortalStandLitAndCastShadows)
 {
     const std::vector<u8> pixels = drawFrame();
-    keepShot(pixels);
+    keepShot(pixels, "BRACKENHOLD_BUILDING_SHOT");
     const glm::vec3 groundLit = colorAt(pixels, screenOf({2.0f, 0.0f, 33.0f}));
     EXPECT_GT(groundLit.g, groundLit.r + 0.1f) << "the lit ground is green";
 
@@ -290,18 +126,7 @@ TEST_F(BuildingDrawGpuTest, SkipNextDrawSkipsOneDrawAndMatrixSlotsComeBack)
 
     // Only the main pass: the castle is left out of this one picture.
     castle->skipNextDraw = true;
-    culling.reset();
-    for (Building* kind : buildingTypes) kind->updateAllBounds();
-    culling.markAllVisible();
-    CommandBuffer* cmd = beginCommands();
-    shadows->render(cmd, camera); // consumes nothing: the flag is set after it below
-    castle->skipNextDraw = true;
-    beginOffscreenPass(cmd, target, Clear);
-    drawGround(cmd, towerPipeline, manager->sceneSet, target.extent);
-    manager->drawBuildings(cmd, target.extent, 0);
-    endOffscreenPass(cmd, target);
-    submitCommandsAndWait(cmd);
-    const glm::vec3 behind = colorAt(readPixels(target), screenOf({14.0f, 2.5f, 25.5f}));
+    const glm::vec3 behind = colorAt(drawMainPass(), screenOf({14.0f, 2.5f, 25.5f}));
     EXPECT_GT(behind.g, behind.r + 0.1f) << "the ground shows where the castle was";
 
     // A building that goes gives its slot back: given up at the next frame, free at the

@@ -4,6 +4,7 @@
 // window points at the ground below it.
 
 #include "BuildingTestSupport.h"
+#include "EnemyTestSupport.h"
 #include "GpuTest.h"
 
 #include "Engine/Camera/Camera.h"
@@ -271,4 +272,51 @@ TEST_F(PlayerToolsTest, ToolsActOnlyInPlay)
     click();
     EXPECT_TRUE(wall->destroyPending.load()) << "in play again";
     Engine::cameraPath = nullptr;
+}
+
+// With cheats, tool mode 1 with an enemy kind drops one enemy of the kind the index
+// names every frame the button is held, 5 units above the highest step under the
+// cursor's cell.
+TEST_F(PlayerToolsTest, CheatEnemiesDropOneAFrameAboveTheStepOfTheirKind)
+{
+    EnemyGrounds enemies(grounds->terrain.gridSize);
+    EnemyManager& manager = *enemies.manager;
+    manager.context.terrain = &grounds->terrain;
+    manager.context.physics = &grounds->physics;
+    manager.context.camera = camera;
+    running->enemyManager = &manager;
+    // The cell under the cursor (grid 512, 512) stands 3 steps high on one corner.
+    grounds->terrain.steps[513 * grounds->terrain.gridSize + 513] = 3;
+    auto queued = [&manager] {
+        std::lock_guard lock(manager.pendingMutex);
+        return manager.pending.size();
+    };
+
+    Settings::cheatsEnabled = 1;
+    toolMode = ToolModePlace;
+    toolSelection = {ToolCategoryEnemies, 0};
+    frame();
+    EXPECT_EQ(queued(), 0u) << "nothing while the button is up";
+    leftDown = true;
+    frame();
+    frame();
+    frame();
+    ASSERT_EQ(queued(), 3u) << "one a frame while it is held";
+    toolSelection = {ToolCategoryEnemies, 1};
+    frame();
+    toolSelection = {ToolCategoryEnemies, 2};
+    frame();
+    leftDown = false;
+    frame();
+    ASSERT_EQ(queued(), 4u) << "an index without a kind drops nothing";
+    {
+        std::lock_guard lock(manager.pendingMutex);
+        for (size_t i = 0; i < 4; i++) {
+            EXPECT_EQ(manager.pending[i]->kind, enemyTypes[i < 3 ? 0 : 1]) << i;
+            EXPECT_EQ(manager.pending[i]->position.load(), glm::vec3(0.0f, 3 * 0.4f + 5.0f, 0.0f)) << i;
+        }
+    }
+    EXPECT_EQ(money(), 5000) << "enemies cost nothing";
+    manager.spawnPending();
+    running->enemyManager = nullptr;
 }

@@ -102,6 +102,38 @@ TEST_F(StorageGpuTest, DeviceMeshStorageUploadsWhatWasWritten)
     EXPECT_EQ(readBuffer(storage->buffer, 0, 100), a);
 }
 
+TEST_F(StorageGpuTest, ReservedRoomIsUploadedOnlyOnceMarkedWritten)
+{
+    DsDeviceMeshSingle* storage = new DsDeviceMeshSingle(Engine::graphicsDevice, 4000);
+    storage->switchHalf();
+    std::vector<u8> a = pattern(100, 1), b = pattern(64, 2), c = pattern(30, 3);
+    EXPECT_EQ(storage->write(NoOffset, a.data(), 100, false), 0u);
+    storage->scheduleUpload();
+    flush();
+
+    // Placed where writes would place them, but not yet part of what flushes copy.
+    void* first = nullptr;
+    void* second = nullptr;
+    EXPECT_EQ(storage->reserve(&first, 64), 112u);
+    EXPECT_EQ(storage->reserve(&second, 30), 176u);
+    EXPECT_EQ(storage->dirty, 0);
+    EXPECT_EQ(storage->regions[0].size, 112u);
+    std::memcpy(first, b.data(), 64); // the second block is still being written
+    storage->scheduleUpload();
+    flush();
+    EXPECT_EQ(storage->regions[0].size, 112u);
+
+    std::memcpy(second, c.data(), 30);
+    storage->markReservedWritten();
+    EXPECT_EQ(storage->dirty, 1);
+    EXPECT_EQ(storage->regions[0].size, 208u);
+    storage->scheduleUpload();
+    flush();
+    EXPECT_EQ(readBuffer(storage->buffer, 0, 100), a);
+    EXPECT_EQ(readBuffer(storage->buffer, 112, 64), b);
+    EXPECT_EQ(readBuffer(storage->buffer, 176, 30), c);
+}
+
 TEST_F(StorageGpuTest, DeviceMeshStorageRefusesWritesPastTheHalf)
 {
     DsDeviceMeshSingle* storage = new DsDeviceMeshSingle(Engine::graphicsDevice, 256);

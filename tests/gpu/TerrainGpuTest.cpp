@@ -64,7 +64,7 @@ TEST_F(TerrainGpuTest, ChunkSetIsWrittenIntoTheMeshStorageAndUploaded)
     StorageSlot shared{uniforms, 64, NoOffset};
     ChunkSet set;
     initChunkSet(set, 16, &shared);
-    uploadChunkSet(data, grid.origin, storage, uniforms, set);
+    uploadChunkSet(data, grid.origin, storage, uniforms, set, 3);
 
     CommandBuffer* commands = beginCommands();
     commands->flushUploads();

@@ -5,10 +5,14 @@
 #include <glm/glm.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <numeric>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -176,6 +180,30 @@ TEST(Erosion, DepositsBehindAndErodesAhead)
     EXPECT_EQ(map[16 * size + size - 1], before[16 * size + size - 1]);
 }
 
+namespace {
+
+std::vector<f32> erodedInOrder(const std::vector<f32>& base, u32 size, const std::vector<glm::vec2>& starts)
+{
+    std::vector<f32> map = base;
+    Erosion erosion(map.data(), size, size);
+    for (const glm::vec2& s : starts) erosion.simulateDroplet(s.x, s.y);
+    return map;
+}
+
+// Every helper from the start, none ever sent away: all threads run side by side.
+const DropletPace AllAtOnce{std::chrono::nanoseconds(0), 0.0, 1000};
+
+std::vector<f32> erodedInParallel(const std::vector<f32>& base, u32 size, const std::vector<glm::vec2>& starts,
+                                  u32 threads, const DropletPace& pace = AllAtOnce)
+{
+    std::vector<f32> map = base;
+    Erosion erosion(map.data(), size, size);
+    runDroplets(erosion, starts, threads, nullptr, pace);
+    return map;
+}
+
+} // namespace
+
 TEST(ErosionThreaded, DropletsInParallelGiveTheSameBitsAsInOrder)
 {
     const u32 size = 257;
@@ -189,17 +217,151 @@ TEST(ErosionThreaded, DropletsInParallelGiveTheSameBitsAsInOrder)
                             static_cast<f32>(128.0 + random.uniform(-spread, spread)));
     }
 
-    std::vector<f32> inOrder = base;
+    std::vector<f32> inOrder = erodedInOrder(base, size, starts);
+    // More workers than the machine has cores too: they then take turns on them.
+    for (u32 threads : {1u, 2u, 5u, 8u, 24u}) {
+        EXPECT_TRUE(sameBits(erodedInParallel(base, size, starts, threads), inOrder)) << threads << " threads";
+    }
+    // Helpers joining as the run goes: at once, in steps, or as this machine allows.
+    const DropletPace stepping{std::chrono::microseconds(50), 0.0, 0};
+    EXPECT_TRUE(sameBits(erodedInParallel(base, size, starts, 8, stepping), inOrder));
+    EXPECT_TRUE(sameBits(erodedInParallel(base, size, starts, 8, DropletPace{}), inOrder));
+}
+
+TEST(ErosionThreaded, ChainsAndFarApartDropletsGiveTheSameBitsAsInOrder)
+{
+    const u32 size = 513;
+    std::vector<f32> base = rippledBowl(size);
+    // All on one spot: every droplet waits for the one before it.
+    std::vector<glm::vec2> chain(800, glm::vec2(200.25f, 301.5f));
+    EXPECT_TRUE(sameBits(erodedInParallel(base, size, chain, 6), erodedInOrder(base, size, chain)));
+
+    // Four spots far apart, taken in turn: four chains that run side by side.
+    std::vector<glm::vec2> apart;
+    for (int i = 0; i < 2000; i++) {
+        f32 jitter = static_cast<f32>(i % 7) * 0.3f;
+        apart.emplace_back(i % 2 == 0 ? 100.0f + jitter : 400.0f - jitter, i % 4 < 2 ? 110.0f : 390.0f + jitter);
+    }
+    EXPECT_TRUE(sameBits(erodedInParallel(base, size, apart, 4), erodedInOrder(base, size, apart)));
+}
+
+TEST(ErosionThreaded, HelpersLeavingABusyMachineLeaveTheSameBits)
+{
+    // A gain no machine gives: the helpers that joined for the second window leave as
+    // it ends (before or after their first droplets, or a little into the run),
+    // holding droplets, sleeping or woken; the threads before them finish: the calling
+    // thread alone (2 threads) or with three helpers (8 threads).
+    const u32 size = 257;
+    std::vector<f32> base = rippledBowl(size);
+    std::vector<glm::vec2> starts;
+    Random random(3);
+    for (int i = 0; i < 5000; i++) {
+        starts.emplace_back(static_cast<f32>(random.uniform(5.0, 251.0)), static_cast<f32>(random.uniform(5.0, 251.0)));
+    }
+    std::vector<f32> inOrder = erodedInOrder(base, size, starts);
+    DropletPlan plan = planDroplets(starts, size);
+    using std::chrono::microseconds;
+    const f64 NeverEnough = std::numeric_limits<f64>::infinity();
+    for (microseconds window : {microseconds(0), microseconds(20), microseconds(300), microseconds(2000)}) {
+        for (u32 threads : {2u, 8u}) {
+            std::vector<f32> map = base;
+            Erosion erosion(map.data(), size, size);
+            runDroplets(erosion, plan, threads, nullptr, DropletPace{window, NeverEnough, threads / 2 - 1});
+            EXPECT_TRUE(sameBits(map, inOrder)) << threads << " threads, window " << window.count() << " us";
+        }
+    }
+}
+
+TEST(ErosionThreaded, RunsEndWithMoreWorkersThanDroplets)
+{
+    const u32 size = 128;
+    std::vector<f32> base = rippledBowl(size);
+    // None, a few, and only starts outside the band (they wait for nothing and do nothing).
+    std::vector<std::vector<glm::vec2>> runs = {
+        {},
+        {{30.5f, 40.5f}, {90.0f, 90.0f}, {31.0f, 41.0f}},
+        {{1.0f, 60.0f}, {60.0f, 126.0f}, {-3.0f, -3.0f}},
+    };
+    for (const std::vector<glm::vec2>& starts : runs) {
+        EXPECT_TRUE(sameBits(erodedInParallel(base, size, starts, 16), erodedInOrder(base, size, starts)))
+            << starts.size() << " droplets";
+    }
+}
+
+TEST(ErosionThreaded, PlansThatDoNotAddUpAreReported)
+{
+    // A droplet waiting for a predecessor that never comes: the workers all go to
+    // sleep, and the run reports the droplet left over instead of hanging.
+    const u32 size = 128;
+    std::vector<f32> map = rippledBowl(size);
+    std::vector<glm::vec2> starts = {{30.5f, 40.5f}, {31.0f, 41.0f}, {90.0f, 90.0f}};
+    DropletPlan plan = planDroplets(starts, size);
+    ASSERT_EQ(plan.successorStart[1], 1u); // droplet 0 before droplet 1
     {
-        Erosion erosion(inOrder.data(), size, size);
-        for (const glm::vec2& s : starts) erosion.simulateDroplet(s.x, s.y);
+        DropletPlan waitsForever = plan;
+        waitsForever.dependencyCount[1]++;
+        Erosion erosion(map.data(), size, size);
+        EXPECT_THROW(runDroplets(erosion, waitsForever, 3, nullptr), std::logic_error);
     }
-    for (u32 threads : {1u, 2u, 5u, 8u}) {
-        std::vector<f32> parallel = base;
-        Erosion erosion(parallel.data(), size, size);
-        runDroplets(erosion, starts, threads, nullptr);
-        EXPECT_TRUE(sameBits(parallel, inOrder)) << threads << " threads";
+    // Lists that do not fit the droplets are refused before any droplet runs.
+    DropletPlan beyondTheEnd = plan;
+    beyondTheEnd.successors[0] = 3;
+    DropletPlan backwards = plan;
+    backwards.successors[0] = 0;
+    DropletPlan shortCounts = plan;
+    shortCounts.dependencyCount.pop_back();
+    DropletPlan shortRanges = plan;
+    shortRanges.successorStart.pop_back();
+    const std::vector<f32> before = map;
+    for (const DropletPlan* bad : {&beyondTheEnd, &backwards, &shortCounts, &shortRanges}) {
+        Erosion erosion(map.data(), size, size);
+        EXPECT_THROW(runDroplets(erosion, *bad, 3, nullptr), std::logic_error);
+        EXPECT_TRUE(sameBits(map, before));
     }
+}
+
+TEST(Erosion, DropletTouchesNothingBeyondItsReach)
+{
+    // On ground that gets steeper downhill a droplet runs its 48 cells almost straight
+    // and erodes to the end, the farthest any droplet gets; on the bowl it turns. Every
+    // point a droplet changes lies within DropletReach of its start (its reads lie
+    // within the brush around its path too).
+    const u32 size = 160;
+    // Downhill along each direction, ever steeper.
+    const glm::vec2 downhill[] = {{-1.0f, -1.0f}, {1.0f, 0.0f}, {0.3f, 1.0f}, {-0.8f, 0.45f}};
+    std::vector<std::vector<f32>> grounds;
+    for (const glm::vec2& direction : downhill) {
+        std::vector<f32> ground(static_cast<size_t>(size) * size);
+        for (u32 y = 0; y < size; y++) {
+            for (u32 x = 0; x < size; x++) {
+                f32 along = direction.x * static_cast<f32>(x) + direction.y * static_cast<f32>(y) + 200.0f;
+                ground[y * size + x] = 1000.0f - 0.02f * along * along;
+            }
+        }
+        grounds.push_back(ground);
+    }
+    grounds.push_back(rippledBowl(size));
+
+    f64 farthest = 0.0;
+    Random random(11);
+    for (const std::vector<f32>& base : grounds) {
+        for (int i = 0; i < 40; i++) {
+            glm::vec2 start(static_cast<f32>(random.uniform(55.0, 105.0)),
+                            static_cast<f32>(random.uniform(55.0, 105.0)));
+            std::vector<f32> map = base;
+            Erosion erosion(map.data(), size, size);
+            erosion.simulateDroplet(start.x, start.y);
+            for (u32 y = 0; y < size; y++) {
+                for (u32 x = 0; x < size; x++) {
+                    if (map[y * size + x] == base[y * size + x]) continue;
+                    f64 distance = std::hypot(x - static_cast<f64>(start.x), y - static_cast<f64>(start.y));
+                    farthest = std::max(farthest, distance);
+                    ASSERT_LE(distance, DropletReach) << "point " << x << ", " << y;
+                }
+            }
+        }
+    }
+    EXPECT_GT(farthest, 51.0); // the straight runs come close to the bound
 }
 
 TEST(Erosion, DropletPlanOrdersEveryPairWhoseAreasMeet)
@@ -239,11 +401,17 @@ TEST(Erosion, DropletPlanOrdersEveryPairWhoseAreasMeet)
         for (u32 i = 0; i < j; i++) {
             const glm::vec2& a = starts[i];
             bool movesI = a.x > 4 && a.y > 4 && a.x < size - 5 && a.y < size - 5;
-            bool meet = std::abs(static_cast<i32>(a.x) - static_cast<i32>(b.x)) <= 2 * DropletReach &&
-                        std::abs(static_cast<i32>(a.y) - static_cast<i32>(b.y)) <= 2 * DropletReach;
-            if (movesI && movesJ && meet) {
+            f64 distance = std::hypot(static_cast<f64>(a.x) - b.x, static_cast<f64>(a.y) - b.y);
+            if (movesI && movesJ && distance <= 2 * DropletReach) {
                 ASSERT_TRUE(after[j][i]) << i << " before " << j;
                 ordered++;
+            }
+            // Droplets well apart wait for nothing of each other directly: the plan
+            // leaves room to run them side by side.
+            if (distance > 2 * DropletReach + 50.0) {
+                for (u32 k = plan.successorStart[i]; k < plan.successorStart[i + 1]; k++) {
+                    ASSERT_NE(plan.successors[k], j) << i << " and " << j << " are " << distance << " apart";
+                }
             }
         }
         if (!movesJ) {

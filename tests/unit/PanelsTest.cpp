@@ -21,7 +21,11 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <string>
+#include <vector>
 #include <optional>
 
 namespace {
@@ -99,6 +103,79 @@ protected:
         ImGui::NewFrame();
         Ui::drawWindows();
         ImGui::Render();
+    }
+
+    // The text that window `name` drew in the last frame, read back from its glyphs
+    // (blanks draw none and are left out); only the glyphs in `colour` when one is given.
+    static std::string glyphsOf(const char* name, std::optional<ImU32> colour = std::nullopt)
+    {
+        const ImGuiWindow* window = ImGui::FindWindowByName(name);
+        if (window == nullptr || !window->Active) return {};
+        std::map<std::pair<f32, f32>, const ImFontGlyph*> glyphs;
+        for (const ImFont* font : ImGui::GetIO().Fonts->Fonts) {
+            for (const ImFontGlyph& glyph : font->Glyphs) glyphs[{glyph.U0, glyph.V0}] = &glyph;
+        }
+        // A glyph is a quad whose corners take the glyph's texture corners in turn.
+        std::string text;
+        const ImVector<ImDrawVert>& vertices = window->DrawList->VtxBuffer;
+        for (int i = 0; i + 3 < vertices.Size;) {
+            const auto found = glyphs.find({vertices[i].uv.x, vertices[i].uv.y});
+            if (found == glyphs.end() || vertices[i + 2].uv.x != found->second->U1 ||
+                vertices[i + 2].uv.y != found->second->V1) {
+                i++;
+                continue;
+            }
+            if (!colour || vertices[i].col == *colour) text += static_cast<char>(found->second->Codepoint);
+            i += 4;
+        }
+        return text;
+    }
+
+    // `text` as glyphsOf reads it back.
+    static std::string glyphs(std::string text)
+    {
+        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+        return text;
+    }
+
+    static std::string popupName()
+    {
+        ImGuiWindow* popup = openPopup();
+        return popup != nullptr ? popup->Name : "";
+    }
+
+    // The top left texture coordinate of every picture that window `name` drew from
+    // `texture` in the last frame, in drawing order.
+    static std::vector<ImVec2> picturesOf(const char* name, ImTextureID texture)
+    {
+        std::vector<ImVec2> corners;
+        const ImGuiWindow* window = ImGui::FindWindowByName(name);
+        if (window == nullptr || !window->Active) return corners;
+        const ImDrawList& list = *window->DrawList;
+        for (const ImDrawCmd& cmd : list.CmdBuffer) {
+            if (cmd.TextureId != texture) continue;
+            // A picture is one quad of four vertices in a row.
+            std::vector<unsigned> vertices;
+            for (unsigned i = 0; i < cmd.ElemCount; i++) vertices.push_back(list.IdxBuffer[cmd.IdxOffset + i] + cmd.VtxOffset);
+            std::sort(vertices.begin(), vertices.end());
+            vertices.erase(std::unique(vertices.begin(), vertices.end()), vertices.end());
+            for (size_t q = 0; q + 4 <= vertices.size(); q += 4) {
+                ImVec2 corner(1e9f, 1e9f);
+                for (size_t v = q; v < q + 4; v++) {
+                    corner.x = std::min(corner.x, list.VtxBuffer[vertices[v]].uv.x);
+                    corner.y = std::min(corner.y, list.VtxBuffer[vertices[v]].uv.y);
+                }
+                corners.push_back(corner);
+            }
+        }
+        return corners;
+    }
+
+    // Rests the pointer on `point` for `seconds` of frames.
+    void restOn(ImVec2 point, f32 seconds)
+    {
+        mouse = point;
+        for (f32 t = 0.0f; t < seconds; t += 1.0f / 60.0f) frame();
     }
 
     void frames(int count)
@@ -431,4 +508,144 @@ TEST_F(PanelsTest, TheToolsMessageShowsForOneFrame)
     EXPECT_TRUE(tooltip->Active);
     frame();
     EXPECT_FALSE(tooltip->Active);
+}
+
+TEST_F(PanelsTest, ToolBarTooltipsNameTheButtonOnceThePointerHasRested)
+{
+    Settings::cheatsEnabled = 1;
+    frames(2);
+    const struct {
+        const char* window;
+        const char* tooltip;
+    } buttons[] = {{"TBC0", "Buildings"}, {"TBC1", "[Cheatmode] Enemies"}, {"DTool", "Sell"}, {"RTool", "Repair"},
+                   {"UTool", "Upgrade"}};
+    for (const auto& button : buttons) {
+        ASSERT_TRUE(shown(button.window)) << button.window;
+        restOn(ImVec2(-1000.0f, -1000.0f), 0.1f);
+        restOn(centreOf(button.window), 0.3f);
+        EXPECT_EQ(glyphsOf("##Tooltip_00"), "") << button.window << ": not before the hover delay";
+        restOn(centreOf(button.window), 0.2f);
+        EXPECT_EQ(glyphsOf("##Tooltip_00"), glyphs(button.tooltip)) << button.window;
+    }
+}
+
+TEST_F(PanelsTest, DetailPopupShowsTheLastLevelInYellowAndWhatCannotBePaidInRed)
+{
+    const ImU32 yellow = IM_COL32(255, 255, 0, 255);
+    const ImU32 red = IM_COL32(255, 0, 0, 255);
+    std::atomic<i32>& money = *session->money;
+    std::shared_ptr<BuildingInstance> wall = select(BuildingTypeWall, {100, 3, 100});
+    frames(2);
+    const std::string popup = popupName();
+    ASSERT_NE(popup, "");
+    EXPECT_EQ(glyphsOf(popup.c_str(), red), "") << "all can be paid";
+
+    // Too little money for the upgrade: its label is red, and only its label.
+    money = 149;
+    frame();
+    EXPECT_EQ(glyphsOf(popup.c_str(), red), glyphs("Upgrade (150$)"));
+    // Damaged as well: the repair's label too (a sale always pays).
+    money = 19;
+    wall->applyDamage(100);
+    frame();
+    EXPECT_EQ(glyphsOf(popup.c_str(), red), glyphs("Upgrade (150$)Repair (20$)"));
+    EXPECT_EQ(glyphsOf(popup.c_str(), yellow), "");
+
+    // At the last level: the note in yellow in place of the upgrade.
+    money = 5000;
+    wall->upgrade();
+    wall->upgrade();
+    frame();
+    EXPECT_EQ(glyphsOf(popup.c_str(), yellow), glyphs("Max level already reached!"));
+    EXPECT_EQ(glyphsOf(popup.c_str()).find(glyphs("Upgrade (")), std::string::npos);
+
+    // With cheats everything can be paid.
+    Settings::cheatsEnabled = 1;
+    money = 0;
+    wall->applyDamage(100);
+    frames(2);
+    ASSERT_NE(popupName(), "") << "the enemies' category appearing leaves the pop-up open";
+    EXPECT_NE(glyphsOf(popup.c_str()).find(glyphs("Repair (")), std::string::npos);
+    EXPECT_EQ(glyphsOf(popup.c_str(), red), "");
+}
+
+// The tool bar coming back at the end of a wave leaves the pop-up of the building
+// selected during the wave open.
+TEST_F(PanelsTest, TheDetailPopupStaysOpenWhenTheToolBarComesBack)
+{
+    session->waveState->active = true;
+    frames(2);
+    ASSERT_FALSE(shown("TBC0"));
+    std::shared_ptr<BuildingInstance> wall = select(BuildingTypeWall, {100, 3, 100});
+    frames(2);
+    ASSERT_NE(openPopup(), nullptr);
+    session->waveState->active = false;
+    frames(3);
+    EXPECT_TRUE(shown("TBC0"));
+    EXPECT_NE(openPopup(), nullptr);
+    EXPECT_EQ(buildingSelection.instance, wall);
+}
+
+TEST_F(PanelsTest, EndDialogsNameTheLossAndTheWin)
+{
+    session->state = SessionLost;
+    frames(2);
+    EXPECT_NE(glyphsOf("GameOver").find(glyphs("Game over")), std::string::npos);
+    EXPECT_NE(glyphsOf("GameOver").find(glyphs("Your main castle has been destroyed!")), std::string::npos);
+    session->state = SessionWon;
+    frames(2);
+    const std::string won = glyphsOf("GameWon");
+    EXPECT_NE(won.find(glyphs("Victory")), std::string::npos) << won;
+    EXPECT_NE(won.find(glyphs("You completed wave 15!")), std::string::npos) << won;
+}
+
+// Sheets that are not loaded count as one cell, so a picture's top left texture
+// coordinate is its (column, row) on the sheet.
+TEST_F(PanelsTest, TheCategoryShowsTheSelectedKindsLogoAndTheSpeedAndToolInUseAreHighlighted)
+{
+    const auto categories = reinterpret_cast<ImTextureID>(static_cast<uintptr_t>(0x1000));
+    const auto tools = reinterpret_cast<ImTextureID>(static_cast<uintptr_t>(0x2000));
+    const auto speeds = reinterpret_cast<ImTextureID>(static_cast<uintptr_t>(0x3000));
+    Ui::toolBarTextures->categoriesTexture = static_cast<DescriptorSet*>(categories);
+    Ui::toolBarTextures->toolsTexture = static_cast<DescriptorSet*>(tools);
+    Ui::timeControlsTexture->texture = static_cast<DescriptorSet*>(speeds);
+    grounds->kinds[BuildingTypeMortar].logoIndex = {2, 1};
+    auto only = [](const std::vector<ImVec2>& pictures) {
+        return pictures.size() == 1 ? pictures.front() : ImVec2(-1.0f, -1.0f);
+    };
+    auto same = [](ImVec2 a, ImVec2 b) { return a.x == b.x && a.y == b.y; };
+    frame();
+    EXPECT_TRUE(same(only(picturesOf("TBC0", categories)), ImVec2(0.0f, 0.0f))) << "the buildings' icon";
+
+    // Placing a mortar: its logo, one column right of its logo index.
+    toolMode = ToolModePlace;
+    toolSelection = {ToolCategoryBuildings, BuildingTypeMortar};
+    frame();
+    EXPECT_TRUE(same(only(picturesOf("TBC0", categories)), ImVec2(3.0f, 1.0f)));
+    // The enemies are placed from their own category: the icon again.
+    toolSelection = {ToolCategoryEnemies, 0};
+    frame();
+    EXPECT_TRUE(same(only(picturesOf("TBC0", categories)), ImVec2(0.0f, 0.0f)));
+    toolMode = ToolModeSell;
+    toolSelection = {ToolCategoryBuildings, BuildingTypeMortar};
+    frame();
+    EXPECT_TRUE(same(only(picturesOf("TBC0", categories)), ImVec2(0.0f, 0.0f))) << "only while placing";
+
+    // The tool in use in the second column of its row.
+    EXPECT_TRUE(same(only(picturesOf("DTool", tools)), ImVec2(1.0f, 0.0f)));
+    EXPECT_TRUE(same(only(picturesOf("RTool", tools)), ImVec2(0.0f, 1.0f)));
+    EXPECT_TRUE(same(only(picturesOf("UTool", tools)), ImVec2(0.0f, 2.0f)));
+
+    // Pause, 1, 2, 4 from the left; the one set in the second row.
+    const u32 values[] = {0, 1, 2, 4};
+    for (u32 set = 0; set < 4; set++) {
+        setGameSpeed(values[set]);
+        frame();
+        const std::vector<ImVec2> pictures = picturesOf("##sessionUiTime", speeds);
+        ASSERT_EQ(pictures.size(), 4u);
+        for (u32 column = 0; column < 4; column++) {
+            EXPECT_TRUE(same(pictures[column], ImVec2(static_cast<f32>(column), column == set ? 1.0f : 0.0f)))
+                << "speed " << values[set] << ", picture " << column;
+        }
+    }
 }

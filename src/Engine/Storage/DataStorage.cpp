@@ -377,6 +377,21 @@ u32 DsDeviceMeshSingle::allocate(u32, void** out, u32 size)
     return offset;
 }
 
+u32 DsDeviceMeshSingle::reserve(void** out, u32 size)
+{
+    std::lock_guard lock(device->uploadMutex);
+    u32 offset = reserveLinear(kindName, cursor, halfEnd, alignment, size, false);
+    *out = mappedStaging + offset;
+    return offset;
+}
+
+void DsDeviceMeshSingle::markReservedWritten()
+{
+    std::lock_guard lock(device->uploadMutex);
+    dirty = 1;
+    regions[0].size = cursor - regions[0].start;
+}
+
 u32 DsDeviceMeshSingle::totalSize()
 {
     return 2 * halfSize;

@@ -183,6 +183,12 @@ public:
     DsDeviceMeshSingle(GraphicsDevice* device, u32 size);
     u32 write(u32 previousOffset, const void* data, u32 size, bool unaligned) override;
     u32 allocate(u32 previousOffset, void** out, u32 size) override;
+    // Room for `size` bytes where `allocate` would place them, left out of the region
+    // that upload flushes copy until `markReservedWritten`: the caller fills it at
+    // leisure (from any thread) and no flush copies half-written bytes meanwhile.
+    u32 reserve(void** out, u32 size);
+    // Everything reserved so far has been written: it joins the copy region.
+    void markReservedWritten();
     u32 totalSize() override;
     VkDescriptorType descriptorType() override;
     // Writing continues at the start of the other half; the copy region restarts there.

@@ -66,7 +66,9 @@ void beginToolBarWindow(const char* id, f32 left, f32 size)
     ImGui::PushStyleColor(ImGuiCol_WindowBg, ImGui::GetStyle().Colors[ImGuiCol_MenuBarBg]);
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0.0f, 0.0f));
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(0.0f, 0.0f));
-    ImGui::Begin(id, nullptr, UiLayout::FixedWindowFlags);
+    // Appearing (after a wave, or with cheats switched on) they take no focus: focus
+    // elsewhere would close the building detail pop-up.
+    ImGui::Begin(id, nullptr, UiLayout::FixedWindowFlags | ImGuiWindowFlags_NoFocusOnAppearing);
 }
 
 u32 endToolBarWindow(u32 left, f32 size)

@@ -2,38 +2,41 @@
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Mesh/Mesh.h"
 #include "Engine/Storage/DataStorage.h"
+#include "World/Terrain/ParallelFor.h"
 #include "World/Terrain/Terrain.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include <cstring>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
 constexpr const char* ChunkMeshName = "terrainChunk";
 
-// Adopts a chunk's block as planar vertex data of the chunk layout (position, normal,
-// colour streams back to back), without copying it.
-PlanarVertexData adoptStreams(ChunkMeshData& chunk)
+// The chunk streams in the order of the chunk layout (position, normal, colour), each
+// tightly packed, back to back in a chunk's block.
+constexpr u32 StreamKinds[3] = {AttributePosition, AttributeNormal, AttributeVertexColor};
+constexpr u32 StreamBytes[3] = {ChunkMeshData::PositionBytes, ChunkMeshData::NormalBytes, ChunkMeshData::ColorBytes};
+
+void checkChunkLayout()
 {
-    VertexLayout* layout = vertexLayoutPosNormalColor;
-    const u32 expected[3] = {AttributePosition, AttributeNormal, AttributeVertexColor};
-    const u32 sizes[3] = {ChunkMeshData::PositionBytes, ChunkMeshData::NormalBytes, ChunkMeshData::ColorBytes};
+    const VertexLayout* layout = vertexLayoutPosNormalColor;
     if (layout->attributes.size() != 3) throw std::runtime_error("terrain chunk layout: three streams expected");
-    PlanarVertexData data(layout, 0);
-    data.vertexCount = chunk.vertexCount;
-    data.streamOffsets.clear();
-    u32 offset = 0;
     for (u32 a = 0; a < 3; a++) {
-        if (layout->attributes[a].kind != expected[a] || layout->attributes[a].size != sizes[a]) {
+        if (layout->attributes[a].kind != StreamKinds[a] || layout->attributes[a].size != StreamBytes[a]) {
             throw std::runtime_error("terrain chunk layout: position, normal and colour streams expected");
         }
-        data.streamOffsets.push_back(offset);
-        offset += sizes[a] * chunk.vertexCount;
     }
-    data.data = std::move(chunk.streams);
-    return data;
 }
+
+// One stream's bytes and the place in the storage's staging memory they go to.
+struct StreamCopy {
+    u8* target;
+    const u8* source;
+    u32 size;
+};
 
 } // namespace
 
@@ -56,10 +59,15 @@ void releaseChunkSet(ChunkSet& set)
 }
 
 void uploadChunkSet(ChunkSetData& data, const glm::vec3& origin, DsDeviceMeshSingle* storage,
-                    DsUniformFixed* uniforms, ChunkSet& set)
+                    DsUniformFixed* uniforms, ChunkSet& set, u32 threads)
 {
+    checkChunkLayout();
     GraphicsDevice* device = Engine::graphicsDevice;
     const u32 cps = data.chunksPerSide;
+    // The streams get their places in the storage chunk by chunk, as writing them one
+    // after another would give them; the bytes are then copied on several threads, and
+    // only then does an upload flush copy them on.
+    std::vector<StreamCopy> copies;
     for (u32 cx = 0; cx < cps; cx++) {
         for (u32 cz = 0; cz < cps; cz++) {
             u32 index = cz * cps + cx;
@@ -71,10 +79,23 @@ void uploadChunkSet(ChunkSetData& data, const glm::vec3& origin, DsDeviceMeshSin
                 set.meshes[index] = nullptr;
                 continue;
             }
+            const u32 count = chunk.vertexCount;
+            const size_t blockBytes = static_cast<size_t>(count) * (StreamBytes[0] + StreamBytes[1] + StreamBytes[2]);
+            if (chunk.streams.size() != blockBytes) {
+                throw std::runtime_error("terrain chunk: vertex block does not match its vertex count");
+            }
             auto* vertices = new VertexBuffer(device, storage, vertexLayoutPosNormalColor);
-            u32 count = chunk.vertexCount;
-            PlanarVertexData streams = adoptStreams(chunk);
-            VertexBuffer::setAttributeData(streams, vertices, static_cast<i32>(count));
+            vertices->vertexCount = count;
+            const u8* source = chunk.streams.data();
+            for (u32 a = 0; a < 3; a++) {
+                VertexStreamSlot& slot = vertices->streams[a];
+                slot.count = count;
+                slot.byteSize = count * StreamBytes[a];
+                void* target = nullptr;
+                slot.offset = storage->reserve(&target, slot.byteSize);
+                copies.push_back({static_cast<u8*>(target), source, slot.byteSize});
+                source += slot.byteSize;
+            }
             set.meshes[index] = new Mesh(device, ChunkMeshName, vertices, nullptr);
 
             glm::vec3 chunkOrigin = origin + glm::vec3(static_cast<f32>(cx * data.chunkSize), 0.0f,
@@ -83,5 +104,10 @@ void uploadChunkSet(ChunkSetData& data, const glm::vec3& origin, DsDeviceMeshSin
             set.slots[index].offset = uniforms->write(set.slots[index].offset, &model, sizeof(model), false);
         }
     }
+    parallelFor(static_cast<u32>(copies.size()), 1, threads, [&](u32 begin, u32 end) {
+        for (u32 k = begin; k < end; k++) std::memcpy(copies[k].target, copies[k].source, copies[k].size);
+    });
+    storage->markReservedWritten();
+    for (ChunkMeshData& chunk : data.chunks) chunk.streams = std::vector<u8>();
     storage->scheduleUpload();
 }

@@ -8,17 +8,20 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <numbers>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 
 namespace {
 
 constexpr u32 None = 0xFFFFFFFFu;
-constexpr i32 TileSize = 32;
+constexpr i32 TileSize = 16;
 constexpr u32 ProgressEvery = 1024;
 
 // Whether a droplet starting at `start` moves at all (it stops at once outside the
@@ -30,49 +33,126 @@ bool moves(const glm::vec2& start, u32 size)
     return start.x > Border && start.x < far && start.y > Border && start.y < far;
 }
 
-// Ready droplets that a worker does not run itself, for the workers that have none.
-class ReadyQueue {
+// Ready droplets that no worker keeps for itself, lowest first. A worker with nothing
+// to run sleeps here; it never spins, so on a busy machine the CPU goes to the workers
+// that have droplets. A sleeper is woken only when the pool holds more droplets than
+// the workers already woken can take plus a spare (a worker that shares droplets has
+// one of its own to run and takes from the pool after it), so a short lull does not
+// set off a wake-up per droplet. Once every worker sleeps and the pool is empty, no
+// droplet can become ready any more: the run is over.
+class ReadyPool {
 public:
-    explicit ReadyQueue(u32 count) : total(count) {}
+    explicit ReadyPool(u32 workerCount) : workers(workerCount) {}
 
-    void put(u32 droplet)
+    void put(const u32* droplets, u32 count)
     {
+        if (count == 0) return;
+        u32 wakeUps = 0;
         {
             std::lock_guard lock(mutex);
-            droplets.push_back(droplet);
+            for (u32 k = 0; k < count; k++) {
+                heap.push_back(droplets[k]);
+                std::push_heap(heap.begin(), heap.end(), std::greater<u32>());
+            }
+            while (!wakeUpsStopped && sleepers > woken && heap.size() >= WakeSurplus + woken) {
+                woken++;
+                wakeUps++;
+            }
         }
-        wake.notify_one();
+        for (u32 k = 0; k < wakeUps; k++) wake.notify_one();
     }
 
-    // A ready droplet, waiting for one while droplets are unfinished; None once all
-    // droplets have finished.
+    // More workers take part from now on.
+    void join(u32 more)
+    {
+        std::lock_guard lock(mutex);
+        workers += more;
+    }
+
+    // From now on nobody sleeping is woken for a droplet: the workers still awake run
+    // what is left.
+    void stopWaking()
+    {
+        std::lock_guard lock(mutex);
+        wakeUpsStopped = true;
+    }
+
+    // A worker leaves the run for good, holding no droplet. If the others all sleep, one
+    // of them takes over what is left, or the run is over when nothing is.
+    void retire()
+    {
+        std::lock_guard lock(mutex);
+        workers--;
+        if (over || sleepers < workers) return;
+        if (heap.empty()) {
+            over = true;
+            wake.notify_all();
+        } else if (woken == 0) {
+            woken++;
+            wake.notify_one();
+        }
+    }
+
+    // The lowest ready droplet, sleeping until there is one; None once the run is over.
     u32 take()
     {
         std::unique_lock lock(mutex);
-        wake.wait(lock, [&] { return !droplets.empty() || finished.load(std::memory_order_acquire) == total; });
-        if (droplets.empty()) return None;
-        u32 droplet = droplets.back();
-        droplets.pop_back();
+        if (heap.empty() && !over) {
+            sleepers++;
+            if (sleepers == workers) {
+                over = true;
+                wake.notify_all();
+            }
+            while (!over) {
+                wake.wait(lock);
+                if (woken == 0) continue; // not called
+                woken--;
+                if (!heap.empty()) break;
+            }
+            sleepers--;
+        }
+        if (heap.empty()) return None;
+        std::pop_heap(heap.begin(), heap.end(), std::greater<u32>());
+        u32 droplet = heap.back();
+        heap.pop_back();
         return droplet;
     }
 
-    void finish()
-    {
-        if (finished.fetch_add(1, std::memory_order_acq_rel) + 1 == total) {
-            // Under the lock, so no waiter misses the last wake-up.
-            std::lock_guard lock(mutex);
-            wake.notify_all();
-        }
-    }
-    u32 finishedCount() const { return finished.load(std::memory_order_relaxed); }
-
 private:
+    // Droplets in the pool, beyond one per woken worker, that wake a sleeper.
+    static constexpr u32 WakeSurplus = 2;
+
     std::mutex mutex;
     std::condition_variable wake;
-    std::vector<u32> droplets;
-    std::atomic<u32> finished{0};
-    const u32 total;
+    std::vector<u32> heap;
+    u32 sleepers = 0; // workers waiting in take
+    u32 woken = 0;    // wake-ups sent and not yet taken up
+    bool over = false;
+    bool wakeUpsStopped = false;
+    u32 workers; // taking part in the run
 };
+
+using Clock = std::chrono::steady_clock;
+
+// Whether a plan's lists fit its droplets: a counter and a successor range for each,
+// every successor a later droplet (so no droplet can wait on itself). Counters that
+// do not match the successor lists are found by the run itself.
+bool wellFormed(const DropletPlan& plan)
+{
+    const size_t count = plan.starts.size();
+    if (plan.dependencyCount.size() != count || plan.successorStart.size() != count + 1) return false;
+    if (plan.successorStart[0] != 0 || plan.successorStart[count] != plan.successors.size()) return false;
+    for (size_t d = 0; d < count; d++) {
+        if (plan.successorStart[d + 1] < plan.successorStart[d]) return false;
+        for (u32 k = plan.successorStart[d]; k < plan.successorStart[d + 1]; k++) {
+            if (plan.successors[k] <= d || plan.successors[k] >= count) return false;
+        }
+    }
+    return true;
+}
+
+// Droplets a worker runs between adding them to the shared count.
+constexpr u32 RateReportEvery = 32;
 
 } // namespace
 
@@ -102,34 +182,59 @@ DropletPlan planDroplets(std::vector<glm::vec2> starts, u32 mapSize)
     const i32 tilesPerSide = (static_cast<i32>(mapSize) + TileSize - 1) / TileSize;
     std::vector<u32> lastInTile(static_cast<size_t>(tilesPerSide) * tilesPerSide, None);
     std::vector<u32> predecessors;
-    predecessors.reserve(static_cast<size_t>(count) * 6);
+    predecessors.reserve(static_cast<size_t>(count) * 8);
+    std::vector<u32> predecessorStart(count, 0); // droplet d's predecessors start here in `predecessors`
     std::vector<u32> successorCount(count, 0);
-    std::vector<u32> seenBy(count, None); // seenBy[p] == d: p is already a predecessor of d
+    std::vector<u32> seenBy(count, None);   // seenBy[p] == d: p is already a predecessor of d
+    std::vector<u32> impliedFor(count, None); // impliedFor[p] == d: d comes after p through another one
 
+    const f64 reach2 = DropletReach * DropletReach;
+    const f64 tileSpan = TileSize - 1; // a tile's points run from its first to first + TileSize - 1
     for (u32 d = 0; d < count; d++) {
         const glm::vec2& start = plan.starts[d];
+        predecessorStart[d] = static_cast<u32>(predecessors.size());
         if (!moves(start, mapSize)) continue;
-        i32 cx = static_cast<i32>(start.x);
-        i32 cy = static_cast<i32>(start.y);
-        i32 tx0 = std::max(0, (cx - DropletReach) / TileSize);
-        i32 ty0 = std::max(0, (cy - DropletReach) / TileSize);
-        i32 tx1 = std::min(tilesPerSide - 1, (cx + DropletReach) / TileSize);
-        i32 ty1 = std::min(tilesPerSide - 1, (cy + DropletReach) / TileSize);
-        u32 found = 0;
+        const f64 sx = start.x, sy = start.y;
+        // Every tile holding a grid point within the droplet's reach: row by row, the
+        // tiles that the disc's span at the row's nearest point meets.
+        i32 ty0 = std::max(0, static_cast<i32>(std::floor((sy - DropletReach) / TileSize)));
+        i32 ty1 = std::min(tilesPerSide - 1, static_cast<i32>(std::floor((sy + DropletReach) / TileSize)));
         for (i32 ty = ty0; ty <= ty1; ty++) {
+            f64 rowLow = static_cast<f64>(ty) * TileSize;
+            f64 dy = std::max({0.0, rowLow - sy, sy - (rowLow + tileSpan)});
+            if (dy * dy > reach2) continue;
+            f64 halfWidth = std::sqrt(reach2 - dy * dy);
+            i32 tx0 = std::max(0, static_cast<i32>(std::ceil((sx - halfWidth - tileSpan) / TileSize)));
+            i32 tx1 = std::min(tilesPerSide - 1, static_cast<i32>(std::floor((sx + halfWidth) / TileSize)));
             u32* row = lastInTile.data() + static_cast<size_t>(ty) * tilesPerSide;
             for (i32 tx = tx0; tx <= tx1; tx++) {
                 u32 last = row[tx];
                 if (last != None && seenBy[last] != d) {
                     seenBy[last] = d;
                     predecessors.push_back(last);
-                    successorCount[last]++;
-                    found++;
                 }
                 row[tx] = d;
             }
         }
-        plan.dependencyCount[d] = found;
+        // A predecessor that another predecessor already waits for adds nothing: d
+        // comes after it through that one. Dropping it spares a counter update.
+        const size_t first = predecessorStart[d];
+        for (size_t k = first; k < predecessors.size(); k++) {
+            const u32 other = predecessors[k];
+            const u32* before = predecessors.data() + predecessorStart[other];
+            for (u32 j = 0; j < plan.dependencyCount[other]; j++) {
+                if (seenBy[before[j]] == d) impliedFor[before[j]] = d;
+            }
+        }
+        size_t kept = first;
+        for (size_t k = first; k < predecessors.size(); k++) {
+            const u32 predecessor = predecessors[k];
+            if (impliedFor[predecessor] == d) continue;
+            predecessors[kept++] = predecessor;
+            successorCount[predecessor]++;
+        }
+        predecessors.resize(kept);
+        plan.dependencyCount[d] = static_cast<u32>(kept - first);
     }
 
     plan.successorStart.assign(count + 1, 0);
@@ -143,7 +248,185 @@ DropletPlan planDroplets(std::vector<glm::vec2> starts, u32 mapSize)
     return plan;
 }
 
-void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, GenerationProgress* progress)
+namespace {
+
+// One parallel run of a plan's droplets: the calling thread and the helpers it starts.
+class ParallelDroplets {
+public:
+    ParallelDroplets(Erosion& erosion, const DropletPlan& plan, u32 maxWorkers, GenerationProgress* progress,
+                     const DropletPace& pace)
+        : erosion(erosion), plan(plan), count(static_cast<u32>(plan.starts.size())), maxWorkers(maxWorkers),
+          progress(progress), pace(pace), pending(new std::atomic<u32>[plan.starts.size()])
+    {
+        // A droplet's counter holds its unfinished predecessors; whoever finishes the
+        // last of them makes it ready. The decrements form one release sequence per
+        // counter, so the droplet's runner sees every write of every predecessor.
+        std::vector<u32> initial;
+        for (u32 d = 0; d < count; d++) {
+            pending[d].store(plan.dependencyCount[d], std::memory_order_relaxed);
+            if (plan.dependencyCount[d] == 0) initial.push_back(d);
+        }
+        pool.put(initial.data(), static_cast<u32>(initial.size()));
+    }
+
+    void run()
+    {
+        // Helpers join while they pay; they all leave when they do not.
+        addHelpers(pace.firstHelpers);
+        keptHelpers = static_cast<u32>(helpers.size());
+        work(None);
+        for (std::thread& helper : helpers) helper.join();
+        // Every droplet runs once its counter reaches 0; one left over means a plan
+        // whose counts do not match its successor lists.
+        if (finished.load(std::memory_order_relaxed) != count) throw std::logic_error("erosion: droplets left unrun");
+    }
+
+private:
+    Erosion& erosion;
+    const DropletPlan& plan;
+    const u32 count;
+    const u32 maxWorkers;
+    GenerationProgress* progress;
+    const DropletPace pace;
+    std::unique_ptr<std::atomic<u32>[]> pending;
+    ReadyPool pool{1};
+    std::vector<std::thread> helpers;
+    std::atomic<u32> finished{0};
+    std::atomic<u64> ranDroplets{0}; // droplets run by all threads, told in batches
+    std::atomic<u32> helpersKept{None}; // helpers with a lower number stay, the others leave
+    // The calling thread's view of the windows: the threads of each earlier count and
+    // the droplets per nanosecond they got through, and the same for the threads now.
+    struct Level {
+        u32 threads;
+        f64 rate;
+    };
+    std::vector<Level> levels;
+    Clock::time_point windowStart = Clock::now();
+    u64 ranAtWindowStart = 0;
+    u32 keptHelpers = 0;
+    f64 averageRate = 0.0;
+    u32 windowsAtLevel = 0;
+    bool rising = true;   // helpers still join
+    bool settled = false; // the calling thread runs alone for good
+
+    void addHelpers(u32 wanted)
+    {
+        u32 added = std::min(wanted, maxWorkers - 1 - static_cast<u32>(helpers.size()));
+        if (added == 0) return;
+        // Counted in before they start, so that no worker finds the pool short of one.
+        pool.join(added);
+        for (u32 k = 0; k < added; k++) {
+            const u32 number = static_cast<u32>(helpers.size());
+            try {
+                helpers.emplace_back([this, number] { work(number); });
+            } catch (const std::system_error&) {
+                // No thread to be had: those not started are counted out again (else
+                // the pool would wait for them forever) and the run goes on without.
+                for (; k < added; k++) pool.retire();
+                rising = false;
+                return;
+            }
+        }
+    }
+
+    // The calling thread, between droplets: at the end of each window, the droplets
+    // the run got through in it decide whether helpers join or leave.
+    void keepPace()
+    {
+        if (settled) return;
+        Clock::time_point now = Clock::now();
+        if (now - windowStart < pace.window) return;
+        const u64 ran = ranDroplets.load(std::memory_order_relaxed);
+        const f64 rate = static_cast<f64>(ran - ranAtWindowStart) /
+                         static_cast<f64>(std::max<i64>(
+                             1, std::chrono::duration_cast<std::chrono::nanoseconds>(now - windowStart).count()));
+        windowStart = now;
+        ranAtWindowStart = ran;
+        const u32 workers = keptHelpers + 1;
+        // The rate with these threads, averaged over their windows (newer ones weighing
+        // more): one window can be a lull in the ready droplets or a moment of cores.
+        averageRate = windowsAtLevel++ == 0 ? rate : 0.5 * (averageRate + rate);
+        const bool pays = levels.empty() || averageRate >= pace.keepGain * levels.back().rate;
+        // Threads that fell short in their first window get a second one.
+        if (!pays && windowsAtLevel < 2) return;
+        if (!pays) {
+            // The threads that joined last do not pay: they hand back their droplets and
+            // leave, and the threads before them go on, judged against the level before
+            // theirs by the rate they had then. (An infinite gain, which tests ask for,
+            // never pays, not even when both rates are 0: 0 times infinity is NaN.)
+            keptHelpers = levels.back().threads - 1;
+            averageRate = levels.back().rate;
+            windowsAtLevel = 1;
+            levels.pop_back();
+            rising = false;
+            helpersKept.store(keptHelpers, std::memory_order_relaxed);
+            if (keptHelpers == 0) {
+                pool.stopWaking();
+                settled = true;
+            }
+            return;
+        }
+        if (rising && workers < maxWorkers) {
+            levels.push_back({workers, averageRate});
+            addHelpers(workers);
+            keptHelpers = static_cast<u32>(helpers.size());
+            averageRate = 0.0;
+            windowsAtLevel = 0;
+        }
+    }
+
+    // The calling thread is number None; helpers count from 0.
+    void work(u32 number)
+    {
+        const bool helper = number != None;
+        std::vector<u32> shared;
+        u32 own = None;
+        u32 done = 0;
+        u32 unreported = 0;
+        for (;;) {
+            if (!helper) {
+                keepPace();
+            } else if (number >= helpersKept.load(std::memory_order_relaxed)) {
+                if (own != None) pool.put(&own, 1);
+                pool.retire();
+                break;
+            }
+            if (own == None) own = pool.take();
+            if (own == None) break; // every droplet has run
+            u32 droplet = own;
+            own = None;
+            erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
+            if (++unreported == RateReportEvery) {
+                ranDroplets.fetch_add(unreported, std::memory_order_relaxed);
+                unreported = 0;
+            }
+            // A worker runs the lowest droplet it made ready itself next (it lies where
+            // the one just run did) and shares the others.
+            shared.clear();
+            for (u32 k = plan.successorStart[droplet]; k < plan.successorStart[droplet + 1]; k++) {
+                u32 successor = plan.successors[k];
+                if (pending[successor].fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
+                // Successors are listed in order: the first ready one is the lowest.
+                if (own == None) {
+                    own = successor;
+                } else {
+                    shared.push_back(successor);
+                }
+            }
+            pool.put(shared.data(), static_cast<u32>(shared.size()));
+            if (++done % ProgressEvery == 0) {
+                u32 all = finished.fetch_add(ProgressEvery, std::memory_order_relaxed) + ProgressEvery;
+                if (progress) progress->set(static_cast<f32>(all) / static_cast<f32>(count));
+            }
+        }
+        finished.fetch_add(done % ProgressEvery, std::memory_order_relaxed);
+    }
+};
+
+} // namespace
+
+void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, GenerationProgress* progress,
+                 const DropletPace& pace)
 {
     const u32 count = static_cast<u32>(plan.starts.size());
     const u32 workers = std::min(workerCount(threads), std::max(count, 1u));
@@ -154,58 +437,12 @@ void runDroplets(Erosion& erosion, const DropletPlan& plan, u32 threads, Generat
         }
         return;
     }
-
-    // Each droplet's counter holds its unfinished predecessors plus one for being
-    // handed out. Droplets are handed out in order; whoever brings a counter to 0
-    // (the worker that handed it out, or the one that finished its last predecessor)
-    // makes it ready. The decrements form one release sequence per counter, so the
-    // droplet's runner sees every write of every predecessor. A worker keeps one
-    // ready droplet for itself and shares the others.
-    std::unique_ptr<std::atomic<u32>[]> pending(new std::atomic<u32>[count]);
-    for (u32 d = 0; d < count; d++) pending[d].store(plan.dependencyCount[d] + 1, std::memory_order_relaxed);
-    std::atomic<u32> nextDroplet{0};
-    ReadyQueue shared(count);
-
-    auto work = [&]() {
-        u32 own = None;
-        u32 done = 0;
-        for (;;) {
-            if (own == None) {
-                u32 claimed = nextDroplet.fetch_add(1, std::memory_order_relaxed);
-                if (claimed < count) {
-                    if (pending[claimed].fetch_sub(1, std::memory_order_acq_rel) == 1) own = claimed;
-                    continue;
-                }
-                own = shared.take();
-                if (own == None) break; // every droplet has run
-            }
-            u32 droplet = own;
-            own = None;
-            erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
-            for (u32 k = plan.successorStart[droplet]; k < plan.successorStart[droplet + 1]; k++) {
-                u32 successor = plan.successors[k];
-                if (pending[successor].fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
-                if (own == None) {
-                    own = successor;
-                } else {
-                    shared.put(successor);
-                }
-            }
-            shared.finish();
-            if (progress && ++done % ProgressEvery == 0) {
-                progress->set(static_cast<f32>(shared.finishedCount()) / static_cast<f32>(count));
-            }
-        }
-    };
-
-    std::vector<std::thread> helpers;
-    helpers.reserve(workers - 1);
-    for (u32 t = 1; t < workers; t++) helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    if (!wellFormed(plan)) throw std::logic_error("erosion: droplet plan does not fit its droplets");
+    ParallelDroplets(erosion, plan, workers, progress, pace).run();
 }
 
-void runDroplets(Erosion& erosion, const std::vector<glm::vec2>& starts, u32 threads, GenerationProgress* progress)
+void runDroplets(Erosion& erosion, const std::vector<glm::vec2>& starts, u32 threads, GenerationProgress* progress,
+                 const DropletPace& pace)
 {
     if (workerCount(threads) <= 1) {
         DropletPlan inOrder;
@@ -213,5 +450,5 @@ void runDroplets(Erosion& erosion, const std::vector<glm::vec2>& starts, u32 thr
         runDroplets(erosion, inOrder, 1, progress);
         return;
     }
-    runDroplets(erosion, planDroplets(starts, erosion.size), threads, progress);
+    runDroplets(erosion, planDroplets(starts, erosion.size), threads, progress, pace);
 }

@@ -188,7 +188,7 @@ void Terrain::createPhysicsBodies(PhysicsWorld* world, std::mutex& worldMutex)
 void Terrain::buildChunkMeshes(glm::vec2 window, ChunkSet& set)
 {
     ChunkSetData data = takeChunkSet(window, planetRadius);
-    uploadChunkSet(data, origin, meshStorage, chunkUniforms, set);
+    uploadChunkSet(data, origin, meshStorage, chunkUniforms, set, threadCount);
 }
 
 Terrain::~Terrain()

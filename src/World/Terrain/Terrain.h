@@ -153,9 +153,10 @@ private:
 // Writes the chunks of `data` into `set`: a vertex buffer and mesh on `storage` per
 // chunk with vertices and its model matrix (translation to the chunk's origin) in
 // `uniforms` through the chunk's reference; empty chunks get no mesh and an inactive
-// box. Consumes the vertex data.
+// box. The vertex bytes are copied on `threads` threads (0: all). Consumes the vertex
+// data.
 void uploadChunkSet(ChunkSetData& data, const glm::vec3& origin, DsDeviceMeshSingle* storage,
-                    DsUniformFixed* uniforms, ChunkSet& set);
+                    DsUniformFixed* uniforms, ChunkSet& set, u32 threads);
 
 // An empty chunk set of `chunks` entries sharing `sharedSlot`.
 void initChunkSet(ChunkSet& set, u32 chunks, StorageSlot* sharedSlot);

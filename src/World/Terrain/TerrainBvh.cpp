@@ -107,36 +107,68 @@ void ParallelBvh::makeLeafNodes(btStridingMeshInterface* mesh, u32 threads)
     }
 }
 
-void ParallelBvh::mergeLeavesInParallel(int node, int start, int end, u32 threads)
+void ParallelBvh::makeLeafKeys(u32 threads)
 {
-    // Quantised bounds merge by plain min and max, so the blocks may be merged in any
-    // order with the same result.
-    struct Bounds {
-        unsigned short low[3] = {0xFFFF, 0xFFFF, 0xFFFF};
-        unsigned short high[3] = {0, 0, 0};
-    };
-    const u32 count = static_cast<u32>(end - start);
-    const u32 grain = std::max(1u, count / (4 * threads));
-    std::vector<Bounds> blocks((count + grain - 1) / grain);
-    parallelFor(count, grain, threads, [&](u32 begin, u32 finish) {
-        Bounds& bounds = blocks[begin / grain];
-        for (u32 k = begin; k < finish; k++) {
-            unsigned short low[3], high[3];
-            quantize(low, getAabbMin(start + static_cast<int>(k)), 0);
-            quantize(high, getAabbMax(start + static_cast<int>(k)), 1);
-            for (int axis = 0; axis < 3; axis++) {
-                bounds.low[axis] = std::min(bounds.low[axis], low[axis]);
-                bounds.high[axis] = std::max(bounds.high[axis], high[axis]);
-            }
+    const int count = m_quantizedLeafNodes.size();
+    keys.resize(static_cast<size_t>(count));
+    parallelFor(static_cast<u32>(count), 1u << 14, threads, [&](u32 begin, u32 end) {
+        for (u32 leaf = begin; leaf < end; leaf++) {
+            const int i = static_cast<int>(leaf);
+            // The library's centre of a leaf and its box as a node merges it.
+            const btVector3 center = btScalar(0.5) * (getAabbMax(i) + getAabbMin(i));
+            LeafKey& key = keys[leaf];
+            key.center[0] = center.getX();
+            key.center[1] = center.getY();
+            key.center[2] = center.getZ();
+            quantize(key.low, getAabbMin(i), 0);
+            quantize(key.high, getAabbMax(i), 1);
         }
     });
-    btQuantizedBvhNode& target = m_quantizedContiguousNodes[node];
-    for (const Bounds& bounds : blocks) {
+}
+
+int ParallelBvh::splittingAxis(int start, int end, float means[3]) const
+{
+    // The axis along which the centres vary most: their mean, then their variance,
+    // each summed in leaf order and scaled as the library does it.
+    float sum[3] = {0.0f, 0.0f, 0.0f};
+    for (int i = start; i < end; i++) {
+        const LeafKey& key = keys[static_cast<size_t>(i)];
+        for (int axis = 0; axis < 3; axis++) sum[axis] += key.center[axis];
+    }
+    const float count = static_cast<float>(end - start);
+    const float inverse = 1.0f / count;
+    for (int axis = 0; axis < 3; axis++) means[axis] = sum[axis] * inverse;
+
+    float variance[3] = {0.0f, 0.0f, 0.0f};
+    for (int i = start; i < end; i++) {
+        const LeafKey& key = keys[static_cast<size_t>(i)];
         for (int axis = 0; axis < 3; axis++) {
-            target.m_quantizedAabbMin[axis] = std::min(target.m_quantizedAabbMin[axis], bounds.low[axis]);
-            target.m_quantizedAabbMax[axis] = std::max(target.m_quantizedAabbMax[axis], bounds.high[axis]);
+            const float difference = key.center[axis] - means[axis];
+            variance[axis] += difference * difference;
         }
     }
+    const float inverseLessOne = 1.0f / (count - 1.0f);
+    for (int axis = 0; axis < 3; axis++) variance[axis] *= inverseLessOne;
+    if (variance[0] < variance[1]) return variance[1] < variance[2] ? 2 : 1;
+    return variance[0] < variance[2] ? 2 : 0;
+}
+
+int ParallelBvh::partition(int start, int end, int axis, float splitValue)
+{
+    // Leaves whose centre lies beyond the mean come first, swapped forward one by one
+    // in the library's order; a split too near either end falls back to the middle.
+    int split = start;
+    for (int i = start; i < end; i++) {
+        if (keys[static_cast<size_t>(i)].center[axis] > splitValue) {
+            std::swap(m_quantizedLeafNodes[i], m_quantizedLeafNodes[split]);
+            std::swap(keys[static_cast<size_t>(i)], keys[static_cast<size_t>(split)]);
+            split++;
+        }
+    }
+    const int count = end - start;
+    const int balanced = count / 3;
+    if (split <= start + balanced || split >= end - 1 - balanced) split = start + (count >> 1);
+    return split;
 }
 
 void ParallelBvh::buildSubtree(int start, int end, int node, u32 parallelLevels, std::vector<HeaderUpdate>& updates)
@@ -146,16 +178,11 @@ void ParallelBvh::buildSubtree(int start, int end, int node, u32 parallelLevels,
         assignInternalNodeFromLeafNode(node, start);
         return;
     }
-    int axis = calcSplittingAxis(start, end);
-    int split = sortAndCalcSplittingIndex(start, end, axis);
-
-    setInternalNodeAabbMin(node, m_bvhAabbMax);
-    setInternalNodeAabbMax(node, m_bvhAabbMin);
-    if (parallelLevels > 0 && count >= MinParallelLeaves) {
-        mergeLeavesInParallel(node, start, end, 1u << parallelLevels);
-    } else {
-        for (int i = start; i < end; i++) mergeInternalNodeAabb(node, getAabbMin(i), getAabbMax(i));
-    }
+    // The split value is the mean along the axis; the library sums the centres once
+    // more for it, in the same order, to the same bits.
+    float means[3];
+    const int axis = splittingAxis(start, end, means);
+    const int split = partition(start, end, axis, means[axis]);
 
     // A subtree of n leaves takes 2n - 1 nodes in depth-first order, so the right
     // child's place is known before the left child is built.
@@ -170,6 +197,31 @@ void ParallelBvh::buildSubtree(int start, int end, int node, u32 parallelLevels,
     } else {
         buildSubtree(start, split, left, 0, updates);
         buildSubtree(split, end, right, 0, updates);
+    }
+
+    // The library starts the box from the far corners (which every leaf box lies
+    // within) and merges every leaf's box into it; min and max over the leaves are
+    // those over the two halves, where a half that is one leaf counts with that leaf's
+    // merged box rather than the node copied from it.
+    btQuantizedBvhNode& target = m_quantizedContiguousNodes[node];
+    auto half = [&](int child, int first, int size, unsigned short low[3], unsigned short high[3]) {
+        const unsigned short* childLow = m_quantizedContiguousNodes[child].m_quantizedAabbMin;
+        const unsigned short* childHigh = m_quantizedContiguousNodes[child].m_quantizedAabbMax;
+        if (size == 1) {
+            childLow = keys[static_cast<size_t>(first)].low;
+            childHigh = keys[static_cast<size_t>(first)].high;
+        }
+        for (int k = 0; k < 3; k++) {
+            low[k] = childLow[k];
+            high[k] = childHigh[k];
+        }
+    };
+    unsigned short leftLow[3], leftHigh[3], rightLow[3], rightHigh[3];
+    half(left, start, split - start, leftLow, leftHigh);
+    half(right, split, end - split, rightLow, rightHigh);
+    for (int k = 0; k < 3; k++) {
+        target.m_quantizedAabbMin[k] = std::min(leftLow[k], rightLow[k]);
+        target.m_quantizedAabbMax[k] = std::max(leftHigh[k], rightHigh[k]);
     }
 
     const int escape = 2 * count - 1;
@@ -187,6 +239,7 @@ void ParallelBvh::buildQuantized(btStridingMeshInterface* mesh, const btVector3&
     setQuantizationValues(aabbMin, aabbMax);
     m_quantizedLeafNodes.clear();
     makeLeafNodes(mesh, threads);
+    makeLeafKeys(threads);
 
     const int leaves = m_quantizedLeafNodes.size();
     m_quantizedContiguousNodes.resize(2 * leaves);
@@ -213,6 +266,7 @@ void ParallelBvh::buildQuantized(btStridingMeshInterface* mesh, const btVector3&
     m_subtreeHeaderCount = m_SubtreeHeaders.size();
     m_quantizedLeafNodes.clear();
     m_leafNodes.clear();
+    keys = std::vector<LeafKey>();
 }
 
 TerrainCollisionShape::TerrainCollisionShape(btTriangleIndexVertexArray* mesh, u32 threads)

@@ -16,6 +16,11 @@ class btTriangleIndexVertexArray;
 // split choices; the two halves of a node are built at the same time down to a few
 // levels, each into the node range it would occupy in a one-thread build. The nodes
 // and subtree headers come out byte for byte as the library's own build makes them.
+//
+// The library finds a leaf's centre and its box in node units anew at every level;
+// they never change, so they are worked out once per leaf (in parallel) with the
+// library's own arithmetic and travel with the leaf. The sums over a range stay in
+// the library's order, so the split choices keep their bits.
 class ParallelBvh : public btOptimizedBvh {
 public:
     // The library's build(mesh, true, aabbMin, aabbMax) on `threads` threads (0: all).
@@ -25,8 +30,18 @@ public:
 private:
     using HeaderUpdate = std::pair<int, int>; // children of a node whose subtree headers are due
 
+    // What the build reads of a leaf: its centre and its box as merged into a node.
+    struct LeafKey {
+        float center[3];
+        unsigned short low[3];
+        unsigned short high[3];
+    };
+    std::vector<LeafKey> keys; // in step with m_quantizedLeafNodes
+
     void makeLeafNodes(btStridingMeshInterface* mesh, u32 threads);
-    void mergeLeavesInParallel(int node, int start, int end, u32 threads);
+    void makeLeafKeys(u32 threads);
+    int splittingAxis(int start, int end, float means[3]) const;
+    int partition(int start, int end, int axis, float splitValue);
     void buildSubtree(int start, int end, int node, u32 parallelLevels, std::vector<HeaderUpdate>& updates);
 };
 
