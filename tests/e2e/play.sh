@@ -52,11 +52,19 @@ changed_from() { above "$(region_difference "$1" "$ARTIFACTS/$3.png" "$2")" 0.05
 same_as() { below "$(region_difference "$1" "$ARTIFACTS/$3.png" "$2")" 0.02; }
 
 # The wallet's amount in shot file $1 (read with only the wallet's characters allowed,
-# so that "$" is never taken for a digit).
+# so that "$" is never taken for a digit), in the first of a few readings that ends
+# in "$" (the landscape shows through the wallet's window; on some, one reading takes
+# the "$" for a 5).
 money_in() {
-    convert "$1" -crop "$WALLET" +repage -scale 300% -colorspace Gray -negate "$ARTIFACTS/ocr.png"
-    tesseract "$ARTIFACTS/ocr.png" - --psm 7 -c 'tessedit_char_whitelist=Money:0123456789$ ' 2>/dev/null |
-        sed -n 's/.*Money: *\([0-9][0-9]*\)\$.*/\1/p'
+    local variant amount
+    for variant in "-scale 300%" "-scale 300% -threshold 30%" "-scale 400%" "-scale 400% -threshold 70%"; do
+        # shellcheck disable=SC2086
+        convert "$1" -crop "$WALLET" +repage $variant -colorspace Gray -negate "$ARTIFACTS/ocr.png"
+        amount=$(tesseract "$ARTIFACTS/ocr.png" - --psm 7 -c 'tessedit_char_whitelist=Money:0123456789$ ' 2>/dev/null |
+            sed -n 's/.*Money: *\([0-9][0-9]*\)\$.*/\1/p')
+        [ -n "$amount" ] && break
+    done
+    echo "$amount"
 }
 money_is() { [ "$(money_in "$1")" = "$2" ]; }
 money_above() { local seen; seen=$(money_in "$1"); [ -n "$seen" ] && [ "$seen" -gt "$2" ]; }
