@@ -106,6 +106,14 @@ detail_gone() { ! shows_text "$1" "$MIDDLE" "Wall \\[Lv"; }
 wave_shown() { shows_text "$1" "$WAVE_PANEL" "Current wave: 1"; }
 next_wave_offered() { shows_text "$1" "$WAVE_BUTTON" "Start wave 2"; }
 
+# The game started with the test's config.gcfg and its window set to the panels' size.
+start_playing() {
+    write_config
+    game_start
+    game_wait_window
+    game_window_at $WIDTH $HEIGHT
+}
+
 # With the button of the category at x $2: its pop-up is open (the first item's cell
 # differs from shot $3, taken before), a tool of it is picked (the button shows the
 # kind's logo and the pop-up has closed), no tool of it is picked (the button is as in

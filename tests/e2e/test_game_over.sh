@@ -11,10 +11,7 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/play.sh"
 
-write_config
-game_start
-game_wait_window
-game_window_at $WIDTH $HEIGHT
+start_playing
 
 new_game first
 # Cheats from the settings (pause menu, "Settings", "Enable Cheats", "Back" beside

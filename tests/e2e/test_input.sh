@@ -77,10 +77,7 @@ pick_wall() {
     wait_for 60 "$1-ghost" ghost_on_ground
 }
 
-write_config
-game_start
-game_wait_window
-game_window_at $WIDTH $HEIGHT
+start_playing
 start=$SECONDS
 
 # "New Game", then a shot about every half second until the intro's hint; then each
