@@ -1,7 +1,10 @@
 // The game itself under X: a new world with a fixed seed, started from the main menu
 // as "New Game" does, then frames of the running game at 1920x1080 with low shadows,
 // with the normal and with the optimised ("Opt") shaders. Reports the time from
-// "New Game" until the game runs, and the median and 95th percentile frame times.
+// "New Game" until the game runs, and the median and 95th percentile frame times; and,
+// in the same run, the median of empty frames of the same size through the same
+// engine (the swap-chain image cleared and presented, nothing drawn), with the ratio
+// of the two medians.
 //
 //   build-*/bench/benchmarks --benchmark_filter=World
 //
@@ -11,6 +14,7 @@
 #include "RunningGame.h"
 
 #include "Engine/Engine.h"
+#include "Engine/Ui/UiRenderer.h"
 #include "Engine/Window/Window.h"
 #include "Game/Ui/Ui.h"
 
@@ -26,6 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int WarmUpFrames = 3;
 constexpr int MeasuredFrames = 20;
+constexpr int EmptyFrames = 20;
 
 f64 millisecondsSince(Clock::time_point start)
 {
@@ -37,6 +42,27 @@ f64 percentile(std::vector<f64> values, f64 share)
     std::sort(values.begin(), values.end());
     size_t index = static_cast<size_t>(share * static_cast<f64>(values.size() - 1) + 0.5);
     return values[std::min(index, values.size() - 1)];
+}
+
+// Frames with nothing to draw: outside play the engine clears the swap-chain image,
+// and without the interface renderer nothing goes over it. The game is put back as
+// it was.
+std::vector<f64> emptyFrameTimes()
+{
+    const u32 state = Engine::gameState;
+    UiRenderer* renderer = uiRenderer;
+    Engine::gameState = GameStateMainMenu;
+    uiRenderer = nullptr;
+    std::vector<f64> frameMs;
+    for (int frame = 0; frame < WarmUpFrames + EmptyFrames; frame++) {
+        Clock::time_point start = Clock::now();
+        Engine::runFrame();
+        if (frame >= WarmUpFrames) frameMs.push_back(millisecondsSince(start));
+        endInterfaceFrame(); // built but not drawn
+    }
+    uiRenderer = renderer;
+    Engine::gameState = state;
+    return frameMs;
 }
 
 // Argument 0: normal shaders; 1: the optimised ones.
@@ -62,6 +88,9 @@ void WorldFrames(benchmark::State& state)
     state.counters["generation_ms"] = running.loadingMs;
     state.counters["median_ms"] = percentile(frameMs, 0.5);
     state.counters["p95_ms"] = percentile(frameMs, 0.95);
+    const f64 emptyMs = percentile(emptyFrameTimes(), 0.5);
+    state.counters["empty_median_ms"] = emptyMs;
+    state.counters["island_per_empty"] = percentile(frameMs, 0.5) / emptyMs;
     state.counters["width"] = Engine::window->width;
     state.counters["height"] = Engine::window->height;
 }
