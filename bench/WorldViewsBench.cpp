@@ -6,7 +6,8 @@
 //   build-*/bench/benchmarks --benchmark_filter=WorldViews
 //
 // With BRACKENHOLD_VIEW_SHOTS naming a directory, each view's picture is also saved
-// there as <view>-<shaders>.png (ImageMagick's `import` of the X screen), for
+// there as <view>-<shaders>.png (ImageMagick's `import` of the X screen), and the same
+// view drawn with culling switched off as <view>-<shaders>-unculled.png, for
 // comparing pictures before and after a change to the drawing, for example with
 // `compare -metric AE a.png b.png null:`. The water's clock and the sun stand still,
 // so the same code draws the same picture.
@@ -17,6 +18,7 @@
 #include "Engine/Engine.h"
 #include "Game/Intro/CameraPath.h"
 #include "Game/Ui/Ui.h"
+#include "World/Culling/CullingGrid.h"
 #include "World/Sky/Skybox.h"
 #include "World/Water/Water.h"
 #include "World/World.h"
@@ -25,6 +27,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -75,20 +78,28 @@ void placeCamera(const View& view)
     if (Engine::cameraPath != nullptr && Engine::cameraPath->playing.load()) {
         Engine::cameraPath->advance(0.0f, camera, true);
     }
+    // The start view: where the intro flight ends, looking along its last direction.
     static glm::vec3 startPosition;
     static f32 startYaw = 0.0f;
     static f32 startPitch = 0.0f;
     static bool startKept = false;
-    if (!startKept) {
-        startPosition = camera->position;
-        startYaw = camera->yaw;
-        startPitch = camera->pitch;
+    if (!startKept && Engine::cameraPath != nullptr) {
+        const CameraKeyframe end = Engine::cameraPath->poseAt(1e9f); // clamped to the last key
+        startPosition = end.position;
+        startPitch = -std::asin(glm::clamp(end.direction.y, -1.0f, 1.0f));
+        startYaw = std::atan2(end.direction.x, end.direction.z);
         startKept = true;
     }
     camera->position = view.startView ? startPosition : view.position;
     camera->yaw = view.startView ? startYaw : view.yaw;
     camera->pitch = view.startView ? startPitch : view.pitch;
     world->sky->sunAngle = view.sunAngle;
+}
+
+bool savePicture(const std::string& path)
+{
+    const std::string command = "import -window root '" + path + "'";
+    return std::system(command.c_str()) == 0;
 }
 
 // Argument 0: the view; argument 1: 0 normal shaders, 1 the optimised ones.
@@ -118,9 +129,14 @@ void WorldViews(benchmark::State& state)
 
     const char* shots = std::getenv("BRACKENHOLD_VIEW_SHOTS");
     if (shots != nullptr) {
-        std::string path = std::string(shots) + "/" + view.name + (optimized ? "-opt" : "-normal") + ".png";
-        std::string command = "import -window root '" + path + "'";
-        if (std::system(command.c_str()) != 0) state.SkipWithError("the picture could not be saved");
+        const std::string name = std::string(shots) + "/" + view.name + (optimized ? "-opt" : "-normal");
+        if (!savePicture(name + ".png")) state.SkipWithError("the picture could not be saved");
+        // The same view with culling switched off (everything drawn): culling must not
+        // change the picture.
+        frustumCullingEnabled = 0;
+        for (int frame = 0; frame < WarmUpFrames; frame++) stillFrame();
+        if (!savePicture(name + "-unculled.png")) state.SkipWithError("the picture could not be saved");
+        frustumCullingEnabled = 1;
     }
 }
 

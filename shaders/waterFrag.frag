@@ -56,6 +56,9 @@ void main()
     w.dxMul = water.dxMul;
 
     vec3 dir = normalize(inWorld - camera.position);
+    // Fragments behind the land are dropped before any wave is traced (the branch
+    // reads the scene's depth, a per-pixel value).
+    if (hiddenBehindScene(camera.position, dir, a.planetRadius, waveAmplitude(w))) discard;
     // The ray is traced with the broad waves; the normal takes every one of them.
     int traceIterations = max(w.iterations / 2, 1);
     float t = traceSurface(w, camera.position, inCameraAltitude, dir, a.planetRadius, inSteps.y, traceIterations);

@@ -58,6 +58,9 @@ void main()
     w.dxMul = 0.201;
 
     vec3 dir = normalize(inWorld - camera.position);
+    // Fragments behind the land are dropped before any wave is traced (the branch
+    // reads the scene's depth, a per-pixel value).
+    if (hiddenBehindScene(camera.position, dir, PLANET_RADIUS, waveAmplitude(w))) discard;
     float t = traceSurface(w, camera.position, inCameraAltitude, dir, PLANET_RADIUS, TRACE_STEPS, TRACE_ITERATIONS);
     if (t < 0.0) discard;
     vec3 hit = camera.position + dir * t;
