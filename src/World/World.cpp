@@ -265,12 +265,7 @@ void World::init()
     camera->updateView();
 
     // 20: four portals on free sites around it, a quarter of the grid from the centre.
-    const i32 n = static_cast<i32>(terrain->gridSize);
-    const f32 quarterTurn = BuildingPlacementRules::QuarterTurn;
-    buildingManager->placePortal({n / 2, n / 4}, 0.0f);
-    buildingManager->placePortal({n / 4, n / 2}, quarterTurn);
-    buildingManager->placePortal({n / 2, 3 * n / 4}, 0.0f);
-    buildingManager->placePortal({3 * n / 4, n / 2}, quarterTurn);
+    buildingManager->placeStartPortals();
 
     // 21: the final full-screen pass.
     createPostProcess(*this);

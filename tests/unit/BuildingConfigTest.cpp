@@ -1,6 +1,10 @@
+#include "Game/Buildings/BdWall.h"
 #include "Game/Buildings/Building.h"
 #include "Game/Buildings/BuildingConfig.h"
 #include "Game/Towers/TowerKind.h"
+#include "World/World.h"
+
+#include <glm/gtc/matrix_transform.hpp>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -51,6 +55,13 @@ class PlainKind : public Building {
 public:
     explicit PlainKind(const BuildingConfig& read) : Building(BuildingTypeWall) { config = read; }
     void loadConfig() override {}
+    std::shared_ptr<BuildingInstance> createInstance(const glm::ivec3&, f32) override { return nullptr; }
+};
+
+// A tower kind with a file's numbers and nothing else.
+class PlainTower : public TowerKind {
+public:
+    using TowerKind::TowerKind;
     std::shared_ptr<BuildingInstance> createInstance(const glm::ivec3&, f32) override { return nullptr; }
 };
 
@@ -184,4 +195,53 @@ TEST(BuildingKinds, TotalCostLabelsAndInfoLines)
     EXPECT_EQ(shootingSpeedLine(30), "Shooting speed: 2.00/sec");
     EXPECT_EQ(shootingSpeedLine(60), "Shooting speed: 1.00/sec");
     EXPECT_EQ(shootingSpeedLine(7), "Shooting speed: 8.57/sec");
+}
+
+// A tower's detail lines for a level: its health, then the damage and the shooting
+// speed of the same level in the tower's own level list. The speed is 59.999996 (one
+// over a single-precision tick) over the file's interval, so the cannon's second
+// level (interval 32) shows 1.87 where 60 / 32 = 1.875 would round to 1.88.
+TEST(BuildingKinds, TowerInfoLinesFromTheGameFile)
+{
+    std::string error;
+    TowerConfig tower;
+    ASSERT_TRUE(readBuildingFile(sourceFile("assets/Buildings/Towers/TwCannon/config.json"), tower, error)) << error;
+    ASSERT_EQ(tower.levels.size(), 3u);
+    ASSERT_EQ(tower.levels[1].shootingInterval, 32);
+    const PlainTower cannon(BuildingTypeCannon, tower);
+    EXPECT_EQ(cannon.infoLines(0),
+              (std::vector<std::string>{"Health: 400", "Damage: 35", "Shooting speed: 1.50/sec"}));
+    EXPECT_EQ(cannon.infoLines(1),
+              (std::vector<std::string>{"Health: 700", "Damage: 55", "Shooting speed: 1.87/sec"}));
+    EXPECT_EQ(cannon.infoLines(2),
+              (std::vector<std::string>{"Health: 1200", "Damage: 90", "Shooting speed: 2.50/sec"}));
+
+    // Damage and interval come from the tower's list at the asked level, not level 0's
+    // nor the file's cooldown.
+    tower.aimSettings.shotCooldown = 7;
+    tower.levels[2].damage = 321;
+    tower.levels[2].shootingInterval = 64;
+    const PlainTower edited(BuildingTypeMortar, tower);
+    EXPECT_EQ(edited.infoLines(2),
+              (std::vector<std::string>{"Health: 1200", "Damage: 321", "Shooting speed: 0.94/sec"}));
+}
+
+// The wall's placement ghost is its model on the footprint's ground centre, in world
+// space (the world's origin added), not raised as the towers' ghosts are.
+TEST(BuildingKinds, TheWallGhostStandsOnTheFootprintsGroundCentre)
+{
+    std::string error;
+    WallConfig file;
+    ASSERT_TRUE(readBuildingFile(sourceFile("assets/Buildings/BdWall/config.json"), file, error)) << error;
+    file.gridSize = {2, 5, 1};
+    BdWall wall(file);
+    World running;
+    running.origin = glm::vec3(-512.0f, 0.0f, -512.0f);
+    World* saved = world;
+    world = &running;
+    const std::vector<RenderObject> ghost = wall.getPreviewRenderObjects({10, 5, 20});
+    world = saved;
+    ASSERT_EQ(ghost.size(), 1u);
+    EXPECT_EQ(ghost[0].model, wall.model);
+    EXPECT_EQ(ghost[0].transform, glm::translate(glm::mat4(1.0f), glm::vec3(-501.0f, 2.0f, -491.5f)));
 }

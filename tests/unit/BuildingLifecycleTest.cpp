@@ -87,6 +87,14 @@ TEST(BuildingLifecycle, ASpawnedCastleStandsInBothWorldsAndIsAGoal)
         const glm::mat4& model = static_cast<BdPortalInstance&>(*portal).model;
         EXPECT_NEAR(model[0][2], -1.0f, 1e-6f) << "x turns to -z";
         EXPECT_EQ(glm::vec3(model[3]), glm::vec3(91.0f, 1.2f, 91.0f));
+        // Its bounds: the largest of the three sizes is its height (16 steps, compared
+        // as a plain number), so the radius is 8 around the footprint's ground centre.
+        portal->updateBounds();
+        ASSERT_NE(portal->cullCell, nullptr);
+        EXPECT_EQ(portal->cullCell->minX, 83.0f);
+        EXPECT_EQ(portal->cullCell->maxZ, 99.0f);
+        EXPECT_FLOAT_EQ(portal->cullCell->maxY, 9.2f);
+        EXPECT_FLOAT_EQ(portal->cullCell->minY, -6.8f);
     }
     EXPECT_EQ(liveBuildingCount.load(), liveBefore) << "the teardown lets go of every building";
 }
@@ -212,7 +220,16 @@ TEST(BuildingLifecycle, NeighboursKeepTheirCellsGoalsAndCosts)
     EXPECT_EQ(grounds.place(BuildingTypeWall, {207, 0, 205}), nullptr) << "cells taken by the castle";
     grounds.manager->update(1);
     grounds.navigation.takeCellValues();
-    grounds.navigation.takeFixedCosts();
+    // Each wall, as it spawns, asks for a walking cost of 30 at its footprint's edges.
+    const std::vector<NavigationRequest> spawned = grounds.navigation.takeFixedCosts();
+    ASSERT_EQ(spawned.size(), 3u);
+    for (size_t i = 0; i < 3; i++) {
+        EXPECT_EQ(spawned[i].value, 30.0f);
+        EXPECT_EQ(spawned[i].gridSize, glm::ivec3(2, 5, 1));
+    }
+    EXPECT_EQ(spawned[0].gridPos, glm::ivec3(208, 0, 200));
+    EXPECT_EQ(spawned[1].gridPos, glm::ivec3(208, 0, 201));
+    EXPECT_EQ(spawned[2].gridPos, glm::ivec3(300, 0, 300));
 
     a->requestDestroy();
     grounds.manager->update(1);
@@ -304,4 +321,33 @@ TEST(BuildingLifecycle, TheCastleAndPortalsTakeFreeSitesOnly)
         }
     }
     EXPECT_FALSE(grounds.manager->placePortal({256, 512}, 0.0f));
+}
+
+// A new game's four portals: around (n/2, n/4) unturned, (n/4, n/2) turned a quarter,
+// (n/2, 3n/4) unturned and (3n/4, n/2) turned a quarter, in that order. On ground
+// where no footprint is level enough the search finds no site, and each portal takes
+// the footprint centred on its point.
+TEST(BuildingLifecycle, TheFourPortalsStandAroundTheirCentresTurnedInTurn)
+{
+    BuildingGrounds grounds;
+    const u32 n = grounds.terrain.gridSize;
+    ASSERT_EQ(n, 1025u);
+    // A checkerboard of steps 0 and 10: every footprint spans 10 steps.
+    for (u32 z = 0; z < n; z++) {
+        for (u32 x = 0; x < n; x++) grounds.terrain.steps[static_cast<size_t>(z) * n + x] = ((x + z) % 2) * 10;
+    }
+    const glm::ivec2 centres[4] = {{512, 256}, {256, 512}, {512, 768}, {768, 512}};
+    const f32 rotations[4] = {0.0f, 1.5707964f, 0.0f, 1.5707964f};
+    const glm::ivec3 size = grounds.kinds[BuildingTypePortal].config.gridSize;
+
+    EXPECT_EQ(grounds.manager->placeStartPortals(), 4u);
+    const std::vector<std::shared_ptr<BuildingInstance>> placed = grounds.manager->pending;
+    ASSERT_EQ(placed.size(), 4u);
+    for (size_t i = 0; i < 4; i++) {
+        SCOPED_TRACE(i);
+        auto* portal = dynamic_cast<BdPortalInstance*>(placed[i].get());
+        ASSERT_NE(portal, nullptr);
+        EXPECT_EQ(portal->gridPos, glm::ivec3(centres[i].x - size.x / 2, 10, centres[i].y - size.z / 2));
+        EXPECT_EQ(portal->rotation, rotations[i]);
+    }
 }

@@ -47,6 +47,35 @@ TEST(CameraPath, KeyDirectionsAsBuilt)
     }
 }
 
+// Where the flight passes and how long it lingers there: each key's position and its
+// speed in key intervals per second (1.0, 0.5 or 0.33333334).
+TEST(CameraPath, KeyPositionsAndSpeedsAsBuilt)
+{
+    CameraPath path;
+    ASSERT_EQ(path.keys.size(), 23u);
+    struct Key {
+        glm::vec3 position;
+        f32 speed;
+    };
+    const f32 third = 0.33333334f;
+    const Key keys[21] = {
+        {{100000, -80000, 0}, 1.0f}, {{100000, -80000, 0}, 1.0f}, {{100000, -80000, 0}, 1.0f},
+        {{100000, -80000, 0}, 0.5f}, {{100000, -80000, 0}, 0.5f}, {{50000, -40000, 0}, third},
+        {{25000, -12000, 0}, third}, {{12500, -4000, 0}, third},  {{6250, -1000, 0}, third},
+        {{4000, 0, 0}, 0.5f},        {{2000, 0, 0}, third},       {{1000, 0, 0}, 0.5f},
+        {{650, 80, 0}, 0.5f},        {{500, 80, 0}, 0.5f},        {{500, 80, 0}, 0.5f},
+        {{500, 100, 0}, 0.5f},       {{500, 200, 0}, third},      {{250, 400, 0}, 0.5f},
+        {{250, 800, 0}, 0.5f},       {{250, 800, 0}, 0.5f},       {{250, 800, 0}, 1.0f},
+    };
+    for (size_t k = 0; k < 21; k++) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(path.keys[k].position, keys[k].position);
+        EXPECT_EQ(path.keys[k].speed, keys[k].speed);
+    }
+    EXPECT_EQ(path.keys[21].speed, 0.5f);
+    EXPECT_EQ(path.keys[22].speed, 0.5f);
+}
+
 TEST(CameraPath, FlightFromSpaceToTheGameCamera)
 {
     CameraPath path;

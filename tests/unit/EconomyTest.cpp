@@ -118,6 +118,31 @@ TEST(Economy, RepairAndUpgradeRules)
     EXPECT_FALSE(Economy::affordable(i64{std::numeric_limits<i32>::max()} + 1, money, false));
 }
 
+// The castle cannot be sold, but it is repaired as any building: back to its level's
+// full health for a fifth of its value (2500 -> 500), directly or through the cursor.
+TEST(Economy, TheCastleIsRepairedLikeAnyBuilding)
+{
+    BuildingGrounds grounds;
+    std::atomic<i32>& money = *grounds.session.money;
+    std::shared_ptr<BuildingInstance> castle = standing(grounds, BuildingTypeCastle, {508, 0, 508});
+    castle->health = 1200;
+    EXPECT_TRUE(Economy::repair(*castle, money, false));
+    EXPECT_EQ(castle->health.load(), 5000);
+    EXPECT_EQ(money.load(), 4500);
+
+    Camera camera;
+    camera.setPerspective(60.0f, 1.0f, 0.5f, 1000.0f);
+    camera.position = castle->footprintCentre() + glm::vec3(0.0f, 30.0f, 0.0f);
+    camera.forward = glm::vec3(0.0f, -1.0f, 0.0f);
+    camera.updateView();
+    const CursorView view{&camera, {50, 50}, {100, 100}};
+    castle->health = 1;
+    ASSERT_TRUE(Economy::repairAt(*grounds.manager, view, false));
+    EXPECT_EQ(castle->health.load(), 5000);
+    EXPECT_EQ(money.load(), 4000);
+    EXPECT_FALSE(Economy::sellAt(*grounds.manager, view));
+}
+
 TEST(Economy, ActionsAtTheCursorPickTheBuildingUnlessTerrainHidesIt)
 {
     BuildingGrounds grounds;

@@ -97,6 +97,16 @@ TEST(Enemy, SpawnGivesAnUprightSleeplessBodyInTheListAndABucket)
     enemy->update();
     EXPECT_EQ(enemy->bucketIndex, 2 + 5 * 16);
     EXPECT_EQ(grounds.manager->buckets.bucket(enemy->bucketIndex).size(), 1u);
+
+    // A heavy enemy's body: mass 50, friction 0.005, the same upright capsule rules.
+    std::shared_ptr<EnemyInstance> heavy = grounds.spawn(at + glm::vec3(5.0f, 1.0f, 0.0f), true);
+    const btRigidBody& heavyBody = bodyOf(*heavy);
+    EXPECT_FLOAT_EQ(1.0f / heavyBody.getInvMass(), 50.0f);
+    EXPECT_FLOAT_EQ(heavyBody.getFriction(), 0.005f);
+    EXPECT_EQ(heavyBody.getAngularFactor(), btVector3(0, 1, 0));
+    EXPECT_EQ(heavyBody.getCollisionShape(), grounds.kinds.heavy->shape);
+    EXPECT_LE(std::abs(heavy->lateralOffset.x), 0.1f);
+    EXPECT_LE(std::abs(heavy->lateralOffset.y), 0.1f);
 }
 
 TEST(Enemy, BucketsFollowTheEnemiesAndSwapWithTheLastOnRemoval)
@@ -222,9 +232,16 @@ TEST(Enemy, SteeringBeforeEachStep)
     force = steerAt(*enemy, o + glm::vec3(30.0f, 3.0f, 30.0f), {2.0f, 0.0f, -1.0f});
     EXPECT_LT(force.x, 0.0f);
     EXPECT_GT(force.z, 0.0f);
-    // Updates wear the stun off by the kind's decay.
+    // Updates wear the stun off by the kind's decay: 1 a tick, 4 for a heavy enemy,
+    // never below 0.
     enemy->update();
     EXPECT_FLOAT_EQ(enemy->stun.load(), 29.0f);
+    std::shared_ptr<EnemyInstance> heavy = grounds.spawn(o + glm::vec3(40.0f, 4.0f, 30.0f), true);
+    heavy->stun = 30.0f;
+    heavy->update();
+    EXPECT_FLOAT_EQ(heavy->stun.load(), 26.0f);
+    for (int tick = 0; tick < 7; tick++) heavy->update();
+    EXPECT_EQ(heavy->stun.load(), 0.0f);
 
     // A blast's push reaches the body once, at the next step, nothing lost or doubled.
     enemy->stun = 0.0f;
@@ -271,6 +288,15 @@ TEST(Enemy, HitsABuildingOncePerCooldownUnlessKnockedAndTheCastleFalls)
     for (int step = 0; step < 60; step++) steerAt(*enemy, o + glm::vec3(30.0f, 2.0f, 30.0f));
     steerAt(*enemy, o + glm::vec3(30.0f, 2.0f, 30.0f), {2.0f, 0.0f, 0.0f});
     EXPECT_EQ(enemy->attackCooldown, 10);
+
+    // A normal enemy hits for 5.
+    std::shared_ptr<EnemyInstance> normal = grounds.spawn(o + glm::vec3(34.0f, 1.0f, 30.0f));
+    for (int step = 0; step < 60; step++) steerAt(*normal, o + glm::vec3(34.0f, 1.0f, 30.0f));
+    const i32 before = castle->health.load();
+    normal->hit(wall);
+    EXPECT_EQ(castle->health.load(), before - 5);
+    normal->hit(wall);
+    EXPECT_EQ(castle->health.load(), before - 5);
 
     // The hit that brings the castle to 0 only marks it; the logic thread's next
     // building update destroys it, and the game is lost.

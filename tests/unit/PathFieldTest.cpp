@@ -307,3 +307,109 @@ TEST(PathField, SolverGivesThePlainPassesFieldOnGentleGround)
 }
 
 } // namespace
+
+TEST(PathField, TheWayBetweenFourVerticesFollowsTheirDistances)
+{
+    const glm::vec2 other(0.6f, 0.8f); // what a fallback would give
+    auto near = [](glm::vec2 a, glm::vec2 b) { return glm::length(a - b) < 1e-4f; };
+
+    // Down the blend: x falls by 2 a step, z rises by 1.
+    const f32 slope[4] = {10.0f, 8.0f, 11.0f, 9.0f};
+    EXPECT_TRUE(near(wayFromDistances(slope, 0.3f, 0.7f, other), glm::normalize(glm::vec2(2.0f, -1.0f))));
+
+    // A lane between two columns whose own directions point at each other along z
+    // (the nearest vertex says -z on one side, +z on the other): the distances still
+    // fall along x, and so does the way, wherever the enemy stands in the lane.
+    const f32 lane[4] = {30.0f, 25.0f, 30.0f, 25.0f};
+    for (f32 f : {0.0f, 0.49f, 0.51f, 1.0f}) EXPECT_TRUE(near(wayFromDistances(lane, f, f, other), {1.0f, 0.0f}));
+
+    // A goal corner (0) is a distance like any other; an unreached one (or a stray
+    // value) gives the fallback, and so does a flat blend.
+    const f32 goal[4] = {0.0f, 1.0f, 1.0f, 1.4f};
+    const glm::vec2 intoGoal = wayFromDistances(goal, 0.5f, 0.5f, other);
+    EXPECT_LT(intoGoal.x, 0.0f);
+    EXPECT_LT(intoGoal.y, 0.0f);
+    for (f32 bad : {Unreached, -1.0f, NaN, Inf}) {
+        const f32 broken[4] = {10.0f, 9.0f, bad, 9.0f};
+        EXPECT_EQ(wayFromDistances(broken, 0.5f, 0.5f, other), other) << bad;
+    }
+    const f32 flat[4] = {5.0f, 5.0f, 5.0f, 5.0f};
+    EXPECT_EQ(wayFromDistances(flat, 0.2f, 0.9f, other), other);
+}
+
+TEST(PathField, TheWayChangesSmoothlyAcrossCellEdgesSoAValleyIsWalkedAlong)
+{
+    const glm::vec2 other(0.6f, 0.8f);
+    // A valley along x = 2 (distances rise 3 a step to either side) that falls towards
+    // +z: rows z = 0..3, columns x = 0..4.
+    auto d = [](i32 x, i32 z) { return 3.0f * static_cast<f32>(std::abs(x - 2)) + 10.0f - static_cast<f32>(z); };
+    auto block = [&](i32 x0, i32 z0, f32 out[16]) {
+        for (i32 bz = 0; bz < 4; bz++) {
+            for (i32 bx = 0; bx < 4; bx++) out[bz * 4 + bx] = d(x0 + bx - 1, z0 + bz - 1);
+        }
+    };
+    f32 left[16], right[16];
+    block(1, 1, left);  // the cell x 1..2
+    block(2, 1, right); // the cell x 2..3
+    // On the valley's floor, from either cell, the way runs along it.
+    const glm::vec2 fromLeft = wayFromDistanceBlock(left, 1.0f, 0.5f, other);
+    const glm::vec2 fromRight = wayFromDistanceBlock(right, 0.0f, 0.5f, other);
+    EXPECT_NEAR(fromLeft.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(fromLeft.y, 1.0f, 1e-5f);
+    EXPECT_NEAR(glm::length(fromLeft - fromRight), 0.0f, 1e-5f);
+    // Each cell's own corners alone give ways that point at each other there.
+    const f32 leftCell[4] = {left[5], left[6], left[9], left[10]};
+    const f32 rightCell[4] = {right[5], right[6], right[9], right[10]};
+    EXPECT_GT(wayFromDistances(leftCell, 1.0f, 0.5f, other).x, 0.9f);
+    EXPECT_LT(wayFromDistances(rightCell, 0.0f, 0.5f, other).x, -0.9f);
+    // Beside the floor the way leans back towards it.
+    EXPECT_GT(wayFromDistanceBlock(left, 0.25f, 0.5f, other).x, 0.0f);
+    EXPECT_LT(wayFromDistanceBlock(right, 0.75f, 0.5f, other).x, 0.0f);
+
+    // Any of the 16 unreached: the cell's own corners decide.
+    left[0] = Unreached;
+    EXPECT_EQ(wayFromDistanceBlock(left, 1.0f, 0.5f, other), wayFromDistances(leftCell, 1.0f, 0.5f, other));
+}
+
+TEST(PathField, TheWayIsReadFromTheDistancesTheSolverPublishes)
+{
+    // Large enough that one step does not regrow the whole field.
+    const u32 n = 301;
+    PathField field(grid(n), n, false);
+    addGoal(field, 10, 10);
+    addGoal(field, 3, 3);
+    field.solveUntilIdle();
+    for (u32 i = 0; i < n * n; i++) {
+        ASSERT_EQ(field.sharedDistance(i % n, i / n), field.distances[i]) << i;
+    }
+    // East of the goal at (10, 10) the way leads west, between the vertices too.
+    const glm::vec2 west = field.wayAt(15.3f, 10.0f);
+    EXPECT_NEAR(west.x, -1.0f, 1e-3f);
+    EXPECT_NEAR(west.y, 0.0f, 1e-3f);
+    const glm::vec2 towards = field.wayAt(13.6f, 13.2f);
+    EXPECT_NEAR(glm::dot(towards, glm::normalize(glm::vec2(-3.6f, -3.2f))), 1.0f, 0.01f);
+    // Near the grid's edge (or off it, or not a number) it is the nearest vertex's.
+    for (const glm::vec2& p : {glm::vec2(0.5f, 10.0f), glm::vec2(299.2f, 4.0f), glm::vec2(-3.0f, 4.0f),
+                               glm::vec2(NaN, 4.0f)}) {
+        EXPECT_EQ(field.wayAt(p.x, p.y), field.directionAt(p.x, p.y)) << p.x << ", " << p.y;
+    }
+    EXPECT_EQ(field.sharedDistance(-1, 3), Unreached);
+    EXPECT_EQ(field.sharedDistance(3, n), Unreached);
+
+    // A new goal does not reset the field; a goal removed does, and the distances
+    // readers see are unreached until the field has grown again, while the way falls
+    // back on the directions, which survive.
+    EXPECT_EQ(field.resets.load(), 0u);
+    addGoal(field, 17, 17);
+    field.solveUntilIdle();
+    EXPECT_EQ(field.resets.load(), 0u);
+    const glm::vec2 kept = field.direction(290, 290);
+    ASSERT_NE(kept, Zero);
+    field.queueCellValues({10, 0, 10}, {0, 0, 0}, Unreached);
+    field.step();
+    EXPECT_EQ(field.resets.load(), 1u);
+    EXPECT_EQ(field.sharedDistance(290, 290), Unreached);
+    EXPECT_EQ(field.wayAt(290.3f, 290.0f), kept);
+    field.solveUntilIdle();
+    for (u32 i = 0; i < n * n; i++) ASSERT_EQ(field.sharedDistance(i % n, i / n), field.distances[i]) << i;
+}

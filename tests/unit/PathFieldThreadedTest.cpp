@@ -72,6 +72,15 @@ TEST(PathFieldThreaded, SolvesWhileThreeThreadsQueueAndOneReadsDirections)
         while (writing.load() || rounds.load() < 2) {
             for (u32 i = 0; i < n * n; i++) malformed += !wellFormed(field.direction(i % n, i / n));
             malformed += !wellFormed(field.directionAt(static_cast<f32>(rounds % n) - 0.3f, std::nanf("")));
+            // The way between vertices and the distances it is blended from, as the
+            // steering reads them.
+            for (u32 i = 0; i < n * n; i += 7) {
+                const f32 x = static_cast<f32>(i % n) + 0.37f, z = static_cast<f32>(i / n) - 0.61f;
+                malformed += !wellFormed(field.wayAt(x, z));
+                const f32 d = field.sharedDistance(i % n, i / n);
+                malformed += !(d >= 0.0f && d <= Unreached);
+            }
+            malformed += field.resets.load() > 1'000'000u;
             rounds++;
         }
     });

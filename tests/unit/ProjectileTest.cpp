@@ -1,3 +1,4 @@
+#include "EnemyTestSupport.h"
 #include "TargetEnemies.h"
 #include "TowerTestSupport.h"
 
@@ -160,4 +161,61 @@ TEST(Bomb, FuseRunsOutAfter1199Ticks)
     bomb->tick();
     EXPECT_TRUE(bomb->removed);
     EXPECT_EQ(world.shots.smoke.count(), 50u);
+}
+
+// A blast reaches heavy enemies as it reaches normal ones: damage x f, a push of
+// f x 4000 away from the centre and stun by the same rule, whatever their mass. Two
+// bursts in one tick over a heavy enemy they kill pay its reward once; a later blast
+// leaves the dead alone.
+TEST(Bomb, BlastsDamagePushAndStunHeavyEnemiesAndAKillPaysOnce)
+{
+    TowerGrounds world; // the shot kinds and the random source for the smoke rings
+    EnemyGrounds grounds;
+    const glm::vec3 centre = grounds.origin() + glm::vec3(40.0f, 2.0f, 40.0f);
+    // f = 0.75, 0.5 and 0.25: fractions exact in binary.
+    std::shared_ptr<EnemyInstance> heavyNear = grounds.spawn(centre + glm::vec3(2.5f, 0.0f, 0.0f), true);
+    std::shared_ptr<EnemyInstance> heavyFar = grounds.spawn(centre + glm::vec3(0.0f, 0.0f, -5.0f), true);
+    std::shared_ptr<EnemyInstance> normal = grounds.spawn(centre + glm::vec3(0.0f, 0.0f, 7.5f));
+    const i32 moneyBefore = grounds.money();
+
+    auto burstAt = [&](i32 damage) {
+        std::shared_ptr<PtBombInstance> bomb = PtBombInstance::create(centre + glm::vec3(0, 10, 0), {}, damage, 10.0f);
+        moveBody(bomb->physicsObject, centre);
+        bomb->physicsObject->reference->onCollision(nullptr);
+        bomb->tick();
+        ASSERT_TRUE(bomb->removed);
+    };
+    burstAt(150);
+    EXPECT_EQ(heavyNear->health.load(), 2500 - 112);
+    EXPECT_NEAR(heavyNear->pendingForce.load().x, 3000.0f, 1e-2f);
+    EXPECT_NEAR(heavyNear->stun.load(), 90.0f, 1e-4f);
+    EXPECT_EQ(heavyFar->health.load(), 2500 - 75);
+    EXPECT_NEAR(heavyFar->pendingForce.load().z, -2000.0f, 1e-2f);
+    EXPECT_NEAR(heavyFar->stun.load(), 60.0f, 1e-4f);
+    EXPECT_EQ(normal->health.load(), 100 - 37);
+    EXPECT_NEAR(normal->pendingForce.load().z, 1000.0f, 1e-2f);
+    EXPECT_NEAR(normal->stun.load(), 30.0f, 1e-4f);
+
+    // A second, heavier burst kills all three; a stunned enemy gets less stun.
+    burstAt(5000);
+    EXPECT_EQ(heavyNear->health.load(), 0);
+    EXPECT_EQ(heavyFar->health.load(), 0);
+    EXPECT_EQ(normal->health.load(), 0);
+    EXPECT_NEAR(heavyNear->stun.load(), 90.0f + 30.0f / 120.0f * 120.0f * 0.75f, 1e-4f);
+    EXPECT_NEAR(heavyNear->pendingForce.load().x, 6000.0f, 1e-2f);
+
+    // A third in the same tick leaves the dead alone.
+    burstAt(5000);
+    EXPECT_NEAR(heavyNear->stun.load(), 112.5f, 1e-4f);
+    EXPECT_NEAR(heavyNear->pendingForce.load().x, 6000.0f, 1e-2f);
+
+    for (const auto& enemy : {heavyNear, heavyFar, normal}) enemy->update();
+    EXPECT_TRUE(heavyNear->destroyed.load());
+    EXPECT_EQ(grounds.money(), moneyBefore + 2500 + 2500 + 200);
+    for (const auto& enemy : {heavyNear, heavyFar, normal}) {
+        enemy->update();
+        enemy->destroy();
+    }
+    EXPECT_EQ(grounds.money(), moneyBefore + 2500 + 2500 + 200) << "each reward once";
+    EXPECT_TRUE(grounds.kinds.heavy->instances.empty());
 }

@@ -3,6 +3,7 @@
 
 #include "Engine/Physics/PhysicsObject.h"
 #include "Game/Buildings/BuildingRules.h"
+#include "Game/Projectiles/PtBombInstance.h"
 #include "Game/Projectiles/PtCannonBallInstance.h"
 #include "Game/Towers/ReachGrid.h"
 #include "Game/Towers/TurretAim.h"
@@ -179,4 +180,101 @@ TEST(TowerInstance, FiresAtTheIntervalAndASoldTowerLetsGoOfItsTarget)
     EXPECT_EQ(enemy.use_count(), holders - 1);
     for (int tick = 0; tick < 100; tick++) world.manager().update(1);
     EXPECT_EQ(world.shots.cannonBall.count(), shots);
+}
+
+// A mortar lobs bombs of the bomb kind (no cannonballs) from its pivot along the
+// solution at its muzzle speed, each carrying a blast radius of 10 and the damage of
+// the tower's level at the moment it fires.
+TEST(TowerInstance, AMortarFiresBombsWithBlastRadiusTenAndTheLevelsDamage)
+{
+    TowerGrounds world;
+    TestEnemies enemies;
+    world.manager().context.enemies = enemies.view();
+    std::shared_ptr<TowerInstance> mortar = world.tower(BuildingTypeMortar, 510, 510);
+    ASSERT_NE(mortar, nullptr);
+    enemies.add({-1.0f, 1.0f, 24.0f});
+
+    auto fireOnce = [&] {
+        for (i32 tick = 0; tick < 400; tick++) {
+            const size_t before = world.shots.bomb.count();
+            mortar->update();
+            if (world.shots.bomb.count() > before) return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(fireOnce());
+    EXPECT_EQ(world.shots.cannonBall.count(), 0u) << "a mortar fires no cannonballs";
+    ASSERT_EQ(world.shots.bomb.count(), 1u);
+    auto bomb = std::dynamic_pointer_cast<PtBombInstance>(world.shots.bomb.instances.back());
+    ASSERT_NE(bomb, nullptr);
+    EXPECT_EQ(bomb->typeIndex, ProjectileRules::BombType);
+    EXPECT_EQ(bomb->blastRadius, 10.0f);
+    EXPECT_EQ(bomb->damage, 150);
+    EXPECT_EQ(bomb->fuse, 1199);
+    EXPECT_EQ(originOf(bomb->physicsObject->body->getWorldTransform()), mortar->pivot());
+    const btVector3 velocity = bomb->physicsObject->body->getLinearVelocity();
+    const glm::vec3 solution = aimDirection(mortar->aim->desiredYaw, mortar->aim->desiredPitch) * 45.0f;
+    EXPECT_NEAR(velocity.x(), solution.x, 1e-4f);
+    EXPECT_NEAR(velocity.y(), solution.y, 1e-4f);
+    EXPECT_NEAR(velocity.z(), solution.z, 1e-4f);
+    EXPECT_GT(velocity.y(), 0.0f) << "a lob";
+
+    // Upgraded, the next bomb carries the new level's damage.
+    mortar->upgrade();
+    ASSERT_TRUE(fireOnce());
+    ASSERT_EQ(world.shots.bomb.count(), 2u);
+    bomb = std::dynamic_pointer_cast<PtBombInstance>(world.shots.bomb.instances.back());
+    ASSERT_NE(bomb, nullptr);
+    EXPECT_EQ(bomb->damage, 220);
+    EXPECT_EQ(bomb->blastRadius, 10.0f);
+}
+
+// An upgrade between two ticks applies the new level's interval from the next tick:
+// the shot after it follows the last one by the new interval, not the old one, and an
+// upgrade that comes when the new interval has already passed fires at the next tick.
+TEST(TowerInstance, AfterAnUpgradeTheNewIntervalSpacesTheShots)
+{
+    TowerGrounds world;
+    TestEnemies enemies;
+    world.manager().context.enemies = enemies.view();
+    std::shared_ptr<TowerInstance> cannon = world.tower(BuildingTypeCannon, 510, 510);
+    ASSERT_NE(cannon, nullptr);
+    enemies.add({-1.0f, 1.0f, 19.0f});
+
+    i32 tick = 0;
+    auto nextShot = [&] {
+        for (i32 waited = 0; waited < 200; waited++) {
+            tick++;
+            const size_t before = world.shots.cannonBall.count();
+            cannon->update();
+            if (world.shots.cannonBall.count() > before) return tick;
+        }
+        return -1;
+    };
+    const i32 first = nextShot();
+    ASSERT_GT(first, 0);
+    const i32 second = nextShot();
+    EXPECT_EQ(second - first, 40) << "level 0";
+
+    // 10 ticks after a shot, the upgrade to level 1 (interval 32).
+    for (i32 i = 0; i < 10; i++) {
+        tick++;
+        cannon->update();
+    }
+    cannon->upgrade();
+    const i32 third = nextShot();
+    EXPECT_EQ(third - second, 32);
+    const i32 fourth = nextShot();
+    EXPECT_EQ(fourth - third, 32);
+
+    // 30 ticks after a shot (more than level 2's 24), the upgrade: the next tick fires.
+    for (i32 i = 0; i < 30; i++) {
+        tick++;
+        cannon->update();
+    }
+    ASSERT_EQ(world.shots.cannonBall.count(), 4u);
+    cannon->upgrade();
+    EXPECT_EQ(nextShot(), fourth + 31);
+    const i32 sixth = nextShot();
+    EXPECT_EQ(sixth - (fourth + 31), 24);
 }

@@ -129,6 +129,34 @@ TEST(TurretAim, FiresAlongTheSolutionOnlyAfterTheInterval)
     EXPECT_FALSE(turret.aim.readyToFire(direction)) << "NaN never fires";
 }
 
+// The turret leads an enemy with its vertical velocity halved (it walks on the ground:
+// a fall or a bounce does not go on for the whole flight).
+TEST(TurretAim, LeadsWithHalfTheVerticalVelocity)
+{
+    Turret turret(cannon());
+    const glm::vec3 position = around(0.4f, 20.0f, 3.0f);
+    const glm::vec3 velocity(1.5f, -6.0f, 2.0f);
+    turret.enemies.add(position, velocity);
+    auto solutionFor = [&](const glm::vec3& lead) {
+        const Ballistics::LeadResult meet =
+            Ballistics::leadTarget(turret.muzzle, position, lead, 50.0f, AimRules::Gravity, AimRules::FlatArc);
+        EXPECT_TRUE(meet.valid);
+        const glm::vec3 d = meet.point - turret.muzzle;
+        return glm::vec2(std::atan2(d.z, d.x), Ballistics::launchAngle(d, 50.0f, AimRules::FlatArc, AimRules::Gravity));
+    };
+    const glm::vec2 halved = solutionFor({1.5f, -3.0f, 2.0f});
+    const glm::vec2 whole = solutionFor(velocity);
+    const glm::vec2 none = solutionFor({1.5f, 0.0f, 2.0f});
+    // The three leads differ enough in pitch to tell apart.
+    ASSERT_GT(std::abs(halved.y - whole.y), 1e-3f);
+    ASSERT_GT(std::abs(halved.y - none.y), 1e-3f);
+
+    turret.aim.update(turret.muzzle);
+    ASSERT_NE(turret.aim.target, nullptr);
+    EXPECT_NEAR(turret.aim.desiredYaw, halved.x, 1e-5f);
+    EXPECT_NEAR(turret.aim.desiredPitch, halved.y, 1e-5f);
+}
+
 // The barrel never leaves its pitch limits; an enemy whose solution lies outside them
 // is not taken, and a held target whose pitch leaves them (a mortar's target walking
 // inside its minimum range) is dropped instead of being held forever without a shot.

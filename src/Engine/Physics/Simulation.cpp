@@ -149,22 +149,25 @@ namespace Simulation {
 
 SimulationState state;
 
-void runWorker(SimulationState& s, PhysicsWorld& physics, f32 fixedTimeStep)
+void runPass(SimulationState& s, PhysicsWorld& physics, f32 fixedTimeStep)
 {
     btDiscreteDynamicsWorld* world = physics.world;
     WorkLists work;
+    takePendingLists(work);
+    // The whole pass under stepMutex: the debug drawer walks the same world.
+    std::lock_guard lock(s.stepMutex);
+    applyWorkLists(world, work);
+    const auto start = std::chrono::steady_clock::now();
+    runSteps(s, world, fixedTimeStep);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    s.stepTimeMs = static_cast<f32>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count()) / 1e6f;
+    s.batchCount++;
+}
+
+void runWorker(SimulationState& s, PhysicsWorld& physics, f32 fixedTimeStep)
+{
     for (;;) {
-        takePendingLists(work);
-        {
-            // The whole pass under stepMutex: the debug drawer walks the same world.
-            std::lock_guard lock(s.stepMutex);
-            applyWorkLists(world, work);
-            const auto start = std::chrono::steady_clock::now();
-            runSteps(s, world, fixedTimeStep);
-            const auto elapsed = std::chrono::steady_clock::now() - start;
-            s.stepTimeMs = static_cast<f32>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count()) / 1e6f;
-            s.batchCount++;
-        }
+        runPass(s, physics, fixedTimeStep);
         waitForWake(s);
         if (!waitForTakeOver(s) || s.stopRequested) {
             break;

@@ -56,6 +56,11 @@ void frameTick(f32 frameMs);
 // pre-step hooks, steps `fixedTimeStep` at a time, dispatches contacts and publishes
 // the transforms at each hand-over. Returns once stopRequested is seen (and cleared).
 void runWorker(SimulationState& s, PhysicsWorld& world, f32 fixedTimeStep);
+// One pass of the worker without its waits and hand-over: the Registry's pending
+// lists applied, then the batch's steps (s.dueTicks times s.gameSpeed), each after the
+// pre-step hooks and followed by the contact callbacks. Headless games run their
+// physics with it on their own thread.
+void runPass(SimulationState& s, PhysicsWorld& world, f32 fixedTimeStep);
 // One frame of pacing against `s`.
 void frameTick(SimulationState& s, f32 frameMs);
 // Sets the wake flag under the worker's mutex and notifies it.

@@ -18,6 +18,14 @@ BdWall::BdWall() : Building(BuildingTypeWall)
     loadModel();
 }
 
+BdWall::BdWall(const WallConfig& wall) : Building(BuildingTypeWall), kindConfig(wall)
+{
+    config.name = wall.name;
+    config.gridSize = wall.gridSize;
+    config.levels = wall.levels;
+    logoIndex = wall.logoIndex;
+}
+
 void BdWall::loadConfig()
 {
     const nlohmann::json document = loadBuildingFile(ConfigPath);

@@ -13,6 +13,8 @@ public:
 
     // Stores itself in buildingTypes, then reads its file and imports its model.
     BdWall();
+    // A kind with the numbers of `wall` and no model, not in buildingTypes (tests).
+    explicit BdWall(const WallConfig& wall);
 
     void loadConfig() override;
     // The box (half extents gx/2, half the height, gz/2) and the model's first mesh.

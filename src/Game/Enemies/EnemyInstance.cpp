@@ -215,20 +215,29 @@ void EnemyInstance::steer(PhysicsObject& object)
     if (attackCooldown > 0) attackCooldown--;
     if (isKnocked(rules, moving)) attackCooldown = EnemyAttackRules::KnockedCooldown;
 
-    const SteeringCell cell = locateEnemy(at, rules.groundMargin, manager->context.ground);
+    const SteeringCell cell = locateEnemy(at, rules, manager->context.ground);
     if (cell.outOfWorld) {
         outOfWorld = true;
         return;
     }
     if (cell.airborne) return;
-    const glm::vec2 direction = manager->fieldDirection(cell.xi, cell.zi);
-    const glm::vec3 force =
-        steeringForce(rules, moving, body->getInvMass(), stun.load() > 0.0f, direction, lateralOffset);
+    const glm::vec2 direction = manager->fieldWay(cell.local);
+    const bool stunned = stun.load() > 0.0f;
+    glm::vec3 force = steeringForce(rules, moving, body->getInvMass(), stunned, direction, lateralOffset);
+    // The last resort of an enemy stuck below a climb: its weight is carried.
+    const SteeringGround& ground = manager->context.ground;
+    if (!stunned && watchClimb(climb, manager->fieldDistance(cell.xi, cell.zi), manager->fieldResets(),
+                               steepAhead(ground, cell.local, direction))) {
+        const f32 mass = body->getInvMass() != 0.0f ? 1.0f / body->getInvMass() : 0.0f;
+        force -= toGlm(body->getGravity()) * mass;
+    }
     if (isFinite(force)) body->applyCentralForce(btVector3(force.x, force.y, force.z));
 }
 
 void EnemyInstance::hit(PhysicsReference* other)
 {
+    // Touching a building: fighting, not lost on the way.
+    noteFight(climb);
     if (attackCooldown > 0) return;
     attackCooldown = EnemyAttackRules::HitCooldown;
     // The building's body holds it alive while its contacts are reported; the hit that

@@ -3,6 +3,7 @@
 #include "Engine/Physics/Simulation.h"
 #include "Engine/Types.h"
 #include "Game/Enemies/AtomicVec3.h"
+#include "Game/Enemies/EnemySteering.h"
 
 #include <glm/glm.hpp>
 
@@ -60,6 +61,8 @@ public:
     Enemy* kind = nullptr;
     // Simulation thread only once spawned: ticks until the enemy can hit again.
     i32 attackCooldown = 0;
+    // Simulation thread only: how it gets on along the field (the climbing help).
+    ClimbWatch climb;
     EnemyManager* manager = nullptr; // set when queued
 
     // At `position` with its kind's full health; counted in aliveEnemyCount.

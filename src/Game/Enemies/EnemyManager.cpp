@@ -134,6 +134,21 @@ glm::vec2 EnemyManager::fieldDirection(i64 xi, i64 zi) const
     return pathField != nullptr ? pathField->direction(xi, zi) : glm::vec2(0.0f);
 }
 
+glm::vec2 EnemyManager::fieldWay(glm::vec2 local) const
+{
+    return pathField != nullptr ? pathField->wayAt(local.x, local.y) : glm::vec2(0.0f);
+}
+
+f32 EnemyManager::fieldDistance(i64 xi, i64 zi) const
+{
+    return pathField != nullptr ? pathField->sharedDistance(xi, zi) : PathDistanceRules::Unreached;
+}
+
+u32 EnemyManager::fieldResets() const
+{
+    return pathField != nullptr ? pathField->resets.load(std::memory_order_relaxed) : 0u;
+}
+
 void EnemyManager::queueCellValues(const glm::ivec3& gridPos, const glm::ivec3& gridSize, f32 value)
 {
     if (pathField != nullptr) pathField->queueCellValues(gridPos, gridSize, value);

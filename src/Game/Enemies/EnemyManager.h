@@ -95,6 +95,14 @@ public:
     // Simulation thread: the field's direction at grid vertex (xi, zi); (0, 0) outside
     // the field or without one.
     glm::vec2 fieldDirection(i64 xi, i64 zi) const;
+    // Simulation thread: the field's way where an enemy stands at `local` (x and z from
+    // the world origin), blended between the vertices around it; (0, 0) without a field.
+    glm::vec2 fieldWay(glm::vec2 local) const;
+    // Simulation thread: the field's distance at grid vertex (xi, zi); unreached
+    // outside the field or without one.
+    f32 fieldDistance(i64 xi, i64 zi) const;
+    // Simulation thread: how often the field was reset (0 without one).
+    u32 fieldResets() const;
 
     // What buildings tell the navigation field (any thread); dropped without a field.
     void queueCellValues(const glm::ivec3& gridPos, const glm::ivec3& gridSize, f32 value) override;

@@ -93,6 +93,18 @@ constexpr u32 FarBorderVertices = 2;
 constexpr f32 StepHeight = 0.4f; // a terrain step, in units
 } // namespace EnemyWorldRules
 
+// The last resort of an enemy stuck at the foot of a climb its push cannot carry it
+// up (a terrace riser of 60 degrees and more, where the field may lead): once it has
+// not come a step closer to its goal for 5 s of game time, its weight is carried while
+// the ground ahead on its way rises steeper than 45 degrees, so that its push walks it
+// up as on flat ground; it stops being helped when the ground ahead is walkable again.
+namespace EnemyClimbRules {
+constexpr i32 StuckSteps = 300;           // physics steps (5 s) without progress
+constexpr f32 ProgressDistance = 1.0f;    // field distance: a step on the flat
+constexpr f32 LookAhead = 1.0f;           // units along the way
+constexpr f32 SteepRise = 1.0f;           // rise over LookAhead that counts as steep (45 degrees)
+} // namespace EnemyClimbRules
+
 // The bucket grid that tower aiming reads: square buckets of this many units.
 namespace EnemyBucketRules {
 constexpr u32 BucketCells = 8;

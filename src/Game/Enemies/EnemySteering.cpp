@@ -1,5 +1,8 @@
 #include "Game/Enemies/EnemySteering.h"
 
+#include "World/Terrain/QuadSplit.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,7 +17,7 @@ bool isFinite(const glm::vec3& v)
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-SteeringCell locateEnemy(const glm::vec3& position, f32 groundMargin, const SteeringGround& ground)
+SteeringCell locateEnemy(const glm::vec3& position, const EnemyKindRules& kind, const SteeringGround& ground)
 {
     using namespace EnemyWorldRules;
     SteeringCell cell;
@@ -29,10 +32,44 @@ SteeringCell locateEnemy(const glm::vec3& position, f32 groundMargin, const Stee
     }
     cell.xi = static_cast<i64>(r.x + 0.5f);
     cell.zi = static_cast<i64>(r.z + 0.5f);
-    const size_t index = static_cast<size_t>(cell.zi) * ground.gridSize + static_cast<size_t>(cell.xi);
-    const f32 groundHeight = static_cast<f32>(ground.steps[index]) * StepHeight;
-    cell.airborne = !(groundHeight > r.y - groundMargin);
+    cell.local = glm::vec2(r.x, r.z);
+    cell.airborne = !(groundUnder(ground, r.x, r.z, kind.width * 0.5f) > r.y - kind.groundMargin);
     return cell;
+}
+
+f32 groundUnder(const SteeringGround& ground, f32 x, f32 z, f32 radius)
+{
+    f32 highest = surfaceHeight(ground, x, z);
+    highest = std::max(highest, surfaceHeight(ground, x + radius, z));
+    highest = std::max(highest, surfaceHeight(ground, x - radius, z));
+    highest = std::max(highest, surfaceHeight(ground, x, z + radius));
+    return std::max(highest, surfaceHeight(ground, x, z - radius));
+}
+
+f32 surfaceHeight(const SteeringGround& ground, f32 x, f32 z)
+{
+    using namespace EnemyWorldRules;
+    if (ground.steps == nullptr || ground.gridSize < 2) return 0.0f;
+    const f32 last = static_cast<f32>(ground.gridSize) - 1.0f;
+    // Clamped so that the quad (x0, z0)..(x0+1, z0+1) lies in the grid.
+    x = std::clamp(x, 0.0f, last);
+    z = std::clamp(z, 0.0f, last);
+    const u32 x0 = std::min(static_cast<u32>(x), ground.gridSize - 2);
+    const u32 z0 = std::min(static_cast<u32>(z), ground.gridSize - 2);
+    const f32 fx = x - static_cast<f32>(x0);
+    const f32 fz = z - static_cast<f32>(z0);
+    const size_t i = static_cast<size_t>(z0) * ground.gridSize + x0;
+    const f32 h00 = static_cast<f32>(ground.steps[i]) * StepHeight;
+    const f32 h10 = static_cast<f32>(ground.steps[i + 1]) * StepHeight;
+    const f32 h01 = static_cast<f32>(ground.steps[i + ground.gridSize]) * StepHeight;
+    const f32 h11 = static_cast<f32>(ground.steps[i + ground.gridSize + 1]) * StepHeight;
+    // The triangle of the quad that holds the point, cut as the collision mesh cuts it.
+    if (splitsAlongP00P11(h00, h10, h01, h11)) {
+        if (fx >= fz) return h00 + fx * (h10 - h00) + fz * (h11 - h10);
+        return h00 + fz * (h01 - h00) + fx * (h11 - h01);
+    }
+    if (fx + fz <= 1.0f) return h00 + fx * (h10 - h00) + fz * (h01 - h00);
+    return h11 + (1.0f - fx) * (h01 - h11) + (1.0f - fz) * (h10 - h11);
 }
 
 bool isKnocked(const EnemyKindRules& kind, const glm::vec3& velocity)
@@ -50,4 +87,37 @@ glm::vec3 steeringForce(const EnemyKindRules& kind, const glm::vec3& velocity, f
     const f32 mass = inverseMass != 0.0f ? 1.0f / inverseMass : 0.0f;
     const f32 scale = kind.steeringGain * mass * k;
     return glm::vec3((desired.x - velocity.x) * scale, 0.0f, (desired.y - velocity.z) * scale);
+}
+
+bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep)
+{
+    using namespace EnemyClimbRules;
+    if (resets != watch.fieldResets) {
+        watch = ClimbWatch{};
+        watch.fieldResets = resets;
+    }
+    if (distance <= watch.best - ProgressDistance) {
+        watch.best = distance;
+        watch.stepsWithoutProgress = 0;
+    } else if (watch.stepsWithoutProgress < StuckSteps) {
+        watch.stepsWithoutProgress++;
+    }
+    if (watch.stepsWithoutProgress >= StuckSteps) watch.stuck = true;
+    // Helped on up the whole climb, however it gets on meanwhile, until the ground
+    // ahead is walkable.
+    if (!steep) watch.stuck = false;
+    return watch.stuck;
+}
+
+void noteFight(ClimbWatch& watch)
+{
+    watch.stepsWithoutProgress = 0;
+}
+
+bool steepAhead(const SteeringGround& ground, glm::vec2 local, glm::vec2 way)
+{
+    using namespace EnemyClimbRules;
+    if (way == glm::vec2(0.0f)) return false;
+    const glm::vec2 ahead = local + way * LookAhead;
+    return surfaceHeight(ground, ahead.x, ahead.y) - surfaceHeight(ground, local.x, local.y) > SteepRise;
 }

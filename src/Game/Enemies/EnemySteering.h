@@ -5,6 +5,8 @@
 
 #include <glm/glm.hpp>
 
+#include <limits>
+
 // The steering of one enemy, as numbers: where it stands on the terrain grid, whether
 // it may steer there, and the force that walks it along the navigation field. The
 // simulation thread runs it for every enemy before every physics step.
@@ -18,17 +20,31 @@ struct SteeringGround {
 };
 
 // Where an enemy stands: off the world (it is destroyed at its next update), in the
-// air (no force), or on the grid vertex (xi, zi) it reads its direction from.
+// air (no force), or on the ground at `local` (x and z from the world origin), nearest
+// to the grid vertex (xi, zi).
 struct SteeringCell {
     bool outOfWorld = false;
     bool airborne = false;
     i64 xi = 0;
     i64 zi = 0;
+    glm::vec2 local{0.0f};
 };
 
-// An enemy at `position` with the kind's ground margin. A position that is not finite
-// is off the world.
-SteeringCell locateEnemy(const glm::vec3& position, f32 groundMargin, const SteeringGround& ground);
+// An enemy of `kind` at `position`: airborne when its centre is the kind's ground
+// margin or more above the terrain's surface under its body (groundUnder). A position
+// that is not finite is off the world.
+SteeringCell locateEnemy(const glm::vec3& position, const EnemyKindRules& kind, const SteeringGround& ground);
+
+// The highest point of the terrain's surface under a body of `radius` standing at
+// (x, z) from the origin: the surface at its centre and at `radius` from it along
+// +x, -x, +z and -z. On a steep slope the body rests on the slope at its side, well
+// above the surface right under its centre.
+f32 groundUnder(const SteeringGround& ground, f32 x, f32 z, f32 radius);
+
+// The height above the origin of the terrain's collision surface at (x, z) from the
+// origin (clamped to the grid): the step grid's quads cut into two triangles each, as
+// the collision mesh cuts them. A grid of at least 2 x 2 vertices.
+f32 surfaceHeight(const SteeringGround& ground, f32 x, f32 z);
 
 // A knocked enemy (faster than its kind allows) cannot hit for a while.
 bool isKnocked(const EnemyKindRules& kind, const glm::vec3& velocity);
@@ -39,6 +55,31 @@ bool isKnocked(const EnemyKindRules& kind, const glm::vec3& velocity);
 // standing enemy starts quickly. `inverseMass` 0 gives no force.
 glm::vec3 steeringForce(const EnemyKindRules& kind, const glm::vec3& velocity, f32 inverseMass, bool stunned,
                         glm::vec2 direction, glm::vec2 lateralOffset);
+
+// How an enemy gets on along the field, kept by its steering (simulation thread): the
+// least field distance it has reached since the field last changed as a whole, the
+// physics steps since it last came a step closer, and whether it is stuck (which lasts
+// until the ground ahead is walkable).
+struct ClimbWatch {
+    u32 fieldResets = 0;
+    f32 best = std::numeric_limits<f32>::infinity();
+    i32 stepsWithoutProgress = 0;
+    bool stuck = false;
+};
+
+// One physics step of an enemy on the ground and not stunned, at field distance
+// `distance`, with `resets` the field's count of whole changes (a building gone, a wall
+// placed or sold: every distance may have grown, so the best so far starts again), and
+// `steep` whether the ground ahead on its way is steeper than it can walk. True when
+// its weight is carried this step: it is stuck and faces a steep climb.
+bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep);
+
+// An enemy that hits a building is fighting, not lost: progress.
+void noteFight(ClimbWatch& watch);
+
+// Whether the terrain's surface rises more than EnemyClimbRules::SteepRise over the
+// look-ahead along `way` (a unit vector, or zero: never steep) from `local`.
+bool steepAhead(const SteeringGround& ground, glm::vec2 local, glm::vec2 way);
 
 // Whether every component of `v` is a finite number (a force that is not would put
 // the body out of the physics world).

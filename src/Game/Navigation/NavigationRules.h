@@ -41,3 +41,9 @@ constexpr f32 BucketWidth = 0.5f;
 // and a stop request is seen within a few milliseconds.
 constexpr u32 VisitsPerStep = 1u << 16;
 } // namespace PathSolverRules
+
+// Reading the way where an enemy stands.
+namespace PathReadRules {
+// A blend of distances whose gradient is this short or shorter is flat: no way in it.
+constexpr f32 FlatGradient = 1e-6f;
+} // namespace PathReadRules

@@ -51,6 +51,38 @@ VertexRect clipRect(const glm::ivec3& pos, const glm::ivec3& size, u32 n)
 
 } // namespace
 
+glm::vec2 wayFromDistances(const f32 corners[4], f32 fx, f32 fz, glm::vec2 fallback)
+{
+    for (int k = 0; k < 4; k++) {
+        if (!(corners[k] >= Goal && corners[k] < SolvedLimit)) return fallback;
+    }
+    const f32 d00 = corners[0], d10 = corners[1], d01 = corners[2], d11 = corners[3];
+    const f32 gx = (1.0f - fz) * (d10 - d00) + fz * (d11 - d01);
+    const f32 gz = (1.0f - fx) * (d01 - d00) + fx * (d11 - d10);
+    const f32 len = std::sqrt(gx * gx + gz * gz);
+    if (!(len > PathReadRules::FlatGradient)) return fallback;
+    return {-gx / len, -gz / len};
+}
+
+glm::vec2 wayFromDistanceBlock(const f32 block[16], f32 fx, f32 fz, glm::vec2 fallback)
+{
+    for (int k = 0; k < 16; k++) {
+        if (!(block[k] >= Goal && block[k] < SolvedLimit)) {
+            const f32 inner[4] = {block[5], block[6], block[9], block[10]};
+            return wayFromDistances(inner, fx, fz, fallback);
+        }
+    }
+    auto at = [&](int bx, int bz) { return block[bz * 4 + bx]; };
+    auto gradient = [&](int bx, int bz) {
+        return glm::vec2(at(bx + 1, bz) - at(bx - 1, bz), at(bx, bz + 1) - at(bx, bz - 1)) * 0.5f;
+    };
+    const glm::vec2 g = (1.0f - fz) * ((1.0f - fx) * gradient(1, 1) + fx * gradient(2, 1)) +
+                        fz * ((1.0f - fx) * gradient(1, 2) + fx * gradient(2, 2));
+    const f32 len = glm::length(g);
+    if (!(len > PathReadRules::FlatGradient)) return fallback;
+    return -g / len;
+}
+
 PathField::PathField(const std::vector<f32>& heights, u32 n, bool startThread) : gridSize(n)
 {
     const size_t count = static_cast<size_t>(n) * n;
@@ -61,6 +93,8 @@ PathField::PathField(const std::vector<f32>& heights, u32 n, bool startThread) :
     }
     directions = std::make_unique<std::atomic<u64>[]>(count);
     distances.assign(count, Unreached);
+    sharedDistances = std::make_unique<std::atomic<f32>[]>(count);
+    for (size_t i = 0; i < count; i++) sharedDistances[i].store(Unreached, std::memory_order_relaxed);
     queued.assign(count, 0);
     smoothedHeights.resize(count);
     edgeCosts.assign(count, PathEdgeCosts{});
@@ -166,14 +200,14 @@ bool PathField::applyQueuedInputs()
         const size_t i = index(queuedCells[k].x, queuedCells[k].z);
         const f32 previous = distances[i];
         if (queuedValues[k] == Goal) {
-            distances[i] = Goal;
+            setDistance(i, Goal);
             storedAt[i] = tick();
             storeDirection(i, 0.0f, 0.0f);
             enqueue(i, previous);
         } else {
             // No longer a goal. Only "unreached" is stored: a stray value (negative,
             // NaN) on a border vertex would otherwise feed every solve beside it.
-            distances[i] = Unreached;
+            setDistance(i, Unreached);
             changed = true;
         }
     }
@@ -198,7 +232,7 @@ void PathField::resetToGoals()
         for (u32 x = 0; x < n; x++) {
             const size_t i = index(x, z);
             queued[i] = 0;
-            if (distances[i] != Goal && interior(x, z)) distances[i] = Unreached;
+            if (distances[i] != Goal && interior(x, z)) setDistance(i, Unreached);
         }
     }
     for (u32 z = 0; z < n; z++) {
@@ -245,7 +279,10 @@ void PathField::enqueue(size_t i, f32 previous)
 bool PathField::step()
 {
     std::lock_guard solver(solverMutex);
-    if (applyQueuedInputs()) resetToGoals();
+    if (applyQueuedInputs()) {
+        resetToGoals();
+        resets.fetch_add(1, std::memory_order_relaxed);
+    }
 
     const u32 n = gridSize;
     u32 visits = 0;
@@ -314,8 +351,14 @@ void PathField::expandFromSource(u32 x, u32 z)
 
 void PathField::storeCell(size_t i, const PathCell& solved)
 {
-    distances[i] = solved.distance;
+    setDistance(i, solved.distance);
     storeDirection(i, solved.dirX, solved.dirZ);
+}
+
+void PathField::setDistance(size_t i, f32 distance)
+{
+    distances[i] = distance;
+    sharedDistances[i].store(distance, std::memory_order_relaxed);
 }
 
 void PathField::storeDirection(size_t i, f32 x, f32 z)
@@ -408,6 +451,28 @@ glm::vec2 PathField::directionAt(f32 x, f32 z) const
     // Written so that NaN fails: it is outside every range.
     if (!(xi >= 0.0f && xi < n && zi >= 0.0f && zi < n)) return {0.0f, 0.0f};
     return direction(static_cast<i64>(xi), static_cast<i64>(zi));
+}
+
+glm::vec2 PathField::wayAt(f32 x, f32 z) const
+{
+    const f32 n = static_cast<f32>(gridSize);
+    // Written so that NaN fails: it is outside every range.
+    if (!(x >= 1.0f && z >= 1.0f && x < n - 2.0f && z < n - 2.0f)) return directionAt(x, z);
+    const u32 x0 = static_cast<u32>(x);
+    const u32 z0 = static_cast<u32>(z);
+    f32 block[16];
+    for (u32 bz = 0; bz < 4; bz++) {
+        for (u32 bx = 0; bx < 4; bx++) {
+            block[bz * 4 + bx] = sharedDistances[index(x0 + bx - 1, z0 + bz - 1)].load(std::memory_order_relaxed);
+        }
+    }
+    return wayFromDistanceBlock(block, x - static_cast<f32>(x0), z - static_cast<f32>(z0), directionAt(x, z));
+}
+
+f32 PathField::sharedDistance(i64 xi, i64 zi) const
+{
+    if (xi < 0 || zi < 0 || xi >= static_cast<i64>(gridSize) || zi >= static_cast<i64>(gridSize)) return Unreached;
+    return sharedDistances[index(static_cast<u32>(xi), static_cast<u32>(zi))].load(std::memory_order_relaxed);
 }
 
 PathCell PathField::cell(u32 x, u32 z) const

@@ -24,6 +24,20 @@ struct PathCell {
     u8 queued = 0;
 };
 
+// The way down a field between four vertices: `corners` are the distances at (x0, z0),
+// (x0+1, z0), (x0, z0+1) and (x0+1, z0+1), and (fx, fz) in [0, 1] the position between
+// them. The unit vector against the gradient of their bilinear blend; `fallback` when
+// a corner is not solved (a goal's 0 is) or the blend is flat.
+glm::vec2 wayFromDistances(const f32 corners[4], f32 fx, f32 fz, glm::vec2 fallback);
+
+// The same from the 4 x 4 vertices around the cell (`block` row by row, z0-1 to z0+2,
+// each x0-1 to x0+2): the gradient at each of the cell's corners from its neighbours
+// on both sides, blended bilinearly, so that the way changes smoothly across cell
+// edges and an enemy on the edge between two cells is not held there by ways that
+// point at each other. Where any of the 16 is not solved: wayFromDistances of the
+// cell's own corners.
+glm::vec2 wayFromDistanceBlock(const f32 block[16], f32 fx, f32 fz, glm::vec2 fallback);
+
 // A vertex (x, z) of the grid.
 struct PathCellPos {
     u32 x = 0;
@@ -69,11 +83,17 @@ public:
     // solver writes. Distances and queued flags belong to the solver.
     std::unique_ptr<std::atomic<u64>[]> directions;
     std::vector<f32> distances;
+    // The same distances for readers on other threads (the enemy steering): one atomic
+    // value per vertex, written with every change of `distances`.
+    std::unique_ptr<std::atomic<f32>[]> sharedDistances;
     std::vector<u8> queued;
     std::vector<f32> smoothedHeights; // the heights averaged over 3 x 3 vertices
     std::vector<PathEdgeCosts> edgeCosts;
     // 1 where a vertex may be solved: inside the border and not under deep water.
     std::vector<u8> solvable;
+    // How often the field was reset and grown again from its goals (a goal removed, a
+    // cost changed): distances may have grown anywhere since.
+    std::atomic<u32> resets{0};
 
     // A field over the height grid `heights` (n x n values, index z*n + x, in world
     // units) with no goal. The solver thread starts when `startThread` is set.
@@ -117,6 +137,17 @@ public:
     // (x + 0.5, z + 0.5) truncated toward zero. A non-finite position reads (0, 0).
     glm::vec2 directionAt(f32 x, f32 z) const;
 
+    // The way down the field where an enemy stands at (x, z) relative to the world
+    // origin: the steepest descent of the distances blended around it
+    // (wayFromDistanceBlock), so that the way does not jump where neighbouring vertices
+    // point different ways. Where the vertices around it are not reached (or near the
+    // grid's edge) it is the direction of the nearest vertex (directionAt). Takes no
+    // lock.
+    glm::vec2 wayAt(f32 x, f32 z) const;
+    // The distance of vertex (xi, zi) as readers see it; Unreached outside the grid.
+    // Takes no lock.
+    f32 sharedDistance(i64 xi, i64 zi) const;
+
     // The solve of vertex (x, z) from its neighbours' distances and its own step costs
     // (an interior vertex: 1 <= x, z <= n-2). Distance Unreached when no neighbour
     // offers a way below CandidateLimit.
@@ -135,6 +166,8 @@ public:
     // Publishes a solve of vertex index i: its direction (one atomic store) and distance.
     void storeCell(size_t i, const PathCell& solved);
     void storeDirection(size_t i, f32 x, f32 z);
+    // Sets the distance of vertex index i, for the solver and for readers.
+    void setDistance(size_t i, f32 distance);
 
     // Vertex (x, z) as values. Its distance is the solver's: read it only while no
     // step runs (tests, benchmarks).

@@ -108,6 +108,18 @@ bool BuildingManager::placePortal(glm::ivec2 centre, f32 rotation)
     return place(portal->createInstance(site, rotation));
 }
 
+u32 BuildingManager::placeStartPortals()
+{
+    const i32 n = context.terrain != nullptr ? static_cast<i32>(context.terrain->gridSize) : 0;
+    const f32 quarterTurn = BuildingPlacementRules::QuarterTurn;
+    u32 placed = 0;
+    placed += placePortal({n / 2, n / 4}, 0.0f) ? 1u : 0u;
+    placed += placePortal({n / 4, n / 2}, quarterTurn) ? 1u : 0u;
+    placed += placePortal({n / 2, 3 * n / 4}, 0.0f) ? 1u : 0u;
+    placed += placePortal({3 * n / 4, n / 2}, quarterTurn) ? 1u : 0u;
+    return placed;
+}
+
 void BuildingManager::update(u32 speed)
 {
     {

@@ -108,6 +108,10 @@ public:
     // One portal at a free build site near `centre` (grid cells), turned `rotation`
     // radians about y; false when no free site is found.
     bool placePortal(glm::ivec2 centre, f32 rotation);
+    // The four portals of a new game, each near a point a quarter of the grid from the
+    // centre (north, west, south, east; west and east turned a quarter). Returns how
+    // many found a site.
+    u32 placeStartPortals();
 
     // Game-logic thread, once per tick: spawns the queued instances; then, paused
     // (speed 0), destroys the buildings marked for it, else updates every building
