@@ -125,7 +125,16 @@ bool SkyTables::update(CommandBuffer* cmd, const SkyTableKey& key)
     cmd->setViewportAndScissor(extent);
     cmd->addDataSet(key.optimized ? setB : setA);
     cmd->bindDataSets(0);
-    vkCmdDraw(cmd->handle, 3, 1, 0, 0);
+    // The sky's rows over the whole width, then the haze blocks over their own width:
+    // the texels right of the haze blocks are never read and are not worked out.
+    const u32 skyRows = 2 * SkyTableRules::SkyElevations;
+    const VkRect2D parts[2] = {{{0, 0}, {SkyTableRules::Width, skyRows}},
+                               {{0, static_cast<i32>(skyRows)},
+                                {SkyTableRules::HazeAzimuths + 1, SkyTableRules::Height - skyRows}}};
+    for (const VkRect2D& part : parts) {
+        vkCmdSetScissor(cmd->handle, 0, 1, &part);
+        vkCmdDraw(cmd->handle, 3, 1, 0, 0);
+    }
     vkCmdEndRendering(cmd->handle);
     cmd->renderExtent = previousExtent;
     for (Image2D* table : {inscatter, transmittance}) {
