@@ -1,7 +1,11 @@
 // The game itself under X: a new world with a fixed seed, started from the main menu
 // as "New Game" does, then frames of the running game at 1920x1080 with low shadows,
 // with the normal and with the optimised ("Opt") shaders. Reports the time from
-// "New Game" until the game runs, and the median and 95th percentile frame times.
+// "New Game" until the game runs, and the median and 95th percentile frame times; and,
+// in the same run, the median of empty frames of the same size through the same
+// engine (the swap-chain image cleared and presented, nothing drawn), with the ratio
+// of the two medians; the same for the CPU time the process spends per frame (every
+// thread, the renderer's workers too), which a busy machine does not inflate.
 // WorldStart leaves the game and starts new ones: "New Game" to the first frame of
 // the game, the loading window drawn meanwhile as the player sees it.
 //
@@ -13,6 +17,7 @@
 #include "RunningGame.h"
 
 #include "Engine/Engine.h"
+#include "Engine/Ui/UiRenderer.h"
 #include "Engine/Window/Window.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
@@ -21,6 +26,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -32,17 +38,58 @@ constexpr int WarmUpFrames = 3;
 constexpr int MeasuredFrames = 20;
 constexpr int MeasuredStarts = 3;
 constexpr f64 StartLimitMs = 300000.0;
+constexpr int EmptyFrames = 20;
 
 f64 millisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration<f64, std::milli>(Clock::now() - start).count();
 }
 
+// CPU time of the whole process (every thread: the renderer's workers too), in ms.
+// On a busy machine the frame's wall time mostly measures the wait for a core; the
+// CPU time it takes is what the frame costs.
+f64 processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<f64>(now.tv_sec) * 1000.0 + static_cast<f64>(now.tv_nsec) * 1e-6;
+}
+
+struct FrameTimes {
+    std::vector<f64> wallMs;
+    std::vector<f64> cpuMs;
+};
+
 f64 percentile(std::vector<f64> values, f64 share)
 {
     std::sort(values.begin(), values.end());
     size_t index = static_cast<size_t>(share * static_cast<f64>(values.size() - 1) + 0.5);
     return values[std::min(index, values.size() - 1)];
+}
+
+// Frames with nothing to draw: outside play the engine clears the swap-chain image,
+// and without the interface renderer nothing goes over it. The game is put back as
+// it was.
+FrameTimes emptyFrameTimes()
+{
+    const u32 state = Engine::gameState;
+    UiRenderer* renderer = uiRenderer;
+    Engine::gameState = GameStateMainMenu;
+    uiRenderer = nullptr;
+    FrameTimes times;
+    for (int frame = 0; frame < WarmUpFrames + EmptyFrames; frame++) {
+        Clock::time_point start = Clock::now();
+        const f64 cpuStart = processCpuMs();
+        Engine::runFrame();
+        if (frame >= WarmUpFrames) {
+            times.wallMs.push_back(millisecondsSince(start));
+            times.cpuMs.push_back(processCpuMs() - cpuStart);
+        }
+        endInterfaceFrame(); // built but not drawn
+    }
+    uiRenderer = renderer;
+    Engine::gameState = state;
+    return times;
 }
 
 // Argument 0: normal shaders; 1: the optimised ones.
@@ -57,10 +104,13 @@ void WorldFrames(benchmark::State& state)
     for (int frame = 0; frame < WarmUpFrames; frame++) Engine::runFrame();
 
     std::vector<f64> frameMs;
+    std::vector<f64> cpuMs;
     for (auto _ : state) {
         Clock::time_point start = Clock::now();
+        const f64 cpuStart = processCpuMs();
         Engine::runFrame();
         f64 ms = millisecondsSince(start);
+        cpuMs.push_back(processCpuMs() - cpuStart);
         state.SetIterationTime(ms * 0.001);
         frameMs.push_back(ms);
     }
@@ -68,6 +118,14 @@ void WorldFrames(benchmark::State& state)
     state.counters["generation_ms"] = running.loadingMs;
     state.counters["median_ms"] = percentile(frameMs, 0.5);
     state.counters["p95_ms"] = percentile(frameMs, 0.95);
+    state.counters["cpu_median_ms"] = percentile(cpuMs, 0.5);
+    const FrameTimes empty = emptyFrameTimes();
+    const f64 emptyMs = percentile(empty.wallMs, 0.5);
+    const f64 emptyCpuMs = percentile(empty.cpuMs, 0.5);
+    state.counters["empty_median_ms"] = emptyMs;
+    state.counters["empty_cpu_median_ms"] = emptyCpuMs;
+    state.counters["island_per_empty"] = percentile(frameMs, 0.5) / emptyMs;
+    state.counters["island_per_empty_cpu"] = percentile(cpuMs, 0.5) / emptyCpuMs;
     state.counters["width"] = Engine::window->width;
     state.counters["height"] = Engine::window->height;
 }

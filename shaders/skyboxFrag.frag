@@ -1,7 +1,8 @@
 #version 450
 #extension GL_GOOGLE_include_directive : require
 
-// Atmospheric scattering over the scene and the sky, from the sky's parameter block.
+// Atmospheric scattering over the scene and the sky, from the sky's parameter block and
+// the scattering tables made from it.
 #include "camera.glsl"
 #include "sky.glsl"
 #include "atmosphere.glsl"
@@ -9,6 +10,7 @@
 CAMERA_BLOCK(0, 0)
 SKY_PARAMS_BLOCK(0, 1)
 
+#include "skyTable.glsl"
 #include "skyPass.glsl"
 
 layout(location = 0) in vec3 inDirection;

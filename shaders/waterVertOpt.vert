@@ -23,10 +23,19 @@ layout(location = 0) out vec3 outWorld;
 // values at every draw, with the current values built in, and never frees the old
 // builds, so the process grew by megabytes a frame.
 layout(location = 1) flat out float outCameraAltitude; // above the sea sphere
+// The fragment stage's loop counts: passed from here rather than written there as
+// constants, so that its loops stay loops, which lavapipe leaves as soon as no pixel of
+// a block needs them (a loop with a constant count is unrolled and always runs whole).
+layout(location = 2) flat out ivec3 outLoops; // trace iterations, normal iterations, trace steps
+
+const int TRACE_ITERATIONS = 10;
+const int NORMAL_ITERATIONS = 22;
+const int TRACE_STEPS = 2;
 
 void main()
 {
     outCameraAltitude = altitude(camera.position, PLANET_RADIUS);
+    outLoops = ivec3(TRACE_ITERATIONS, NORMAL_ITERATIONS, TRACE_STEPS);
     outWorld = gridVertexOnSea(water.inverseViewProjection, inGrid, PLANET_RADIUS);
     gl_Position = camera.viewProjection * vec4(outWorld, 1.0);
 }

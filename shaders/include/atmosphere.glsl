@@ -126,6 +126,25 @@ struct Scattering {
     bool hitsPlanet;
 };
 
+// Seen from below the sea (a camera flown under it), the air starts at the surface:
+// the origin moved up there and the distance shortened to match.
+void startAtSurface(Atmosphere a, float originAltitude, inout vec3 origin, inout float maxDistance)
+{
+    if (originAltitude < 0.0) {
+        origin -= normalize(origin + vec3(0.0, a.planetRadius, 0.0)) * originAltitude;
+        maxDistance = max(maxDistance + originAltitude, 0.0);
+    }
+}
+
+// The ray runs into the planet when it meets the sphere ahead, or starts on it heading
+// down. `origin` as startAtSurface leaves it.
+bool hitsPlanetSphere(vec3 origin, vec3 dir, float planetRadius)
+{
+    vec2 planet = shellCrossing(origin, dir, planetRadius, 0.0);
+    bool downwards = dot(dir, origin + vec3(0.0, planetRadius, 0.0)) < 0.0;
+    return planet.x < planet.y && planet.y > 0.0 && (planet.x > 0.0 || downwards);
+}
+
 // Scattering along the ray from `origin` (at `originAltitude` above the planet sphere)
 // up to `maxDistance`, the planet or the top of the shell. `strength` scales the air
 // (thinner haze over the short distances of the scene than towards the sky).
@@ -134,16 +153,9 @@ Scattering scatterAlong(Atmosphere a, vec3 origin, float originAltitude, vec3 di
     Scattering result;
     result.inscatter = vec3(0.0);
     result.transmittance = vec3(1.0);
-    // Seen from below the sea (a camera flown under it), the air starts at the surface.
-    if (originAltitude < 0.0) {
-        origin -= normalize(origin + vec3(0.0, a.planetRadius, 0.0)) * originAltitude;
-        maxDistance = max(maxDistance + originAltitude, 0.0);
-    }
-    // The ray runs into the planet when it meets the sphere ahead, or starts on it
-    // heading down.
+    startAtSurface(a, originAltitude, origin, maxDistance);
     vec2 planet = shellCrossing(origin, dir, a.planetRadius, 0.0);
-    bool downwards = dot(dir, origin + vec3(0.0, a.planetRadius, 0.0)) < 0.0;
-    result.hitsPlanet = planet.x < planet.y && planet.y > 0.0 && (planet.x > 0.0 || downwards);
+    result.hitsPlanet = hitsPlanetSphere(origin, dir, a.planetRadius);
 
     vec2 shell = shellCrossing(origin, dir, a.planetRadius, a.thickness);
     if (shell.x > shell.y || shell.y <= 0.0) return result;

@@ -1,14 +1,14 @@
 // The sky pass: the finished scene with aerial perspective over its pixels, and the
-// sky with the sun and the stars where the scene is empty. Needs the camera block and
-// atmosphere.glsl.
+// sky with the sun and the stars where the scene is empty. The scattering itself comes
+// from the tables (skyTable.glsl), made for this camera position and sun. Needs the
+// camera block, atmosphere.glsl and skyTable.glsl.
 
 layout(set = 1, binding = 3) uniform samplerCube stars;
 layout(set = 1, binding = 4) uniform sampler2D sceneColor;
 layout(set = 1, binding = 5) uniform sampler2D sceneDepth;
+layout(set = 1, binding = 6) uniform sampler2D inscatterTable;
+layout(set = 1, binding = 7) uniform sampler2D transmittanceTable;
 
-// The haze over the scene is thinner than the air the sky is seen through, so the
-// island stays clear while the far sea fades into the horizon.
-const float AERIAL_STRENGTH = 0.25;
 // Angular radius of the sun's disc and its brightness against the sky.
 const float SUN_DISC_RADIUS = 0.0125;
 const float SUN_DISC_BRIGHTNESS = 60.0;
@@ -28,6 +28,29 @@ float sceneDistance(float depth, vec3 dir)
     return viewDepth / max(dot(dir, camera.forward), 1e-4);
 }
 
+Scattering tableLookup(vec2 texel)
+{
+    vec2 uv = texel / vec2(TABLE_WIDTH, TABLE_HEIGHT);
+    Scattering s;
+    s.inscatter = texture(inscatterTable, uv).rgb;
+    s.transmittance = texture(transmittanceTable, uv).rgb;
+    s.hitsPlanet = false;
+    return s;
+}
+
+// The haze towards `dir` up to `distance`, between the two nearest distance blocks.
+Scattering hazeFromTable(TableFrame f, vec3 dir, float distance)
+{
+    float slice = hazeSlice(distance, camera.farPlane);
+    int block = min(int(slice), HAZE_DISTANCES - 2);
+    float t = clamp(slice - float(block), 0.0, 1.0);
+    Scattering near = tableLookup(hazeTexel(f, dir, block));
+    Scattering far = tableLookup(hazeTexel(f, dir, block + 1));
+    near.inscatter = mix(near.inscatter, far.inscatter, t);
+    near.transmittance = mix(near.transmittance, far.transmittance, t);
+    return near;
+}
+
 // `cameraAltitude` is the camera's height above the planet sphere.
 vec3 composeSky(Atmosphere a, float cameraAltitude, vec3 dir)
 {
@@ -35,17 +58,21 @@ vec3 composeSky(Atmosphere a, float cameraAltitude, vec3 dir)
     ivec2 pixel = clamp(ivec2(gl_FragCoord.xy), ivec2(0), size - 1);
     vec3 scene = texelFetch(sceneColor, pixel, 0).rgb;
     float depth = texelFetch(sceneDepth, pixel, 0).r;
+    TableFrame frame = tableFrame(camera.position, cameraAltitude, a.planetRadius);
 
     if (depth < 1.0) {
-        Scattering haze =
-            scatterAlong(a, camera.position, cameraAltitude, dir, sceneDistance(depth, dir), AERIAL_STRENGTH);
+        Scattering haze = hazeFromTable(frame, dir, sceneDistance(depth, dir));
         return scene * haze.transmittance + expose(haze.inscatter, a.exposure);
     }
 
-    Scattering sky = scatterAlong(a, camera.position, cameraAltitude, dir, 1e30, 1.0);
+    vec3 origin = camera.position;
+    float unused = 1e30;
+    startAtSurface(a, cameraAltitude, origin, unused);
+    bool hitsPlanet = hitsPlanetSphere(origin, dir, a.planetRadius);
+    Scattering sky = tableLookup(skyTexel(frame, dir, hitsPlanet));
     vec3 radiance = sky.inscatter;
     float night = nightFactor(a.sunDirection);
-    if (!sky.hitsPlanet) {
+    if (!hitsPlanet) {
         float mu = dot(dir, a.sunDirection);
         float disc = smoothstep(cos(SUN_DISC_RADIUS * 1.25), cos(SUN_DISC_RADIUS), mu);
         radiance += a.sunColor * SUN_DISC_BRIGHTNESS * disc * sky.transmittance;

@@ -5,6 +5,8 @@
 
 layout(set = 1, binding = 3) uniform sampler2D prepassColor;
 layout(set = 1, binding = 4) uniform sampler2D prepassDepth;
+// The scene's depth before the sea was drawn (the ground, the buildings, the enemies).
+layout(set = 1, binding = 5) uniform sampler2D sceneDepthBefore;
 
 struct WaterOptics {
     vec3 rgbScatter;
@@ -110,4 +112,20 @@ float surfaceDepth(vec3 hit)
 {
     vec4 clip = camera.viewProjection * vec4(hit, 1.0);
     return clamp(clip.z / clip.w, 0.0, 1.0);
+}
+
+// This shader writes its own depth, so the depth test cannot reject a fragment before
+// it is shaded. Along its ray the sea can only be met at or beyond the point where the
+// ray enters the shell of the wave crests; when the scene already drawn at this pixel
+// is nearer than that point, whatever this fragment shades fails the depth test. The
+// margin (far above the depth's rounding) keeps every fragment that could pass.
+const float HIDDEN_DEPTH_MARGIN = 1e-6;
+
+bool hiddenBehindScene(vec3 origin, vec3 dir, float planetRadius, float crestHeight)
+{
+    vec2 top = shellCrossing(origin, dir, planetRadius, crestHeight);
+    if (top.x > top.y || top.y <= 0.0) return false; // the trace finds no water here
+    float entryDepth = surfaceDepth(origin + dir * max(top.x, 0.0));
+    float sceneDepth = texelFetch(sceneDepthBefore, ivec2(gl_FragCoord.xy), 0).r;
+    return entryDepth > sceneDepth + HIDDEN_DEPTH_MARGIN;
 }

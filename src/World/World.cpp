@@ -319,6 +319,7 @@ World::~World()
     }
     delete sceneColorBinding;
     delete sceneDepthBinding;
+    delete sceneDepthCopyBinding;
     delete compositeBinding;
 
     // 5: the post-process objects.

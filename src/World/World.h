@@ -64,6 +64,10 @@ public:
     Image2D* sceneColor = nullptr;
     Image2D* sceneDepth = nullptr;
     Image2D* composite = nullptr;
+    // The scene's depth as it stands before the sea is drawn, copied for the water's
+    // fragment stage: it skips the fragments that the ground and the buildings hide.
+    Image2D* sceneDepthCopy = nullptr;
+    ImageBinding* sceneDepthCopyBinding = nullptr;
     std::function<void()> resizeCallback;
     i32 seed = -1;
     Pipeline* postProcessPipeline = nullptr;

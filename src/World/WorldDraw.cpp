@@ -26,10 +26,13 @@
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/CascadeMath.h"
 #include "World/Shadow/ShadowRenderer.h"
+#include "World/Sky/SkyTables.h"
 #include "World/Sky/Skybox.h"
 #include "World/Terrain/Terrain.h"
+#include "World/Terrain/TerrainCells.h"
 #include "World/Water/Water.h"
 #include "World/WorldRules.h"
+#include "World/WorldTargets.h"
 
 #include <mutex>
 
@@ -80,6 +83,42 @@ void colorFromUndefined(CommandBuffer* cmd, Image* image)
                       VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
 }
 
+// The main pass is paused after everything solid is drawn: the scene depth is copied
+// for the water to read (a pass cannot sample the depth it writes), then the pass
+// goes on from where it stood.
+void copySceneDepthForWater(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& color,
+                            const VkRenderingAttachmentInfo& depth, VkExtent2D extent)
+{
+    vkCmdEndRendering(cmd->handle);
+    copySceneDepth(cmd, world.sceneDepth, world.sceneDepthCopy, extent);
+    VkRenderingAttachmentInfo colorAgain = color;
+    VkRenderingAttachmentInfo depthAgain = depth;
+    colorAgain.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+    depthAgain.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+    beginPass(cmd, extent, colorAgain, &depthAgain);
+}
+
+// What takes shadows this frame: the ground in view (and in the prepass's view) and
+// the culling cells in view that hold buildings, enemies, projectiles or smoke. Only
+// known while culling works from the camera itself; otherwise each cascade draws every
+// caster in its bounds.
+void gatherShadowReceivers(World& world, bool lookAhead)
+{
+    ShadowRenderer& shadows = *world.shadows;
+    shadows.receiversKnown = 0;
+    shadows.receivers.clear();
+    if (!frustumCullingEnabled || lookAhead) return;
+    Frustum view;
+    view.fromMatrix(world.camera->uniforms.viewProjection);
+    world.terrain->gatherShadowReceivers(view, world.terrain->prepassFrustum(*world.camera), shadows.receivers);
+    for (const BoundingAABB* cell : world.cullingGrid->activeCells) {
+        const glm::vec3 low(cell->minX, cell->minY, cell->minZ);
+        const glm::vec3 high(cell->maxX, cell->maxY, cell->maxZ);
+        if (!boxOutsideFrustum(low, high, view)) shadows.receivers.push_back({low, high});
+    }
+    shadows.receiversKnown = 1;
+}
+
 // Every cell that something entered this frame is tested against `frustum`, or shown
 // when culling is switched off.
 void cullCells(CullingGrid& grid, const Frustum& frustum)
@@ -123,6 +162,8 @@ void World::draw(CommandBuffer* cmd)
     enemyManager->updateAllBounds(physicsView);
 
     // 4 and 5: the shadow cascades, then the ground beneath the water.
+    const bool lookAhead = Ui::debugFlags != nullptr && Ui::debugFlags->showFrustumCulling;
+    gatherShadowReceivers(*this, lookAhead);
     shadows->render(cmd, camera);
     terrain->drawWaterPrepass(cmd, camera);
 
@@ -141,7 +182,6 @@ void World::draw(CommandBuffer* cmd)
 
     // 7: cell visibility. "Show Frustum Culling" culls from a point ahead of the camera,
     // while the image is still drawn from the camera itself.
-    const bool lookAhead = Ui::debugFlags != nullptr && Ui::debugFlags->showFrustumCulling;
     const glm::vec3 eye = camera->position;
     if (lookAhead) {
         camera->position += camera->forward * WorldCameraRules::CullingLookAhead;
@@ -176,6 +216,7 @@ void World::draw(CommandBuffer* cmd)
 
     // 12 and 13: the landscape, then the sea over it.
     terrain->draw(cmd, camera);
+    copySceneDepthForWater(cmd, *this, color, depth, extent);
     cmd->bindPipeline(optimized ? water->optPipeline : water->pipeline);
     cmd->setViewportAndScissor(extent);
     cmd->addDataSet(optimized ? water->setB : water->setA);
@@ -213,7 +254,9 @@ void World::draw(CommandBuffer* cmd)
         outlineFlag = PlayerTools::highlightHovered(*buildingManager, *cmd) ? 1u : 0u;
     }
 
-    // 18: the sky, composed over the scene into the composite target.
+    // 18: the sky, composed over the scene into the composite target, from the
+    // scattering tables (made again first if the camera moved or the sun turned).
+    sky->tables->update(cmd, skyTableKey(sky->params, camera->position, camera->far, optimized));
     colorFromUndefined(cmd, composite);
     const VkRenderingAttachmentInfo skyTarget =
         attachment(composite, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_DONT_CARE);

@@ -1,5 +1,6 @@
 #include "World/WorldTargets.h"
 
+#include "Engine/Command/CommandBuffer.h"
 #include "Engine/Descriptor/DataSet.h"
 #include "Engine/Descriptor/DescriptorPool.h"
 #include "Engine/Engine.h"
@@ -58,10 +59,14 @@ void createRenderTargets(World& world, u32 width, u32 height)
     const VkFormat depthFormat = findDepthFormat(Engine::graphicsDevice->physicalDevice);
     world.sceneColor = createTarget(width, height, colorFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
                                     VK_IMAGE_ASPECT_COLOR_BIT);
-    world.sceneDepth = createTarget(width, height, depthFormat, VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT,
+    world.sceneDepth = createTarget(width, height, depthFormat,
+                                    VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
                                     VK_IMAGE_ASPECT_DEPTH_BIT);
+    world.sceneDepthCopy =
+        createTarget(width, height, depthFormat, VK_IMAGE_USAGE_TRANSFER_DST_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
     bindTarget(world.sceneColorBinding, world.sceneColor, world.targetSampler);
     bindTarget(world.sceneDepthBinding, world.sceneDepth, world.depthSampler);
+    bindTarget(world.sceneDepthCopyBinding, world.sceneDepthCopy, world.depthSampler);
     world.composite = createTarget(width, height, colorFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
                                    VK_IMAGE_ASPECT_COLOR_BIT);
     bindTarget(world.compositeBinding, world.composite, world.targetSampler);
@@ -70,10 +75,32 @@ void createRenderTargets(World& world, u32 width, u32 height)
 void releaseRenderTargets(World& world)
 {
     GraphicsDevice* device = Engine::graphicsDevice;
-    for (Image2D** target : {&world.sceneColor, &world.sceneDepth, &world.composite}) {
+    for (Image2D** target : {&world.sceneColor, &world.sceneDepth, &world.sceneDepthCopy, &world.composite}) {
         if (*target != nullptr) device->releaseResource(*target);
         *target = nullptr;
     }
+}
+
+void copySceneDepth(CommandBuffer* cmd, Image2D* sceneDepth, Image2D* copy, VkExtent2D extent)
+{
+    cmd->imageBarrier(sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL,
+                      VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT,
+                      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT);
+    cmd->imageBarrier(copy, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL,
+                      VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, VK_ACCESS_TRANSFER_WRITE_BIT);
+    VkImageCopy region{};
+    region.srcSubresource = {VK_IMAGE_ASPECT_DEPTH_BIT, 0, 0, 1};
+    region.dstSubresource = {VK_IMAGE_ASPECT_DEPTH_BIT, 0, 0, 1};
+    region.extent = {extent.width, extent.height, 1};
+    vkCmdCopyImage(cmd->handle, sceneDepth->image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, copy->image,
+                   VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1, &region);
+    cmd->imageBarrier(sceneDepth, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                      VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT,
+                      VK_ACCESS_TRANSFER_READ_BIT,
+                      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
+    cmd->imageBarrier(copy, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+                      VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                      VK_ACCESS_TRANSFER_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT);
 }
 
 void createPostProcess(World& world)

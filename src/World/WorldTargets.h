@@ -8,6 +8,8 @@
 
 #include <vulkan/vulkan.h>
 
+class CommandBuffer;
+class Image2D;
 class World;
 
 namespace PostProcessShaders {
@@ -22,12 +24,17 @@ VkSamplerCreateInfo targetSamplerInfo();
 // everywhere).
 VkSamplerCreateInfo depthTargetSamplerInfo();
 
-// Scene colour, scene depth and composite at width x height. The first call makes
-// the three image bindings; later calls give them the new views and notify their
+// Scene colour, scene depth, the copy of the scene depth that the water reads, and
+// composite at width x height. The first call makes the four image bindings; later calls give them the new views and notify their
 // listeners (scene colour and depth once both exist, then the composite).
 void createRenderTargets(World& world, u32 width, u32 height);
-// Releases the three target images (deferred); the bindings stay.
+// Releases the four target images (deferred); the bindings stay.
 void releaseRenderTargets(World& world);
+
+// Copies the scene depth, a depth attachment outside any rendering, into `copy`:
+// afterwards the scene depth is a depth attachment again (its contents kept) and the
+// copy is readable by the fragment shaders that follow.
+void copySceneDepth(CommandBuffer* cmd, Image2D* sceneDepth, Image2D* copy, VkExtent2D extent);
 
 // The post-process uniform (the 4-byte outline flag), its data set and pipeline.
 void createPostProcess(World& world);

@@ -16,11 +16,13 @@
 #include "Engine/Pipeline/Pipeline.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
+#include "World/Sky/SkyTables.h"
 #include "World/Sky/Skybox.h"
 #include "World/Terrain/Terrain.h"
 #include "World/Water/Water.h"
 #include "World/Water/WaterGrid.h"
 #include "World/World.h"
+#include "World/WorldTargets.h"
 
 #include <glm/gtc/constants.hpp>
 
@@ -142,9 +144,13 @@ protected:
         // Readable too, so the tests can see what the main pass drew.
         world->sceneColor = makeTarget(colorFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
                                        VK_IMAGE_ASPECT_COLOR_BIT);
-        world->sceneDepth = makeTarget(depthFormat, VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
+        world->sceneDepth = makeTarget(depthFormat,
+                                       VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT,
+                                       VK_IMAGE_ASPECT_DEPTH_BIT);
         world->sceneColorBinding = new ImageBinding(world->sceneColor->view, world->targetSampler);
         world->sceneDepthBinding = new ImageBinding(world->sceneDepth->view, world->depthSampler);
+        world->sceneDepthCopy = makeTarget(depthFormat, VK_IMAGE_USAGE_TRANSFER_DST_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
+        world->sceneDepthCopyBinding = new ImageBinding(world->sceneDepthCopy->view, world->depthSampler);
 
         world->sky = new Skybox(camera);
         world->water = new Water();
@@ -288,6 +294,12 @@ protected:
             vkCmdClearAttachments(cmd->handle, 1, &clear, 1, &rect);
         }
         if (drawWater) {
+            // As the world does: the pass pauses while the water's copy of the depth is made.
+            vkCmdEndRendering(cmd->handle);
+            copySceneDepth(cmd, world->sceneDepth, world->sceneDepthCopy, {Width, Height});
+            color.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+            depth.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+            vkCmdBeginRendering(cmd->handle, &rendering);
             cmd->bindPipeline(optimized ? water->optPipeline : water->pipeline);
             cmd->setViewportAndScissor({Width, Height});
             cmd->addDataSet(optimized ? water->setB : water->setA);
@@ -310,6 +322,7 @@ protected:
     void recordSky(CommandBuffer* cmd, bool optimized)
     {
         const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        sky->tables->update(cmd, skyTableKey(sky->params, camera->position, camera->far, optimized));
         beginOffscreenPass(cmd, composite, black);
         cmd->bindPipeline(optimized ? sky->optPipeline : sky->pipeline);
         cmd->setViewportAndScissor({Width, Height});
@@ -379,7 +392,7 @@ TEST_F(SkyWaterGpuTest, ObjectsAreBuiltAsTheWorldUsesThem)
     EXPECT_EQ(sky->sunSlot->size, 12u);
     EXPECT_EQ(sky->placementSlot->size, 64u);
     EXPECT_EQ(sky->stars->extent.width, sky->stars->extent.height);
-    EXPECT_EQ(sky->pipeline->descriptorLayout, "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5");
+    EXPECT_EQ(sky->pipeline->descriptorLayout, "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5+CIS_6+CIS_7");
 
     EXPECT_EQ(water->paramSlot->size, 164u);
     EXPECT_EQ(water->optParamSlot->size, 76u);
@@ -387,7 +400,7 @@ TEST_F(SkyWaterGpuTest, ObjectsAreBuiltAsTheWorldUsesThem)
     ASSERT_NE(water->mesh, nullptr);
     EXPECT_EQ(water->mesh->vertexBuffer->vertexCount, WaterGrid::VertexCount);
     EXPECT_EQ(water->mesh->indexBuffer->count, 58806u);
-    EXPECT_EQ(water->pipeline->descriptorLayout, "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4");
+    EXPECT_EQ(water->pipeline->descriptorLayout, "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5");
 
     // The grid reaches the device as written.
     CommandBuffer* cmd = beginCommands();
@@ -448,8 +461,13 @@ TEST_F(SkyWaterGpuTest, WaterCoversTheSeaUpToTheHorizonAndHidesBehindNearerDepth
         CommandBuffer* cmd = beginCommands();
         cmd->flushUploads();
         recordPrepass(cmd, 200.0f);
-        // Terrain 5 units ahead over the left half hides the water there.
-        recordScene(cmd, Magenta, {{{{0, 0}, {Width / 2, Height}}, depthAt(*camera, 5.0f)}}, true, optimized);
+        // Terrain 5 units ahead over the left half hides the water there; something far
+        // beyond the sea (a distant cliff) over the bottom rows of the right half does not.
+        recordScene(cmd, Magenta,
+                    {{{{0, 0}, {Width / 2, Height}}, depthAt(*camera, 5.0f)},
+                     {{{static_cast<i32>(Width / 2), static_cast<i32>(Height - 8)}, {Width / 2, 8}},
+                      depthAt(*camera, 20000.0f)}},
+                    true, optimized);
         submitCommandsAndWait(cmd);
         Engine::frameUniforms->switchHalf();
         std::vector<u8> scene = readImage(world->sceneColor, 0, 0, Width, Height, Width * Height * 4);

@@ -100,7 +100,7 @@ void CommandBuffer::bindDataSets(u32 firstSet)
     pendingOffsetCount = 0;
 }
 
-void CommandBuffer::drawMesh(Mesh* mesh, u32 instanceCount)
+void CommandBuffer::bindMeshStreams(Mesh* mesh)
 {
     if (pipeline == nullptr) {
         throw std::runtime_error("CommandBuffer::drawMesh: no pipeline is bound");
@@ -135,12 +135,29 @@ void CommandBuffer::drawMesh(Mesh* mesh, u32 instanceCount)
                                  VK_INDEX_TYPE_UINT32);
         }
     }
+}
+
+void CommandBuffer::drawMesh(Mesh* mesh, u32 instanceCount)
+{
+    bindMeshStreams(mesh);
     device->drawnInstances += instanceCount;
     if (mesh->indexBuffer != nullptr) {
         vkCmdDrawIndexed(handle, mesh->indexBuffer->count, instanceCount, 0, 0, 0);
     } else {
         vkCmdDraw(handle, mesh->vertexBuffer->vertexCount, instanceCount, 0, 0);
     }
+}
+
+void CommandBuffer::drawMeshVertices(Mesh* mesh, u32 firstVertex, u32 vertexCount)
+{
+    if (mesh->indexBuffer != nullptr) {
+        throw std::runtime_error("CommandBuffer::drawMeshVertices: mesh \"" + mesh->name + "\" is indexed");
+    }
+    if (firstVertex > mesh->vertexBuffer->vertexCount || vertexCount > mesh->vertexBuffer->vertexCount - firstVertex) {
+        throw std::runtime_error("CommandBuffer::drawMeshVertices: vertices beyond mesh \"" + mesh->name + "\"");
+    }
+    bindMeshStreams(mesh);
+    vkCmdDraw(handle, vertexCount, 1, firstVertex, 0);
 }
 
 void CommandBuffer::imageBarrier(Image* image, VkImageLayout oldLayout, VkImageLayout newLayout,

@@ -46,6 +46,10 @@ public:
     void bindDataSets(u32 firstSet);
     // Binds the mesh's streams (if it or the layout changed) and draws it.
     void drawMesh(Mesh* mesh, u32 instanceCount);
+    // Binds the streams of a mesh without an index buffer as drawMesh does and draws
+    // `vertexCount` of its vertices from `firstVertex`, one instance. Part of a mesh:
+    // the caller counts the drawn instance.
+    void drawMeshVertices(Mesh* mesh, u32 firstVertex, u32 vertexCount);
     // One barrier over the image's whole subresource range, no ownership transfer.
     void imageBarrier(Image* image, VkImageLayout oldLayout, VkImageLayout newLayout, VkPipelineStageFlags srcStage,
                       VkPipelineStageFlags dstStage, VkAccessFlags srcAccess, VkAccessFlags dstAccess);
@@ -56,4 +60,8 @@ public:
     void flushUploads();
     // One copy from `staging` to `target` per region (same offset in both).
     void copyRegions(VkBuffer staging, VkBuffer target, std::vector<CopyRegion> regions);
+
+private:
+    // Binds the mesh's vertex streams (and index buffer) unless they are bound already.
+    void bindMeshStreams(Mesh* mesh);
 };

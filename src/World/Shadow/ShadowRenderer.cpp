@@ -13,6 +13,8 @@
 #include "Engine/Storage/DataStorage.h"
 #include "World/Shadow/CascadeMath.h"
 
+#include <functional>
+
 namespace {
 
 constexpr glm::vec3 OverheadSun{0.0f, 1.0f, 0.0f};
@@ -141,6 +143,8 @@ void ShadowRenderer::render(CommandBuffer* cmd, Camera* gameCamera)
                       VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
 
     const glm::vec3 sun = sunDirection ? *sunDirection : OverheadSun;
+    if (!casterCallback) throw std::bad_function_call();
+    cascadesDrawn = 0;
     for (u32 i = 0; i < CascadeCount; i++) {
         // The light camera sits at the world origin: only its direction matters.
         lightCamera->position = glm::vec3(0.0f);
@@ -153,8 +157,17 @@ void ShadowRenderer::render(CommandBuffer* cmd, Camera* gameCamera)
         const CascadeFit fit =
             fitCascade(lightSpaceBounds(cascade, lightCamera->view), cascadeExtents[i], mapWidth, mapHeight);
 
-        // The casters are culled against the cascade's tight bounds ...
-        lightCamera->setOrthographic(fit.exact, fit.nearPlane, fit.farPlane);
+        // The casters are culled against the cascade's tight bounds, cut to where the
+        // surfaces in view read this cascade ...
+        glm::vec4 casters = fit.exact;
+        bool anyReceiver = true;
+        if (receiversKnown) {
+            const LightRect rect = receiverRect(receivers, lightCamera->view, gameCamera->position,
+                                                gameCamera->forward, sampledRange(gameCamera->near, i));
+            const f32 texel = cascadeExtents[i] / static_cast<f32>(mapWidth);
+            anyReceiver = casterBounds(fit.exact, rect, ShadowReceiverRules::LookupMarginTexels * texel, casters);
+        }
+        lightCamera->setOrthographic(casters, fit.nearPlane, fit.farPlane);
         Frustum lightFrustum;
         lightFrustum.fromMatrix(lightCamera->uniforms.viewProjection);
         // ... and rendered with the snapped square, whose texels stay put while the
@@ -162,8 +175,12 @@ void ShadowRenderer::render(CommandBuffer* cmd, Camera* gameCamera)
         lightCamera->setOrthographic(fit.snapped, fit.nearPlane, fit.farPlane);
         lightCamera->uploadUniforms();
 
+        // The layer is cleared even when nothing in view reads it.
         beginCascadePass(cmd, map, i, {fit.renderWidth, fit.renderHeight});
-        casterCallback(cmd, lightCamera, lightFrustum);
+        if (anyReceiver) {
+            casterCallback(cmd, lightCamera, lightFrustum);
+            cascadesDrawn |= 1u << i;
+        }
         vkCmdEndRendering(cmd->handle);
 
         uniforms.lightViewProjection[i] = lightCamera->uniforms.viewProjection;

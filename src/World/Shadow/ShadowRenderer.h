@@ -1,11 +1,13 @@
 #pragma once
 
 #include "Engine/Types.h"
+#include "World/Shadow/ShadowReceivers.h"
 
 #include <glm/glm.hpp>
 
 #include <cstddef>
 #include <functional>
+#include <vector>
 
 class Camera;
 class CommandBuffer;
@@ -42,6 +44,14 @@ public:
     u8 dirty = 1;
     std::function<void(CommandBuffer*, Camera*, const Frustum&)> casterCallback;
     f32 cascadeExtents[CascadeCount]{};
+    // The surfaces in view that take shadows, gathered by the world before each render
+    // while `receiversKnown` is set: each cascade then draws only the casters over the
+    // receivers that read it, and none when no receiver does. Unset, every caster in a
+    // cascade's bounds is drawn.
+    std::vector<ReceiverBox> receivers;
+    u8 receiversKnown = 0;
+    // Cascades that drew their casters in the last render (bit = cascade).
+    u32 cascadesDrawn = 0;
     ShadowUniforms uniforms{};
     // Towards the sun (unit): the sky's sun direction, set by the world once the sky
     // exists. Until then the sun stands straight overhead.

@@ -11,6 +11,7 @@
 #include "Engine/Window/Input.h"
 #include "World/Sky/PassSetup.h"
 #include "World/Sky/SkySettings.h"
+#include "World/Sky/SkyTables.h"
 #include "World/Sky/SunControl.h"
 #include "World/World.h"
 
@@ -20,9 +21,9 @@
 namespace {
 
 constexpr PassPipelineDesc SkyPipelineDesc{"shaders/skyboxVert.spv", "shaders/skyboxFrag.spv",
-                                           "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5"};
+                                           "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5+CIS_6+CIS_7"};
 constexpr PassPipelineDesc SkyOptPipelineDesc{"shaders/skyboxVertOpt.spv", "shaders/skyboxFragOpt.spv",
-                                              "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5"};
+                                              "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5+CIS_6+CIS_7"};
 
 // The star cube map's faces in layer order +X, -X, +Y, -Y, +Z, -Z.
 const char* const StarFaces[6] = {"stars_right1.dds", "stars_left2.dds",  "stars_top3.dds",
@@ -74,8 +75,11 @@ Skybox::Skybox(Camera* camera)
                               slotBinding(2, placementSlot, Owner)});
     setB = createPassDataSet({slotBinding(0, camera->uniformSlot, Owner), slotBinding(1, sunSlot, Owner),
                               slotBinding(2, placementSlot, Owner)});
+    tables = new SkyTables(camera, paramSlot, sunSlot, sampler);
     setC = createPassDataSet({imageBinding(3, starBinding, Owner), imageBinding(4, world->sceneColorBinding, Owner),
-                              imageBinding(5, world->sceneDepthBinding, Owner)});
+                              imageBinding(5, world->sceneDepthBinding, Owner),
+                              imageBinding(6, tables->inscatterBinding, Owner),
+                              imageBinding(7, tables->transmittanceBinding, Owner)});
 }
 
 Skybox::~Skybox()
@@ -85,6 +89,7 @@ Skybox::~Skybox()
              pipeline, optPipeline, setA, setB, setC, stars, cube, meshStorage, sampler}) {
         device->releaseResource(resource);
     }
+    delete tables;
     delete starBinding;
     delete placementSlot;
     delete paramSlot;

@@ -13,6 +13,7 @@ class DsDeviceMeshSingle;
 class ImageCube;
 class Pipeline;
 class Sampler;
+class SkyTables;
 struct ImageBinding;
 struct StorageSlot;
 
@@ -60,11 +61,14 @@ public:
     Cube* cube = nullptr;
     DataSet* setA = nullptr; // normal shaders, set 0
     DataSet* setB = nullptr; // optimised shaders, set 0
-    DataSet* setC = nullptr; // star cube, scene colour, scene depth: set 1
+    DataSet* setC = nullptr; // star cube, scene colour, scene depth, the two tables: set 1
     ImageCube* stars = nullptr;
     Sampler* sampler = nullptr;
     StorageSlot* placementSlot = nullptr;
     f32 sunAngle = -1.0f;
+    // The scattering tables the sky pass reads, made again when the camera moves or
+    // the sun or the parameters change.
+    SkyTables* tables = nullptr;
 
     // The world's scene colour and depth bindings must exist already.
     explicit Skybox(Camera* camera);

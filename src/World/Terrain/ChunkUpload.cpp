@@ -45,6 +45,8 @@ void initChunkSet(ChunkSet& set, u32 chunks, StorageSlot* sharedSlot)
     if (chunks > Terrain::MaxChunks) throw std::runtime_error("terrain: more chunks than instance slots");
     set.meshes.assign(chunks, nullptr);
     set.boxes.assign(chunks, BoundingAABB{});
+    set.cells.assign(chunks, ChunkCells{});
+    set.occupiedCells.assign(chunks, 0);
     set.slots = makeInstanceSlots(sharedSlot);
 }
 
@@ -84,6 +86,10 @@ void uploadChunkSet(ChunkSetData& data, const glm::vec3& origin, DsDeviceMeshSin
             if (chunk.streams.size() != blockBytes) {
                 throw std::runtime_error("terrain chunk: vertex block does not match its vertex count");
             }
+            const glm::vec3 chunkOrigin = origin + glm::vec3(static_cast<f32>(cx * data.chunkSize), 0.0f,
+                                                             static_cast<f32>(cz * data.chunkSize));
+            set.cells[index] = chunkCellsOf(chunk, data.chunkSize, chunkOrigin);
+            set.occupiedCells[index] = occupiedCells(set.cells[index]);
             auto* vertices = new VertexBuffer(device, storage, vertexLayoutPosNormalColor);
             vertices->vertexCount = count;
             const u8* source = chunk.streams.data();
@@ -98,8 +104,6 @@ void uploadChunkSet(ChunkSetData& data, const glm::vec3& origin, DsDeviceMeshSin
             }
             set.meshes[index] = new Mesh(device, ChunkMeshName, vertices, nullptr);
 
-            glm::vec3 chunkOrigin = origin + glm::vec3(static_cast<f32>(cx * data.chunkSize), 0.0f,
-                                                       static_cast<f32>(cz * data.chunkSize));
             glm::mat4 model = glm::translate(glm::mat4(1.0f), chunkOrigin);
             set.slots[index].offset = uniforms->write(set.slots[index].offset, &model, sizeof(model), false);
         }

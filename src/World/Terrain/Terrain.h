@@ -1,6 +1,8 @@
 #pragma once
 
 #include "World/Culling/BoundingAABB.h"
+#include "World/Shadow/ShadowReceivers.h"
+#include "World/Terrain/TerrainCells.h"
 #include "World/Terrain/TerrainGrid.h"
 #include "World/Terrain/TerrainPhysics.h"
 
@@ -53,6 +55,10 @@ struct ChunkSet {
     std::vector<Mesh*> meshes;
     InstanceSlot* slots = nullptr; // 256 entries, owned
     std::vector<BoundingAABB> boxes;
+    // Each chunk's cells of 16 x 16 quads, for culling finer than the chunk's box, and
+    // the mask of the cells that hold a quad.
+    std::vector<ChunkCells> cells;
+    std::vector<u32> occupiedCells;
 };
 
 // The projection the water prepass renders with (filled when the prepass is drawn).
@@ -141,6 +147,13 @@ public:
     void drawShadow(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum);
     // The prepass view from the camera's field of view and planes and the window size.
     void updateWaterViewParams(Camera* sceneCamera);
+    // The frustum of the water prepass for the camera: its wider view from the same place.
+    Frustum prepassFrustum(const Camera& sceneCamera) const;
+    // Appends the boxes of the main set's cells in `sceneView` and of the prepass set's
+    // cells in `prepassView`: the ground that the frame shows (directly or through the
+    // water), which is what takes shadows.
+    void gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView,
+                               std::vector<ReceiverBox>& receivers) const;
     // After a window resize: new prepass images at twice the new window size, told to
     // the data sets that sample them.
     void recreateResources();

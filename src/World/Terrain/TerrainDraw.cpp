@@ -13,6 +13,7 @@
 #include "Game/Ui/UiState.h"
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/CascadeMath.h"
+#include "Engine/Camera/CameraMath.h"
 #include "World/Terrain/TerrainView.h"
 
 namespace {
@@ -75,20 +76,42 @@ void restoreProjection(Camera& camera, const SavedProjection& saved)
     }
 }
 
-// One draw per active, visible chunk of the set, cx outer and cz inner, each with its
-// own model matrix through the shared per-chunk slot (descriptor set 1).
-void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set)
+// The cells of a chunk to draw: with a frustum, those not wholly outside it (a chunk's
+// box passes a generous test, its cells a strict one); without, every cell.
+u32 cellsToDraw(const ChunkSet& set, u32 index, const Frustum* cellFrustum)
 {
+    if (cellFrustum == nullptr || index >= set.cells.size() || set.cells[index].cellsPerSide == 0) return ~0u;
+    return visibleCells(set.cells[index], *cellFrustum);
+}
+
+// One draw per active, visible chunk of the set, cx outer and cz inner, each with its
+// own model matrix through the shared per-chunk slot (descriptor set 1). With a
+// frustum, a chunk of which only some cells can be seen draws just their stretches of
+// its mesh, in the mesh's own order.
+void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const Frustum* cellFrustum)
+{
+    static std::vector<VertexRun> runs; // main thread only; kept to avoid allocating per frame
     const u32 side = terrain.chunksPerSide;
     for (u32 cx = 0; cx < side; cx++) {
         for (u32 cz = 0; cz < side; cz++) {
             const u32 index = cz * side + cx;
             const BoundingAABB& box = set.boxes[index];
             if (!box.active || !box.visible || set.meshes[index] == nullptr) continue;
+            const u32 cells = cellsToDraw(set, index, cellFrustum);
+            const bool whole = cells == ~0u || index >= set.occupiedCells.size() || cells == set.occupiedCells[index];
+            if (!whole && cells == 0) continue;
             terrain.chunkSlot->offset = set.slots[index].offset;
             cmd->addDataSet(terrain.chunkDataSet);
             cmd->bindDataSets(1);
-            cmd->drawMesh(set.meshes[index], 1);
+            if (whole) {
+                cmd->drawMesh(set.meshes[index], 1);
+                continue;
+            }
+            runs.clear();
+            visibleRuns(set.cells[index], cells, runs);
+            for (const VertexRun& run : runs) cmd->drawMeshVertices(set.meshes[index], run.first, run.count);
+            Engine::graphicsDevice->drawnInstances++; // one chunk, however many stretches
+
         }
     }
 }
@@ -160,7 +183,7 @@ void Terrain::draw(CommandBuffer* cmd, Camera* sceneCamera)
     cmd->setViewportAndScissor(cmd->renderExtent);
     cmd->addDataSet(optimized ? terrainOptDataSet : terrainDataSet);
     cmd->bindDataSets(0);
-    drawChunks(cmd, *this, mainSet);
+    drawChunks(cmd, *this, mainSet, frustumCullingEnabled != 0 ? &frustum : nullptr);
 }
 
 void Terrain::updateWaterViewParams(Camera* sceneCamera)
@@ -179,6 +202,48 @@ void Terrain::updateWaterViewParams(Camera* sceneCamera)
     waterView.farPlane = sceneCamera->far;
     waterView.ortho[0] = waterView.ortho[1] = waterView.ortho[2] = 0.0f;
     waterView.reserved = 0;
+}
+
+Frustum Terrain::prepassFrustum(const Camera& sceneCamera) const
+{
+    const glm::ivec2 window = windowSize(bindings);
+    f32 aspect = prepassAspect(window.x, window.y);
+    if (aspect == 0.0f) aspect = sceneCamera.aspect;
+    Frustum frustum;
+    frustum.fromMatrix(perspectiveProjection(prepassFieldOfView(sceneCamera.fovDegrees), aspect, sceneCamera.near,
+                                             sceneCamera.far) *
+                       sceneCamera.view);
+    return frustum;
+}
+
+namespace {
+
+// The chunk's generous test, without touching the box's flag.
+bool chunkInView(const BoundingAABB& box, const Frustum& frustum)
+{
+    for (const glm::vec4& plane : frustum.planes) {
+        if (!box.passesPlane(plane)) return false;
+    }
+    return true;
+}
+
+void gatherCells(const ChunkSet& set, const Frustum& view, std::vector<ReceiverBox>& receivers)
+{
+    for (size_t index = 0; index < set.boxes.size() && index < set.cells.size(); index++) {
+        if (!set.boxes[index].active || !chunkInView(set.boxes[index], view)) continue;
+        for (const CellBox& cell : set.cells[index].boxes) {
+            if (!cell.empty && !boxOutsideFrustum(cell.min, cell.max, view)) receivers.push_back({cell.min, cell.max});
+        }
+    }
+}
+
+} // namespace
+
+void Terrain::gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView,
+                                    std::vector<ReceiverBox>& receivers) const
+{
+    gatherCells(mainSet, sceneView, receivers);
+    gatherCells(prepassSet, prepassView, receivers);
 }
 
 void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera)
@@ -203,7 +268,7 @@ void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera)
         cmd->setViewportAndScissor(prepassColor->extent);
         cmd->addDataSet(optimized ? waterOptDataSet : waterDataSet);
         cmd->bindDataSets(0);
-        drawChunks(cmd, *this, prepassSet);
+        drawChunks(cmd, *this, prepassSet, frustumCullingEnabled != 0 ? &frustum : nullptr);
     }
     vkCmdEndRendering(cmd->handle);
     colorImageBarrier(cmd, prepassColor, false);
@@ -227,7 +292,7 @@ void Terrain::drawShadow(CommandBuffer* cmd, Camera* /*lightCamera: read through
     vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, ShadowRules::CasterSlopeBias);
     cmd->addDataSet(shadowDataSet);
     cmd->bindDataSets(0);
-    drawChunks(cmd, *this, shadowSet);
+    drawChunks(cmd, *this, shadowSet, frustumCullingEnabled != 0 ? &lightFrustum : nullptr);
 }
 
 void Terrain::recreateResources()

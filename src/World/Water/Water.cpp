@@ -21,9 +21,9 @@
 namespace {
 
 constexpr PassPipelineDesc WaterPipelineDesc{"shaders/waterVert.spv", "shaders/waterFrag.spv",
-                                             "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4"};
+                                             "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5"};
 constexpr PassPipelineDesc WaterOptPipelineDesc{"shaders/waterVertOpt.spv", "shaders/waterFragOpt.spv",
-                                                "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4"};
+                                                "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5"};
 
 constexpr u32 MeshStorageBytes = 2000000; // per half: the grid's 80,000 vertex and 235,224 index bytes
 
@@ -70,8 +70,9 @@ Water::~Water()
 void Water::createDataSets(Camera* camera)
 {
     if (!camera) throw std::runtime_error("Water: no camera");
-    if (!world || !world->sky || !world->terrain) {
-        throw std::runtime_error("Water: the sky and the terrain must exist before the water's data sets");
+    if (!world || !world->sky || !world->terrain || !world->sceneDepthCopyBinding) {
+        throw std::runtime_error(
+            "Water: the sky, the terrain and the scene targets must exist before the water's data sets");
     }
     GraphicsDevice* device = Engine::graphicsDevice;
     // Made once per world; a second call replaces the sets rather than leaking them.
@@ -84,7 +85,8 @@ void Water::createDataSets(Camera* camera)
     setB = createPassDataSet({slotBinding(0, camera->uniformSlot, Owner), slotBinding(1, sky->sunSlot, Owner),
                               slotBinding(2, optParamSlot, Owner)});
     setC = createPassDataSet({imageBinding(3, terrain->prepassColorBinding, Owner),
-                              imageBinding(4, terrain->prepassDepthBinding, Owner)});
+                              imageBinding(4, terrain->prepassDepthBinding, Owner),
+                              imageBinding(5, world->sceneDepthCopyBinding, Owner)});
 }
 
 void Water::drawSettings()

@@ -68,7 +68,8 @@ public:
     DsDeviceMeshSingle* meshStorage = nullptr;
     DataSet* setA = nullptr; // camera, sky parameters, water parameters
     DataSet* setB = nullptr; // camera, sun direction, optimised parameters
-    DataSet* setC = nullptr; // the terrain's prepass colour and depth
+    // The terrain's prepass colour and depth, and the scene's depth before the sea.
+    DataSet* setC = nullptr;
     Mesh* mesh = nullptr;
     WaterParams params;
     WaterOptParams optParams{};
