@@ -57,14 +57,7 @@ VkRenderingAttachmentInfo attachment(Image2D* image, VkImageLayout layout, VkAtt
 void beginPass(CommandBuffer* cmd, VkExtent2D extent, const VkRenderingAttachmentInfo& color,
                const VkRenderingAttachmentInfo* depth)
 {
-    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-    rendering.renderArea = {{0, 0}, extent};
-    rendering.layerCount = 1;
-    rendering.colorAttachmentCount = 1;
-    rendering.pColorAttachments = &color;
-    rendering.pDepthAttachment = depth;
-    vkCmdBeginRendering(cmd->handle, &rendering);
-    cmd->renderExtent = extent;
+    beginTargetPass(cmd, extent, &color, 1, depth);
 }
 
 // An attachment that was written becomes readable by the fragment shaders of the
@@ -83,25 +76,10 @@ void colorFromUndefined(CommandBuffer* cmd, Image* image)
                       VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
 }
 
-// The main pass is paused after everything solid is drawn: the scene depth is copied
-// for the water to read (a pass cannot sample the depth it writes), then the pass
-// goes on from where it stood.
-void copySceneDepthForWater(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& color,
-                            const VkRenderingAttachmentInfo& depth, VkExtent2D extent)
-{
-    vkCmdEndRendering(cmd->handle);
-    copySceneDepth(cmd, world.sceneDepth, world.sceneDepthCopy, extent);
-    VkRenderingAttachmentInfo colorAgain = color;
-    VkRenderingAttachmentInfo depthAgain = depth;
-    colorAgain.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
-    depthAgain.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
-    beginPass(cmd, extent, colorAgain, &depthAgain);
-}
-
-// What takes shadows this frame: the ground in view (and in the prepass's view) and
-// the culling cells in view that hold buildings, enemies, projectiles or smoke. Only
-// known while culling works from the camera itself; otherwise each cascade draws every
-// caster in its bounds.
+// What takes shadows this frame: the ground in view, what the sea can show of the
+// prepass's ground, and the culling cells in view that hold buildings, enemies,
+// projectiles or smoke. Only known while culling works from the camera itself;
+// otherwise each cascade draws every caster in its bounds.
 void gatherShadowReceivers(World& world, bool lookAhead)
 {
     ShadowRenderer& shadows = *world.shadows;
@@ -110,7 +88,13 @@ void gatherShadowReceivers(World& world, bool lookAhead)
     if (!frustumCullingEnabled || lookAhead) return;
     Frustum view;
     view.fromMatrix(world.camera->uniforms.viewProjection);
-    world.terrain->gatherShadowReceivers(view, world.terrain->prepassFrustum(*world.camera), shadows.receivers);
+    const bool optimized = useOptimizedShaders();
+    SeaView sea;
+    sea.eye = world.camera->position;
+    sea.crest = world.water->crestHeight(optimized);
+    sea.reach = world.water->sampleReach(optimized);
+    world.terrain->gatherShadowReceivers(view, world.terrain->prepassFrustum(*world.camera), sea,
+                                         shadows.receivers);
     for (const BoundingAABB* cell : world.cullingGrid->activeCells) {
         const glm::vec3 low(cell->minX, cell->minY, cell->minZ);
         const glm::vec3 high(cell->maxX, cell->maxY, cell->maxZ);
@@ -216,13 +200,7 @@ void World::draw(CommandBuffer* cmd)
 
     // 12 and 13: the landscape, then the sea over it.
     terrain->draw(cmd, camera);
-    copySceneDepthForWater(cmd, *this, color, depth, extent);
-    cmd->bindPipeline(optimized ? water->optPipeline : water->pipeline);
-    cmd->setViewportAndScissor(extent);
-    cmd->addDataSet(optimized ? water->setB : water->setA);
-    cmd->addDataSet(water->setC);
-    cmd->bindDataSets(0);
-    cmd->drawMesh(water->mesh, 1);
+    drawSea(cmd, *this, color, depth, extent, optimized);
 
     // 14: smoke puffs over everything solid (they write no depth).
     cmd->bindPipeline(particleRenderer->pipeline);

@@ -5,6 +5,7 @@
 #include "World/Terrain/TerrainCells.h"
 #include "World/Terrain/TerrainGrid.h"
 #include "World/Terrain/TerrainPhysics.h"
+#include "World/Terrain/TerrainView.h"
 
 #include <glm/glm.hpp>
 #include <vulkan/vulkan.h>
@@ -150,9 +151,9 @@ public:
     // The frustum of the water prepass for the camera: its wider view from the same place.
     Frustum prepassFrustum(const Camera& sceneCamera) const;
     // Appends the boxes of the main set's cells in `sceneView` and of the prepass set's
-    // cells in `prepassView`: the ground that the frame shows (directly or through the
-    // water), which is what takes shadows.
-    void gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView,
+    // cells in `prepassView` that the sea can show: the ground that the frame shows
+    // (directly or through the water), which is what takes shadows.
+    void gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView, const SeaView& sea,
                                std::vector<ReceiverBox>& receivers) const;
     // After a window resize: new prepass images at twice the new window size, told to
     // the data sets that sample them.

@@ -1,3 +1,5 @@
+#include <cstring>
+#include <cstdlib>
 #include "World/Terrain/Terrain.h"
 
 #include "Engine/Camera/Camera.h"
@@ -227,23 +229,28 @@ bool chunkInView(const BoundingAABB& box, const Frustum& frustum)
     return true;
 }
 
-void gatherCells(const ChunkSet& set, const Frustum& view, std::vector<ReceiverBox>& receivers)
+// The cells of the set's active chunks that lie in `view` and, given a sea, that it
+// can show.
+void gatherCells(const ChunkSet& set, const Frustum& view, const Frustum& sceneView, const SeaView* sea,
+                 std::vector<ReceiverBox>& receivers)
 {
     for (size_t index = 0; index < set.boxes.size() && index < set.cells.size(); index++) {
         if (!set.boxes[index].active || !chunkInView(set.boxes[index], view)) continue;
         for (const CellBox& cell : set.cells[index].boxes) {
-            if (!cell.empty && !boxOutsideFrustum(cell.min, cell.max, view)) receivers.push_back({cell.min, cell.max});
+            if (cell.empty || boxOutsideFrustum(cell.min, cell.max, view)) continue;
+            if (sea != nullptr && !seenThroughSea(cell.min, cell.max, sceneView, *sea)) continue;
+            receivers.push_back({cell.min, cell.max});
         }
     }
 }
 
 } // namespace
 
-void Terrain::gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView,
+void Terrain::gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView, const SeaView& sea,
                                     std::vector<ReceiverBox>& receivers) const
 {
-    gatherCells(mainSet, sceneView, receivers);
-    gatherCells(prepassSet, prepassView, receivers);
+    gatherCells(mainSet, sceneView, sceneView, nullptr, receivers);
+    gatherCells(prepassSet, prepassView, sceneView, &sea, receivers);
 }
 
 void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera)

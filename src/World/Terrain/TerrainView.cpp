@@ -1,6 +1,9 @@
 #include "World/Terrain/TerrainView.h"
 
 #include "Engine/Camera/CameraMath.h"
+#include "Engine/Camera/Frustum.h"
+
+#include <algorithm>
 
 #include <cmath>
 
@@ -28,4 +31,24 @@ f32 prepassAspect(i32 windowWidth, i32 windowHeight)
 {
     if (windowWidth <= 0 || windowHeight <= 0) return 0.0f;
     return static_cast<f32>(2 * windowWidth) / static_cast<f32>(2 * windowHeight);
+}
+
+bool seenThroughSea(const glm::vec3& min, const glm::vec3& max, const Frustum& view, const SeaView& sea)
+{
+    using namespace SeaViewRules;
+    const f32 eyeOverCrest = sea.eye.y - sea.crest;
+    if (!(eyeOverCrest > LowestEye)) return true;
+    if (min.y > sea.crest) return false;
+    // Along a ray from the eye, the distance to a side plane grows with the distance
+    // from the eye, which grows with the drop: the ground at min.y lies at most `ratio`
+    // times as far beyond a plane as a sampled point below the crests.
+    const f32 ratio = (sea.eye.y - min.y) / eyeOverCrest;
+    const f32 margin = std::max(sea.reach, 0.0f) * ratio + SampleSlack;
+    for (int side = 0; side < 4; side++) {
+        const glm::vec4& plane = view.planes[side];
+        const glm::vec3 corner(plane.x >= 0.0f ? max.x : min.x, plane.y >= 0.0f ? max.y : min.y,
+                               plane.z >= 0.0f ? max.z : min.z);
+        if (plane.x * corner.x + plane.y * corner.y + plane.z * corner.z + plane.w < -margin) return false;
+    }
+    return true;
 }
