@@ -80,7 +80,7 @@ void colorFromUndefined(CommandBuffer* cmd, Image* image)
 // prepass's ground, and the culling cells in view that hold buildings, enemies,
 // projectiles or smoke. Only known while culling works from the camera itself;
 // otherwise each cascade draws every caster in its bounds.
-void gatherShadowReceivers(World& world, bool lookAhead)
+void gatherShadowReceivers(World& world, bool lookAhead, const SeaView& sea)
 {
     ShadowRenderer& shadows = *world.shadows;
     shadows.receiversKnown = 0;
@@ -88,11 +88,6 @@ void gatherShadowReceivers(World& world, bool lookAhead)
     if (!frustumCullingEnabled || lookAhead) return;
     Frustum view;
     view.fromMatrix(world.camera->uniforms.viewProjection);
-    const bool optimized = useOptimizedShaders();
-    SeaView sea;
-    sea.eye = world.camera->position;
-    sea.crest = world.water->crestHeight(optimized);
-    sea.reach = world.water->sampleReach(optimized);
     world.terrain->gatherShadowReceivers(view, world.terrain->prepassFrustum(*world.camera), sea,
                                          shadows.receivers);
     for (const BoundingAABB* cell : world.cullingGrid->activeCells) {
@@ -101,6 +96,16 @@ void gatherShadowReceivers(World& world, bool lookAhead)
         if (!boxOutsideFrustum(low, high, view)) shadows.receivers.push_back({low, high});
     }
     shadows.receiversKnown = 1;
+}
+
+// What the sea can show of the ground beneath it, with the shaders drawing it.
+SeaView seaViewOf(const World& world, bool optimized)
+{
+    SeaView sea;
+    sea.eye = world.camera->position;
+    sea.crest = world.water->crestHeight(optimized);
+    sea.reach = world.water->sampleReach(optimized);
+    return sea;
 }
 
 // Every cell that something entered this frame is tested against `frustum`, or shown
@@ -145,11 +150,13 @@ void World::draw(CommandBuffer* cmd)
     }
     enemyManager->updateAllBounds(physicsView);
 
-    // 4 and 5: the shadow cascades, then the ground beneath the water.
+    // 4 and 5: the shadow cascades, then the ground beneath the water that the sea can
+    // show.
     const bool lookAhead = Ui::debugFlags != nullptr && Ui::debugFlags->showFrustumCulling;
-    gatherShadowReceivers(*this, lookAhead);
+    const SeaView sea = seaViewOf(*this, optimized);
+    gatherShadowReceivers(*this, lookAhead, sea);
     shadows->render(cmd, camera);
-    terrain->drawWaterPrepass(cmd, camera);
+    terrain->drawWaterPrepass(cmd, camera, &sea);
 
     // 6: the main pass into the scene targets.
     colorFromUndefined(cmd, sceneColor);

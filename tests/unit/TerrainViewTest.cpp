@@ -1,5 +1,6 @@
 #include "Engine/Camera/CameraMath.h"
 #include "Engine/Camera/Frustum.h"
+#include "World/Terrain/TerrainCells.h"
 #include "World/Terrain/TerrainView.h"
 
 #include <gtest/gtest.h>
@@ -111,6 +112,10 @@ TEST(SeaView, EveryGroundPointTheWaterCanSampleIsKept)
         const glm::vec3 half(0.05f);
         ASSERT_TRUE(seenThroughSea(ground - half, ground + half, camera.view, sea))
             << "ground at " << ground.x << ", " << ground.y << ", " << ground.z;
+        // Whatever stands in front of it on that ray is drawn too: it hides it.
+        const glm::vec3 front = camera.eye + (ground - camera.eye) * unit();
+        ASSERT_TRUE(withinSeaView(front - half, front + half, camera.view, sea))
+            << "in front at " << front.x << ", " << front.y << ", " << front.z;
         sampled++;
     }
     EXPECT_GT(sampled, 1000);
@@ -122,8 +127,10 @@ TEST(SeaView, DropsGroundTheWaterCannotShow)
     const SeaView sea{camera.eye, 0.5f, 28.0f};
     // Sea floor in view, and just beside it: kept.
     EXPECT_TRUE(seenThroughSea({-5.0f, -30.0f, 100.0f}, {5.0f, -20.0f, 110.0f}, camera.view, sea));
-    // Ground wholly above the crests is never seen through the water.
+    // Ground wholly above the crests is never seen through the water, though it is
+    // drawn into the prepass, where it may stand in front of what the water samples.
     EXPECT_FALSE(seenThroughSea({-5.0f, 1.0f, 100.0f}, {5.0f, 6.0f, 110.0f}, camera.view, sea));
+    EXPECT_TRUE(withinSeaView({-5.0f, 1.0f, 100.0f}, {5.0f, 6.0f, 110.0f}, camera.view, sea));
     // Sea floor far to the side of the view (the right side plane runs at about 45
     // degrees here), or far beyond its top edge: dropped.
     EXPECT_FALSE(seenThroughSea({600.0f, -30.0f, 100.0f}, {610.0f, -20.0f, 110.0f}, camera.view, sea));
@@ -142,4 +149,18 @@ TEST(SeaView, DropsGroundTheWaterCannotShow)
     // A camera down at the waves may see anything below them.
     const SeaView low{glm::vec3(0.0f, 0.6f, 0.0f), 0.5f, 28.0f};
     EXPECT_TRUE(seenThroughSea({600.0f, -30.0f, 100.0f}, {610.0f, -20.0f, 110.0f}, camera.view, low));
+}
+
+TEST(SeaView, ChunkCellsOutsideTheSeaViewAreLeftOut)
+{
+    const SeaCamera camera;
+    const SeaView sea{camera.eye, 0.5f, 28.0f};
+    ChunkCells cells;
+    cells.cellsPerSide = 2;
+    cells.boxes.resize(4);
+    cells.boxes[0] = {{-5.0f, -30.0f, 100.0f}, {5.0f, -20.0f, 110.0f}, false};  // in view
+    cells.boxes[1] = {{600.0f, -30.0f, 100.0f}, {610.0f, -20.0f, 110.0f}, false}; // far to the side
+    cells.boxes[2] = {{-5.0f, 2.0f, 100.0f}, {5.0f, 6.0f, 110.0f}, false};    // in view, above the crests
+    cells.boxes[3] = {{-5.0f, -30.0f, 100.0f}, {5.0f, -20.0f, 110.0f}, true}; // no quad in it
+    EXPECT_EQ(cellsWithinSeaView(cells, camera.view, sea), 0b0101u);
 }

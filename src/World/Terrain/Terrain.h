@@ -143,7 +143,7 @@ public:
     void draw(CommandBuffer* cmd, Camera* sceneCamera);
     // The low ground into the prepass images (cleared every frame), seen through the
     // widened prepass view; the camera's projection and block are restored afterwards.
-    void drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera);
+    void drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera, const SeaView* sea = nullptr);
     // The shadow set into the cascade layer that the shadow renderer has begun.
     void drawShadow(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum);
     // The prepass view from the camera's field of view and planes and the window size.

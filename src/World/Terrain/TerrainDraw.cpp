@@ -86,11 +86,20 @@ u32 cellsToDraw(const ChunkSet& set, u32 index, const Frustum* cellFrustum)
     return visibleCells(set.cells[index], *cellFrustum);
 }
 
+// The camera's own view and its sea: the prepass draws only the cells the water can
+// sample or that stand in front of what it samples.
+struct SeaFilter {
+    Frustum sceneView;
+    SeaView sea;
+};
+
 // One draw per active, visible chunk of the set, cx outer and cz inner, each with its
 // own model matrix through the shared per-chunk slot (descriptor set 1). With a
-// frustum, a chunk of which only some cells can be seen draws just their stretches of
-// its mesh, in the mesh's own order.
-void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const Frustum* cellFrustum)
+// frustum, a chunk of which only some cells can be seen (and, with a sea filter, lie
+// within the sea's view) draws just their stretches of its mesh, in the mesh's own
+// order.
+void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const Frustum* cellFrustum,
+                const SeaFilter* seaFilter = nullptr)
 {
     static std::vector<VertexRun> runs; // main thread only; kept to avoid allocating per frame
     const u32 side = terrain.chunksPerSide;
@@ -99,7 +108,10 @@ void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const
             const u32 index = cz * side + cx;
             const BoundingAABB& box = set.boxes[index];
             if (!box.active || !box.visible || set.meshes[index] == nullptr) continue;
-            const u32 cells = cellsToDraw(set, index, cellFrustum);
+            u32 cells = cellsToDraw(set, index, cellFrustum);
+            if (seaFilter != nullptr && cells != ~0u) {
+                cells &= cellsWithinSeaView(set.cells[index], seaFilter->sceneView, seaFilter->sea);
+            }
             const bool whole = cells == ~0u || index >= set.occupiedCells.size() || cells == set.occupiedCells[index];
             if (!whole && cells == 0) continue;
             terrain.chunkSlot->offset = set.slots[index].offset;
@@ -253,8 +265,16 @@ void Terrain::gatherShadowReceivers(const Frustum& sceneView, const Frustum& pre
     gatherCells(prepassSet, prepassView, sceneView, &sea, receivers);
 }
 
-void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera)
+void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera, const SeaView* sea)
 {
+    // Cells outside the sea's view are left out while culling works from the camera
+    // itself.
+    SeaFilter seaFilter;
+    const bool filtered = sea != nullptr && frustumCullingEnabled != 0 && !currentDebugFlags().showFrustumCulling;
+    if (filtered) {
+        seaFilter.sceneView.fromMatrix(sceneCamera->uniforms.viewProjection);
+        seaFilter.sea = *sea;
+    }
     const SavedProjection saved = saveProjection(*sceneCamera);
     updateWaterViewParams(sceneCamera);
     // The prepass view is always a perspective one (updateWaterViewParams).
@@ -275,7 +295,8 @@ void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera)
         cmd->setViewportAndScissor(prepassColor->extent);
         cmd->addDataSet(optimized ? waterOptDataSet : waterDataSet);
         cmd->bindDataSets(0);
-        drawChunks(cmd, *this, prepassSet, frustumCullingEnabled != 0 ? &frustum : nullptr);
+        drawChunks(cmd, *this, prepassSet, frustumCullingEnabled != 0 ? &frustum : nullptr,
+                   filtered ? &seaFilter : nullptr);
     }
     vkCmdEndRendering(cmd->handle);
     colorImageBarrier(cmd, prepassColor, false);

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+struct ChunkCells;
 struct Frustum;
 
 // What the terrain's draws see, free of GPU code: which chunks of a set are in view,
@@ -40,9 +41,18 @@ constexpr f32 SampleSlack = 4.0f;
 constexpr f32 LowestEye = 0.5f;
 } // namespace SeaViewRules
 
-// Whether the box of prepass ground can be seen through the sea by a camera whose view
-// (`view`, planes 0-3 its sides) and sea are given. Ground wholly above the crests
-// cannot: beyond a point below them, a ray from above only goes lower.
+// Whether the box lies within the camera's view (`view`, planes 0-3 its sides) widened
+// for the sea as above: the water never samples the prepass anywhere else, and nothing
+// there stands in front of what it samples.
+bool withinSeaView(const glm::vec3& min, const glm::vec3& max, const Frustum& view, const SeaView& sea);
+
+// The mask of a chunk's cells (bit = cell index) that are not empty and lie within the
+// sea's view.
+u32 cellsWithinSeaView(const ChunkCells& cells, const Frustum& view, const SeaView& sea);
+
+// Whether the box of prepass ground can be seen through the sea: within the sea's view,
+// and not wholly above the crests (beyond a point below them, a ray from above only
+// goes lower).
 bool seenThroughSea(const glm::vec3& min, const glm::vec3& max, const Frustum& view, const SeaView& sea);
 
 // The aspect of the prepass images, twice the window in each direction; 0 for a window
