@@ -280,7 +280,7 @@ void World::draw(CommandBuffer* cmd)
 void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum)
 {
     // 1 and 2: the landscape, then the cells of the culling grid against the light.
-    terrain->drawShadow(cmd, lightCamera, lightFrustum);
+    terrain->drawShadow(cmd, lightCamera, lightFrustum, &shadows->casterCoverage);
     cullCells(*cullingGrid, lightFrustum);
 
     // 3 to 5: the buildings, the projectiles and the enemies, each over the cascade's

@@ -51,3 +51,29 @@ LightRect receiverRect(const std::vector<ReceiverBox>& boxes, const glm::mat4& l
 // receivers grown by `margin`. False when they do not meet: the cascade has nothing
 // to shade.
 bool casterBounds(const glm::vec4& exact, const LightRect& receivers, f32 margin, glm::vec4& bounds);
+
+// The light-space rectangle of a world-space box.
+LightRect lightRectOf(const glm::vec3& min, const glm::vec3& max, const glm::mat4& lightView);
+
+// Where within the casters' bounds the receivers of a cascade lie, on a grid of bins:
+// the light falls along the light camera's view direction, so a caster shades nothing
+// in view unless its light-space rectangle meets a bin that a receiver (grown by the
+// lookups' margin) covers. The bounds of a cascade reach round every receiver, so they
+// take in much ground between and beside them that no receiver lies beneath.
+struct ReceiverCoverage {
+    static constexpr u32 Bins = 64; // per side
+    glm::vec4 area{0.0f};           // left, right, bottom, top (the casters' bounds)
+    std::vector<u8> covered;        // Bins x Bins, row (y) by row; empty: not known
+
+    bool known() const { return !covered.empty(); }
+};
+
+// The coverage of the receivers whose view-depth range (from `eye` along `forward`)
+// meets `range`, each grown by `margin`, over `area`.
+ReceiverCoverage receiverCoverage(const std::vector<ReceiverBox>& boxes, const glm::mat4& lightView,
+                                  const glm::vec3& eye, const glm::vec3& forward, CascadeSplit range,
+                                  const glm::vec4& area, f32 margin);
+
+// Whether a caster with this light-space rectangle may shade a receiver: always when
+// the coverage is not known.
+bool coverageMeets(const ReceiverCoverage& coverage, const LightRect& caster);

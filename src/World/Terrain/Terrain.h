@@ -145,7 +145,9 @@ public:
     // widened prepass view; the camera's projection and block are restored afterwards.
     void drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera, const SeaView* sea = nullptr);
     // The shadow set into the cascade layer that the shadow renderer has begun.
-    void drawShadow(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum);
+    // With a coverage of the cascade's receivers, only the cells that may shade one.
+    void drawShadow(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum,
+                    const ReceiverCoverage* coverage = nullptr);
     // The prepass view from the camera's field of view and planes and the window size.
     void updateWaterViewParams(Camera* sceneCamera);
     // The frustum of the water prepass for the camera: its wider view from the same place.

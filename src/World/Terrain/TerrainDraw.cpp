@@ -93,13 +93,32 @@ struct SeaFilter {
     SeaView sea;
 };
 
+// The light's view and where a cascade's receivers lie: the shadow pass draws only the
+// cells that may shade one of them.
+struct CasterFilter {
+    glm::mat4 lightView{1.0f};
+    const ReceiverCoverage* coverage = nullptr;
+};
+
+u32 cellsOverReceivers(const ChunkCells& cells, const CasterFilter& filter)
+{
+    u32 mask = 0;
+    for (u32 cell = 0; cell < cells.boxes.size(); cell++) {
+        const CellBox& box = cells.boxes[cell];
+        if (!box.empty && coverageMeets(*filter.coverage, lightRectOf(box.min, box.max, filter.lightView))) {
+            mask |= 1u << cell;
+        }
+    }
+    return mask;
+}
+
 // One draw per active, visible chunk of the set, cx outer and cz inner, each with its
 // own model matrix through the shared per-chunk slot (descriptor set 1). With a
 // frustum, a chunk of which only some cells can be seen (and, with a sea filter, lie
 // within the sea's view) draws just their stretches of its mesh, in the mesh's own
 // order.
 void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const Frustum* cellFrustum,
-                const SeaFilter* seaFilter = nullptr)
+                const SeaFilter* seaFilter = nullptr, const CasterFilter* casterFilter = nullptr)
 {
     static std::vector<VertexRun> runs; // main thread only; kept to avoid allocating per frame
     const u32 side = terrain.chunksPerSide;
@@ -112,6 +131,7 @@ void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const
             if (seaFilter != nullptr && cells != ~0u) {
                 cells &= cellsWithinSeaView(set.cells[index], seaFilter->sceneView, seaFilter->sea);
             }
+            if (casterFilter != nullptr && cells != ~0u) cells &= cellsOverReceivers(set.cells[index], *casterFilter);
             const bool whole = cells == ~0u || index >= set.occupiedCells.size() || cells == set.occupiedCells[index];
             if (!whole && cells == 0) continue;
             terrain.chunkSlot->offset = set.slots[index].offset;
@@ -307,8 +327,8 @@ void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera, const Se
     sceneCamera->uploadUniforms();
 }
 
-void Terrain::drawShadow(CommandBuffer* cmd, Camera* /*lightCamera: read through the shadow data set*/,
-                         const Frustum& lightFrustum)
+void Terrain::drawShadow(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum,
+                         const ReceiverCoverage* coverage)
 {
     if (updateChunkVisibility(shadowSet.boxes, lightFrustum, frustumCullingEnabled != 0) == 0) return;
     cmd->bindPipeline(shadowPipeline);
@@ -320,7 +340,16 @@ void Terrain::drawShadow(CommandBuffer* cmd, Camera* /*lightCamera: read through
     vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, ShadowRules::CasterSlopeBias);
     cmd->addDataSet(shadowDataSet);
     cmd->bindDataSets(0);
-    drawChunks(cmd, *this, shadowSet, frustumCullingEnabled != 0 ? &lightFrustum : nullptr);
+    // The light camera's block reaches the shader through the shadow data set; its view
+    // places the cells' light-space rectangles.
+    CasterFilter casterFilter;
+    const bool filtered = frustumCullingEnabled != 0 && coverage != nullptr && coverage->known();
+    if (filtered) {
+        casterFilter.lightView = lightCamera->view;
+        casterFilter.coverage = coverage;
+    }
+    drawChunks(cmd, *this, shadowSet, frustumCullingEnabled != 0 ? &lightFrustum : nullptr, nullptr,
+               filtered ? &casterFilter : nullptr);
 }
 
 void Terrain::recreateResources()
