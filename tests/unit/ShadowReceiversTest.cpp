@@ -109,8 +109,10 @@ TEST(ShadowReceivers, CoverageKeepsEveryCasterOverAGrownReceiverAndDropsTheRest)
             const glm::vec3 centre = (receiver.min + receiver.max) * 0.5f;
             if (centre.z + 1.0f < range.start || centre.z - 1.0f > range.end) continue;
             const LightRect grown = lightRectOf(receiver.min, receiver.max, light);
+            // Across the light over the grown receiver, and not wholly behind it.
             overReceiver = overReceiver || (rect.maxX >= grown.minX - margin && rect.minX <= grown.maxX + margin &&
-                                            rect.maxY >= grown.minY - margin && rect.minY <= grown.maxY + margin);
+                                            rect.maxY >= grown.minY - margin && rect.minY <= grown.maxY + margin &&
+                                            rect.nearest <= grown.deepest);
         }
         const bool meets = coverageMeets(coverage, rect);
         if (overReceiver) {
@@ -137,6 +139,9 @@ TEST(ShadowReceivers, CoverageLeavesOutReceiversOfOtherCascadesAndCastersBesideT
         receiverCoverage(receivers, overheadLight(), Eye, Forward, {0.0f, 100.0f}, area, 1.0f);
     EXPECT_TRUE(coverageMeets(near, lightRectOf({-1.0f, 0.0f, 19.0f}, {1.0f, 5.0f, 21.0f}, overheadLight())));
     EXPECT_FALSE(coverageMeets(near, lightRectOf({-1.0f, 0.0f, 299.0f}, {1.0f, 5.0f, 301.0f}, overheadLight())));
+    // Below the receiver, seen from the sun straight above: it cannot shade it.
+    EXPECT_FALSE(coverageMeets(near, lightRectOf({-1.0f, -30.0f, 19.0f}, {1.0f, -20.0f, 21.0f}, overheadLight())));
+    EXPECT_TRUE(coverageMeets(near, lightRectOf({-1.0f, 20.0f, 19.0f}, {1.0f, 30.0f, 21.0f}, overheadLight())));
     // Wholly outside the casters' bounds: nothing of it lands in the cascade's texels.
     EXPECT_FALSE(coverageMeets(near, lightRectOf({50.0f, 0.0f, 19.0f}, {52.0f, 5.0f, 21.0f}, overheadLight())));
 }

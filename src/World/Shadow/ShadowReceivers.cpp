@@ -30,6 +30,8 @@ void addToRect(LightRect& rect, const LightRect& other)
     rect.maxX = std::max(rect.maxX, other.maxX);
     rect.minY = std::min(rect.minY, other.minY);
     rect.maxY = std::max(rect.maxY, other.maxY);
+    rect.nearest = std::min(rect.nearest, other.nearest);
+    rect.deepest = std::max(rect.deepest, other.deepest);
 }
 
 // The bins (first and last, clamped to the grid) that a light-space span covers on one
@@ -56,6 +58,9 @@ LightRect lightRectOf(const glm::vec3& min, const glm::vec3& max, const glm::mat
         rect.maxX = std::max(rect.maxX, light.x);
         rect.minY = std::min(rect.minY, light.y);
         rect.maxY = std::max(rect.maxY, light.y);
+        // The light camera looks along its -z.
+        rect.nearest = std::min(rect.nearest, -light.z);
+        rect.deepest = std::max(rect.deepest, -light.z);
     }
     return rect;
 }
@@ -77,7 +82,7 @@ ReceiverCoverage receiverCoverage(const std::vector<ReceiverBox>& boxes, const g
     constexpr u32 Bins = ReceiverCoverage::Bins;
     ReceiverCoverage coverage;
     coverage.area = area;
-    coverage.covered.assign(Bins * Bins, 0);
+    coverage.deepest.assign(Bins * Bins, ReceiverCoverage::Uncovered);
     for (const ReceiverBox& box : boxes) {
         if (!inRange(box, eye, forward, range)) continue;
         const LightRect rect = lightRectOf(box.min, box.max, lightView);
@@ -85,7 +90,10 @@ ReceiverCoverage receiverCoverage(const std::vector<ReceiverBox>& boxes, const g
         if (!binSpan(rect.minX - margin, rect.maxX + margin, area.x, area.y, x0, x1)) continue;
         if (!binSpan(rect.minY - margin, rect.maxY + margin, area.z, area.w, y0, y1)) continue;
         for (u32 y = y0; y <= y1; y++) {
-            for (u32 x = x0; x <= x1; x++) coverage.covered[y * Bins + x] = 1;
+            for (u32 x = x0; x <= x1; x++) {
+                f32& deepest = coverage.deepest[y * Bins + x];
+                deepest = std::max(deepest, rect.deepest + ShadowReceiverRules::DepthSlack);
+            }
         }
     }
     return coverage;
@@ -101,7 +109,7 @@ bool coverageMeets(const ReceiverCoverage& coverage, const LightRect& caster)
     if (!binSpan(caster.minY, caster.maxY, area.z, area.w, y0, y1)) return false;
     for (u32 y = y0; y <= y1; y++) {
         for (u32 x = x0; x <= x1; x++) {
-            if (coverage.covered[y * Bins + x] != 0) return true;
+            if (caster.nearest <= coverage.deepest[y * Bins + x]) return true;
         }
     }
     return false;

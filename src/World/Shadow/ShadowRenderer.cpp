@@ -161,7 +161,7 @@ void ShadowRenderer::render(CommandBuffer* cmd, Camera* gameCamera)
         // surfaces in view read this cascade ...
         glm::vec4 casters = fit.exact;
         bool anyReceiver = true;
-        casterCoverage.covered.clear();
+        casterCoverage.deepest.clear();
         if (receiversKnown) {
             const CascadeSplit range = sampledRange(gameCamera->near, i);
             const LightRect rect =
@@ -193,7 +193,7 @@ void ShadowRenderer::render(CommandBuffer* cmd, Camera* gameCamera)
         uniforms.lightViewProjection[i] = lightCamera->uniforms.viewProjection;
         uniforms.bias[i] = fit.bias;
     }
-    casterCoverage.covered.clear();
+    casterCoverage.deepest.clear();
     uniformSlot->offset = uniformSlot->storage->write(uniformSlot->offset, &uniforms, sizeof(ShadowUniforms), false);
 
     cmd->imageBarrier(map, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
