@@ -43,16 +43,6 @@ bool useOptimizedShaders()
     return Ui::debugFlags == nullptr || Ui::debugFlags->useOptimizedShaders;
 }
 
-VkRenderingAttachmentInfo attachment(Image2D* image, VkImageLayout layout, VkAttachmentLoadOp load)
-{
-    VkRenderingAttachmentInfo info{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-    info.imageView = image->view->view;
-    info.imageLayout = layout;
-    info.loadOp = load;
-    info.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    return info;
-}
-
 // One pass over the whole extent into `color` (and `depth` when given).
 void beginPass(CommandBuffer* cmd, VkExtent2D extent, const VkRenderingAttachmentInfo& color,
                const VkRenderingAttachmentInfo* depth)
@@ -164,10 +154,10 @@ void World::draw(CommandBuffer* cmd)
                       VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT, 0,
                       VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
     VkRenderingAttachmentInfo color =
-        attachment(sceneColor, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+        targetAttachment(sceneColor, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
     color.clearValue.color = {{0.0f, 0.0f, 0.0f, 0.0f}};
     VkRenderingAttachmentInfo depth =
-        attachment(sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+        targetAttachment(sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
     depth.clearValue.depthStencil = {1.0f, 0};
     beginPass(cmd, extent, color, &depth);
 
@@ -244,7 +234,7 @@ void World::draw(CommandBuffer* cmd)
     sky->tables->update(cmd, skyTableKey(sky->params, camera->position, camera->far, optimized));
     colorFromUndefined(cmd, composite);
     const VkRenderingAttachmentInfo skyTarget =
-        attachment(composite, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_DONT_CARE);
+        targetAttachment(composite, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_DONT_CARE);
     beginPass(cmd, extent, skyTarget, nullptr);
     cmd->bindPipeline(optimized ? sky->optPipeline : sky->pipeline);
     cmd->setViewportAndScissor(extent);
@@ -264,7 +254,7 @@ void World::draw(CommandBuffer* cmd)
     SwapChain* chain = Engine::swapChain;
     Image2D* target = chain->images[chain->imageIndex];
     VkRenderingAttachmentInfo present =
-        attachment(target, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+        targetAttachment(target, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
     present.clearValue.color = {{0.0f, 0.0f, 0.0f, 0.0f}};
     beginPass(cmd, chain->extent, present, nullptr);
     cmd->bindPipeline(postProcessPipeline);

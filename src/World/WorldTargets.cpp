@@ -63,6 +63,16 @@ void sceneTargetsBetweenPasses(CommandBuffer* cmd, World& world)
 
 } // namespace
 
+VkRenderingAttachmentInfo targetAttachment(Image2D* image, VkImageLayout layout, VkAttachmentLoadOp load)
+{
+    VkRenderingAttachmentInfo info{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    info.imageView = image->view->view;
+    info.imageLayout = layout;
+    info.loadOp = load;
+    info.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    return info;
+}
+
 void beginTargetPass(CommandBuffer* cmd, VkExtent2D extent, const VkRenderingAttachmentInfo* colors, u32 colorCount,
                      const VkRenderingAttachmentInfo* depth)
 {
@@ -156,11 +166,8 @@ void drawSea(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& 
     cmd->imageBarrier(world.surfaceDepth, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                       VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, 0,
                       VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
-    VkRenderingAttachmentInfo surface{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-    surface.imageView = world.surfaceDepth->view->view;
-    surface.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-    surface.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-    surface.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    VkRenderingAttachmentInfo surface =
+        targetAttachment(world.surfaceDepth, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
     surface.clearValue.color = {{1.0f, 0.0f, 0.0f, 0.0f}};
     const VkRenderingAttachmentInfo colors[2] = {loaded(color), surface};
     const VkRenderingAttachmentInfo depthAgain = loaded(depth);

@@ -36,6 +36,9 @@ void releaseRenderTargets(World& world);
 // copy is readable by the fragment shaders that follow.
 void copySceneDepth(CommandBuffer* cmd, Image2D* sceneDepth, Image2D* copy, VkExtent2D extent);
 
+// An attachment of `image` in `layout`, loaded as `load` says and stored.
+VkRenderingAttachmentInfo targetAttachment(Image2D* image, VkImageLayout layout, VkAttachmentLoadOp load);
+
 // Begins rendering over the whole extent into the colour attachments (and `depth` when
 // given).
 void beginTargetPass(CommandBuffer* cmd, VkExtent2D extent, const VkRenderingAttachmentInfo* colors, u32 colorCount,
