@@ -1,7 +1,8 @@
 #pragma once
 
 // The engine started once per benchmark process, under X, with a new world of a fixed
-// seed loaded as "New Game" loads it, at 1920x1080 with low shadows. Needs the run
+// seed loaded as "New Game" loads it (the castle on the same site every time), at
+// 1920x1080 with low shadows. Needs the run
 // directory next to the benchmark's directory (build-*/run) and an X display: without
 // DISPLAY it starts its own Xvfb.
 

@@ -26,6 +26,10 @@ layout(location = 2) flat in ivec2 inSteps; // wave iterations, ray steps
 // through the vertex stage so that the loops keep them as counts (see below).
 layout(location = 3) flat in ivec3 inAirSteps;
 layout(location = 0) out vec4 outColor;
+// The surface's depth in the first channel: this pass tests the scene's depth but does
+// not write it (so that the test drops hidden fragments before they are shaded); the
+// next pass writes these depths into the scene's depth.
+layout(location = 1) out vec4 outSurfaceDepth;
 
 void main()
 {
@@ -70,6 +74,9 @@ void main()
         float t = traceSurface(w, camera.position, inCameraAltitude, dir, a.planetRadius, inSteps.y, traceIterations);
         if (t < 0.0) discard;
         vec3 hit = camera.position + dir * t;
+        // Behind what the scene holds here: the depth test would have dropped it.
+        float depth = surfaceDepth(hit);
+        if (depth > sceneDepthHere()) discard;
         float crest = 0.0;
         vec3 n = surfaceNormal(w, hit, t, a.planetRadius, w.iterations, crest);
         n = facingNormal(n, dir);
@@ -97,6 +104,6 @@ void main()
                                 NIGHT_GLOW * nightFactor(a.sunDirection), a.exposure);
 
         outColor = vec4(mix(below, above, fresnel(dir, n)), 1.0);
-        gl_FragDepth = surfaceDepth(hit);
+        outSurfaceDepth = vec4(depth, 0.0, 0.0, 1.0);
     }
 }

@@ -27,6 +27,10 @@ layout(location = 1) flat in float inCameraAltitude;
 // vertex stage so that the loops keep them as counts (see below).
 layout(location = 2) flat in ivec3 inLoops;
 layout(location = 0) out vec4 outColor;
+// The surface's depth in the first channel: this pass tests the scene's depth but does
+// not write it (so that the test drops hidden fragments before they are shaded); the
+// next pass writes these depths into the scene's depth.
+layout(location = 1) out vec4 outSurfaceDepth;
 
 // The daylight sky without tracing it: blue above, pale at the horizon, warm towards
 // a low sun, dark at night.
@@ -49,7 +53,7 @@ void main()
     Waves w;
     w.time = water.time;
     w.sizeScaling = 18.0;
-    w.heightScaling = 0.2197;
+    w.heightScaling = OPT_HEIGHT_SCALING;
     w.iterations = inLoops.y;
     w.offsetWeight = 0.946;
     w.heightWeight = 0.753;
@@ -70,6 +74,9 @@ void main()
         float t = traceSurface(w, camera.position, inCameraAltitude, dir, PLANET_RADIUS, inLoops.z, inLoops.x);
         if (t < 0.0) discard;
         vec3 hit = camera.position + dir * t;
+        // Behind what the scene holds here: the depth test would have dropped it.
+        float depth = surfaceDepth(hit);
+        if (depth > sceneDepthHere()) discard;
         float crest = 0.0;
         vec3 n = surfaceNormal(w, hit, t, PLANET_RADIUS, inLoops.y, crest);
         n = facingNormal(n, dir);
@@ -95,6 +102,6 @@ void main()
         vec3 above = skyGradient(normalize(reflected), sunDirection) + expose(sunGlint(dir, n, sunDirection, sunlight), EXPOSURE);
 
         outColor = vec4(mix(below, above, fresnel(dir, n)), 1.0);
-        gl_FragDepth = surfaceDepth(hit);
+        outSurfaceDepth = vec4(depth, 0.0, 0.0, 1.0);
     }
 }

@@ -37,6 +37,6 @@ void main()
     outCameraAltitude = altitude(camera.position, sky.planetRadius);
     outAirSteps = ivec3(REFLECTION_STEPS, REFLECTION_SUB_STEPS, SUNLIGHT_STEPS);
     outSteps = ivec2(clamp(water.iterations, 1, 64), clamp(water.mainRaySteps, 1, 50));
-    outWorld = gridVertexOnSea(water.inverseViewProjection, inGrid, sky.planetRadius);
+    outWorld = gridVertexOnSea(water.inverseViewProjection, inGrid, sky.planetRadius, gridLift(water.heightScaling));
     gl_Position = camera.viewProjection * vec4(outWorld, 1.0);
 }

@@ -36,6 +36,6 @@ void main()
 {
     outCameraAltitude = altitude(camera.position, PLANET_RADIUS);
     outLoops = ivec3(TRACE_ITERATIONS, NORMAL_ITERATIONS, TRACE_STEPS);
-    outWorld = gridVertexOnSea(water.inverseViewProjection, inGrid, PLANET_RADIUS);
+    outWorld = gridVertexOnSea(water.inverseViewProjection, inGrid, PLANET_RADIUS, gridLift(OPT_HEIGHT_SCALING));
     gl_Position = camera.viewProjection * vec4(outWorld, 1.0);
 }

@@ -200,15 +200,31 @@ vec3 facingNormal(vec3 n, vec3 dir)
     return normalize(n - dir * (away + 0.02));
 }
 
+// The wave height scaling the optimised shaders build in.
+const float OPT_HEIGHT_SCALING = 0.2197;
+
+// How far above the sea sphere the grid is laid: over the highest crest, and further
+// by a margin for the grid's flat triangles, which cut below the curved shell between
+// their corners (by up to a few units where long triangles reach the horizon). The
+// colour pass tests the grid's depth against the scene before shading, so no wave the
+// trace can find may lie in front of the grid.
+const float GRID_LIFT_MARGIN = 4.0;
+
+float gridLift(float heightScaling)
+{
+    return 0.5 * heightScaling * WAVE_HEIGHT_UNIT + GRID_LIFT_MARGIN;
+}
+
 // The vertex stage: a grid vertex's ray (from the inverse of the projection times the
-// view without translation) meets the sea sphere; rays that miss it stop at the
-// horizon's distance. Every vertex stays on its own ray, so the grid covers the screen.
-vec3 gridVertexOnSea(mat4 inverseViewProjection, vec2 grid, float planetRadius)
+// view without translation) meets the shell `lift` above the sea sphere; rays that miss
+// it stop at the horizon's distance. Every vertex stays on its own ray, so the grid
+// covers the screen.
+vec3 gridVertexOnSea(mat4 inverseViewProjection, vec2 grid, float planetRadius, float lift)
 {
     vec4 far = inverseViewProjection * vec4(grid, 1.0, 1.0);
     vec3 dir = abs(far.w) > 1e-20 ? far.xyz / far.w : vec3(0.0, -1.0, 0.0);
     dir = length(dir) > 0.0 ? normalize(dir) : vec3(0.0, -1.0, 0.0);
-    vec2 sea = shellCrossing(camera.position, dir, planetRadius, 0.0);
+    vec2 sea = shellCrossing(camera.position, dir, planetRadius, lift);
     float horizon = sqrt(max(dot(camera.position, camera.position) + 2.0 * planetRadius * camera.position.y, 1.0));
     float t = (sea.x < sea.y && sea.x > 0.0) ? sea.x : horizon;
     t = clamp(t, camera.nearPlane * 2.0, camera.farPlane * 0.9);

@@ -114,11 +114,17 @@ float surfaceDepth(vec3 hit)
     return clamp(clip.z / clip.w, 0.0, 1.0);
 }
 
-// This shader writes its own depth, so the depth test cannot reject a fragment before
-// it is shaded. Along its ray the sea can only be met at or beyond the point where the
-// ray enters the shell of the wave crests; when the scene already drawn at this pixel
-// is nearer than that point, whatever this fragment shades fails the depth test. The
-// margin (far above the depth's rounding) keeps every fragment that could pass.
+// The scene's depth at this pixel before the sea was drawn.
+float sceneDepthHere()
+{
+    return texelFetch(sceneDepthBefore, ivec2(gl_FragCoord.xy), 0).r;
+}
+
+// The depth test runs on the grid, which lies above the crests; a fragment that passes
+// it may still be hidden. Along its ray the sea can only be met at or beyond the point
+// where the ray enters the shell of the wave crests; when the scene already drawn at
+// this pixel is nearer than that point, whatever this fragment shades is hidden. The
+// margin (far above the depth's rounding) keeps every fragment that could be seen.
 const float HIDDEN_DEPTH_MARGIN = 1e-6;
 
 bool hiddenBehindScene(vec3 origin, vec3 dir, float planetRadius, float crestHeight)
@@ -126,6 +132,5 @@ bool hiddenBehindScene(vec3 origin, vec3 dir, float planetRadius, float crestHei
     vec2 top = shellCrossing(origin, dir, planetRadius, crestHeight);
     if (top.x > top.y || top.y <= 0.0) return false; // the trace finds no water here
     float entryDepth = surfaceDepth(origin + dir * max(top.x, 0.0));
-    float sceneDepth = texelFetch(sceneDepthBefore, ivec2(gl_FragCoord.xy), 0).r;
-    return entryDepth > sceneDepth + HIDDEN_DEPTH_MARGIN;
+    return entryDepth > sceneDepthHere() + HIDDEN_DEPTH_MARGIN;
 }

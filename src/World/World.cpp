@@ -320,6 +320,7 @@ World::~World()
     delete sceneColorBinding;
     delete sceneDepthBinding;
     delete sceneDepthCopyBinding;
+    delete surfaceDepthBinding;
     delete compositeBinding;
 
     // 5: the post-process objects.

@@ -68,6 +68,10 @@ public:
     // fragment stage: it skips the fragments that the ground and the buildings hide.
     Image2D* sceneDepthCopy = nullptr;
     ImageBinding* sceneDepthCopyBinding = nullptr;
+    // The sea's surface depths, written by its colour pass beside the colour and then
+    // into the scene's depth (1 where there is no sea).
+    Image2D* surfaceDepth = nullptr;
+    ImageBinding* surfaceDepthBinding = nullptr;
     std::function<void()> resizeCallback;
     i32 seed = -1;
     Pipeline* postProcessPipeline = nullptr;

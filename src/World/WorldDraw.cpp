@@ -43,28 +43,11 @@ bool useOptimizedShaders()
     return Ui::debugFlags == nullptr || Ui::debugFlags->useOptimizedShaders;
 }
 
-VkRenderingAttachmentInfo attachment(Image2D* image, VkImageLayout layout, VkAttachmentLoadOp load)
-{
-    VkRenderingAttachmentInfo info{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-    info.imageView = image->view->view;
-    info.imageLayout = layout;
-    info.loadOp = load;
-    info.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    return info;
-}
-
 // One pass over the whole extent into `color` (and `depth` when given).
 void beginPass(CommandBuffer* cmd, VkExtent2D extent, const VkRenderingAttachmentInfo& color,
                const VkRenderingAttachmentInfo* depth)
 {
-    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-    rendering.renderArea = {{0, 0}, extent};
-    rendering.layerCount = 1;
-    rendering.colorAttachmentCount = 1;
-    rendering.pColorAttachments = &color;
-    rendering.pDepthAttachment = depth;
-    vkCmdBeginRendering(cmd->handle, &rendering);
-    cmd->renderExtent = extent;
+    beginTargetPass(cmd, extent, &color, 1, depth);
 }
 
 // An attachment that was written becomes readable by the fragment shaders of the
@@ -83,26 +66,11 @@ void colorFromUndefined(CommandBuffer* cmd, Image* image)
                       VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
 }
 
-// The main pass is paused after everything solid is drawn: the scene depth is copied
-// for the water to read (a pass cannot sample the depth it writes), then the pass
-// goes on from where it stood.
-void copySceneDepthForWater(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& color,
-                            const VkRenderingAttachmentInfo& depth, VkExtent2D extent)
-{
-    vkCmdEndRendering(cmd->handle);
-    copySceneDepth(cmd, world.sceneDepth, world.sceneDepthCopy, extent);
-    VkRenderingAttachmentInfo colorAgain = color;
-    VkRenderingAttachmentInfo depthAgain = depth;
-    colorAgain.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
-    depthAgain.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
-    beginPass(cmd, extent, colorAgain, &depthAgain);
-}
-
-// What takes shadows this frame: the ground in view (and in the prepass's view) and
-// the culling cells in view that hold buildings, enemies, projectiles or smoke. Only
-// known while culling works from the camera itself; otherwise each cascade draws every
-// caster in its bounds.
-void gatherShadowReceivers(World& world, bool lookAhead)
+// What takes shadows this frame: the ground in view, what the sea can show of the
+// prepass's ground, and the culling cells in view that hold buildings, enemies,
+// projectiles or smoke. Only known while culling works from the camera itself;
+// otherwise each cascade draws every caster in its bounds.
+void gatherShadowReceivers(World& world, bool lookAhead, const SeaView& sea)
 {
     ShadowRenderer& shadows = *world.shadows;
     shadows.receiversKnown = 0;
@@ -110,13 +78,24 @@ void gatherShadowReceivers(World& world, bool lookAhead)
     if (!frustumCullingEnabled || lookAhead) return;
     Frustum view;
     view.fromMatrix(world.camera->uniforms.viewProjection);
-    world.terrain->gatherShadowReceivers(view, world.terrain->prepassFrustum(*world.camera), shadows.receivers);
+    world.terrain->gatherShadowReceivers(view, world.terrain->prepassFrustum(*world.camera), sea,
+                                         shadows.receivers);
     for (const BoundingAABB* cell : world.cullingGrid->activeCells) {
         const glm::vec3 low(cell->minX, cell->minY, cell->minZ);
         const glm::vec3 high(cell->maxX, cell->maxY, cell->maxZ);
         if (!boxOutsideFrustum(low, high, view)) shadows.receivers.push_back({low, high});
     }
     shadows.receiversKnown = 1;
+}
+
+// What the sea can show of the ground beneath it, with the shaders drawing it.
+SeaView seaViewOf(const World& world, bool optimized)
+{
+    SeaView sea;
+    sea.eye = world.camera->position;
+    sea.crest = world.water->crestHeight(optimized);
+    sea.reach = world.water->sampleReach(optimized);
+    return sea;
 }
 
 // Every cell that something entered this frame is tested against `frustum`, or shown
@@ -161,11 +140,13 @@ void World::draw(CommandBuffer* cmd)
     }
     enemyManager->updateAllBounds(physicsView);
 
-    // 4 and 5: the shadow cascades, then the ground beneath the water.
+    // 4 and 5: the shadow cascades, then the ground beneath the water that the sea can
+    // show.
     const bool lookAhead = Ui::debugFlags != nullptr && Ui::debugFlags->showFrustumCulling;
-    gatherShadowReceivers(*this, lookAhead);
+    const SeaView sea = seaViewOf(*this, optimized);
+    gatherShadowReceivers(*this, lookAhead, sea);
     shadows->render(cmd, camera);
-    terrain->drawWaterPrepass(cmd, camera);
+    terrain->drawWaterPrepass(cmd, camera, &sea);
 
     // 6: the main pass into the scene targets.
     colorFromUndefined(cmd, sceneColor);
@@ -173,10 +154,10 @@ void World::draw(CommandBuffer* cmd)
                       VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT, VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT, 0,
                       VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
     VkRenderingAttachmentInfo color =
-        attachment(sceneColor, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+        targetAttachment(sceneColor, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
     color.clearValue.color = {{0.0f, 0.0f, 0.0f, 0.0f}};
     VkRenderingAttachmentInfo depth =
-        attachment(sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+        targetAttachment(sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
     depth.clearValue.depthStencil = {1.0f, 0};
     beginPass(cmd, extent, color, &depth);
 
@@ -216,13 +197,7 @@ void World::draw(CommandBuffer* cmd)
 
     // 12 and 13: the landscape, then the sea over it.
     terrain->draw(cmd, camera);
-    copySceneDepthForWater(cmd, *this, color, depth, extent);
-    cmd->bindPipeline(optimized ? water->optPipeline : water->pipeline);
-    cmd->setViewportAndScissor(extent);
-    cmd->addDataSet(optimized ? water->setB : water->setA);
-    cmd->addDataSet(water->setC);
-    cmd->bindDataSets(0);
-    cmd->drawMesh(water->mesh, 1);
+    drawSea(cmd, *this, color, depth, extent, optimized);
 
     // 14: smoke puffs over everything solid (they write no depth).
     cmd->bindPipeline(particleRenderer->pipeline);
@@ -259,7 +234,7 @@ void World::draw(CommandBuffer* cmd)
     sky->tables->update(cmd, skyTableKey(sky->params, camera->position, camera->far, optimized));
     colorFromUndefined(cmd, composite);
     const VkRenderingAttachmentInfo skyTarget =
-        attachment(composite, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_DONT_CARE);
+        targetAttachment(composite, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_DONT_CARE);
     beginPass(cmd, extent, skyTarget, nullptr);
     cmd->bindPipeline(optimized ? sky->optPipeline : sky->pipeline);
     cmd->setViewportAndScissor(extent);
@@ -279,7 +254,7 @@ void World::draw(CommandBuffer* cmd)
     SwapChain* chain = Engine::swapChain;
     Image2D* target = chain->images[chain->imageIndex];
     VkRenderingAttachmentInfo present =
-        attachment(target, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+        targetAttachment(target, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
     present.clearValue.color = {{0.0f, 0.0f, 0.0f, 0.0f}};
     beginPass(cmd, chain->extent, present, nullptr);
     cmd->bindPipeline(postProcessPipeline);
@@ -295,7 +270,7 @@ void World::draw(CommandBuffer* cmd)
 void World::drawShadowCasters(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum)
 {
     // 1 and 2: the landscape, then the cells of the culling grid against the light.
-    terrain->drawShadow(cmd, lightCamera, lightFrustum);
+    terrain->drawShadow(cmd, lightCamera, lightFrustum, &shadows->casterCoverage);
     cullCells(*cullingGrid, lightFrustum);
 
     // 3 to 5: the buildings, the projectiles and the enemies, each over the cascade's

@@ -14,6 +14,7 @@
 #include "Engine/SwapChain/SwapChain.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Tools/EdgeEffect.h"
+#include "World/Water/Water.h"
 #include "World/World.h"
 
 namespace {
@@ -37,7 +38,53 @@ void bindTarget(ImageBinding*& binding, Image2D* image, Sampler* sampler)
     notifyListeners(binding->listeners, binding);
 }
 
+VkRenderingAttachmentInfo loaded(const VkRenderingAttachmentInfo& attachment)
+{
+    VkRenderingAttachmentInfo again = attachment;
+    again.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+    return again;
+}
+
+// What one pass wrote into the scene's targets is there for the next pass's loads,
+// tests and writes.
+void sceneTargetsBetweenPasses(CommandBuffer* cmd, World& world)
+{
+    cmd->imageBarrier(world.sceneColor, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                      VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                      VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT,
+                      VK_ACCESS_COLOR_ATTACHMENT_READ_BIT | VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
+    const VkPipelineStageFlags tests =
+        VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT;
+    cmd->imageBarrier(world.sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
+                      VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, tests, tests,
+                      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
+                      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
+}
+
 } // namespace
+
+VkRenderingAttachmentInfo targetAttachment(Image2D* image, VkImageLayout layout, VkAttachmentLoadOp load)
+{
+    VkRenderingAttachmentInfo info{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    info.imageView = image->view->view;
+    info.imageLayout = layout;
+    info.loadOp = load;
+    info.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    return info;
+}
+
+void beginTargetPass(CommandBuffer* cmd, VkExtent2D extent, const VkRenderingAttachmentInfo* colors, u32 colorCount,
+                     const VkRenderingAttachmentInfo* depth)
+{
+    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+    rendering.renderArea = {{0, 0}, extent};
+    rendering.layerCount = 1;
+    rendering.colorAttachmentCount = colorCount;
+    rendering.pColorAttachments = colors;
+    rendering.pDepthAttachment = depth;
+    vkCmdBeginRendering(cmd->handle, &rendering);
+    cmd->renderExtent = extent;
+}
 
 VkSamplerCreateInfo targetSamplerInfo()
 {
@@ -67,6 +114,9 @@ void createRenderTargets(World& world, u32 width, u32 height)
     bindTarget(world.sceneColorBinding, world.sceneColor, world.targetSampler);
     bindTarget(world.sceneDepthBinding, world.sceneDepth, world.depthSampler);
     bindTarget(world.sceneDepthCopyBinding, world.sceneDepthCopy, world.depthSampler);
+    world.surfaceDepth = createTarget(width, height, SurfaceDepthFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
+                                      VK_IMAGE_ASPECT_COLOR_BIT);
+    bindTarget(world.surfaceDepthBinding, world.surfaceDepth, world.depthSampler);
     world.composite = createTarget(width, height, colorFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
                                    VK_IMAGE_ASPECT_COLOR_BIT);
     bindTarget(world.compositeBinding, world.composite, world.targetSampler);
@@ -75,7 +125,8 @@ void createRenderTargets(World& world, u32 width, u32 height)
 void releaseRenderTargets(World& world)
 {
     GraphicsDevice* device = Engine::graphicsDevice;
-    for (Image2D** target : {&world.sceneColor, &world.sceneDepth, &world.sceneDepthCopy, &world.composite}) {
+    for (Image2D** target :
+         {&world.sceneColor, &world.sceneDepth, &world.sceneDepthCopy, &world.surfaceDepth, &world.composite}) {
         if (*target != nullptr) device->releaseResource(*target);
         *target = nullptr;
     }
@@ -101,6 +152,46 @@ void copySceneDepth(CommandBuffer* cmd, Image2D* sceneDepth, Image2D* copy, VkEx
     cmd->imageBarrier(copy, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
                       VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
                       VK_ACCESS_TRANSFER_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT);
+}
+
+void drawSea(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& color,
+             const VkRenderingAttachmentInfo& depth, VkExtent2D extent, bool optimized)
+{
+    Water& water = *world.water;
+    vkCmdEndRendering(cmd->handle);
+    copySceneDepth(cmd, world.sceneDepth, world.sceneDepthCopy, extent);
+    sceneTargetsBetweenPasses(cmd, world);
+
+    // The colour pass: the scene's colour and the surface depths, cleared to 1 (no sea).
+    cmd->imageBarrier(world.surfaceDepth, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                      VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, 0,
+                      VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
+    VkRenderingAttachmentInfo surface =
+        targetAttachment(world.surfaceDepth, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+    surface.clearValue.color = {{1.0f, 0.0f, 0.0f, 0.0f}};
+    const VkRenderingAttachmentInfo colors[2] = {loaded(color), surface};
+    const VkRenderingAttachmentInfo depthAgain = loaded(depth);
+    beginTargetPass(cmd, extent, colors, 2, &depthAgain);
+    cmd->bindPipeline(optimized ? water.optPipeline : water.pipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(optimized ? water.setB : water.setA);
+    cmd->addDataSet(water.setC);
+    cmd->bindDataSets(0);
+    cmd->drawMesh(water.mesh, 1);
+    vkCmdEndRendering(cmd->handle);
+    cmd->imageBarrier(world.surfaceDepth, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                      VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                      VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT,
+                      VK_ACCESS_SHADER_READ_BIT);
+    sceneTargetsBetweenPasses(cmd, world);
+
+    // The surface depths into the scene's depth, in the pass the scene goes on in.
+    beginTargetPass(cmd, extent, colors, 1, &depthAgain);
+    cmd->bindPipeline(water.depthPipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(water.depthSet);
+    cmd->bindDataSets(0);
+    vkCmdDraw(cmd->handle, 3, 1, 0, 0);
 }
 
 void createPostProcess(World& world)

@@ -60,7 +60,8 @@ std::vector<u8> readBuffer(VkBuffer source, VkDeviceSize offset, VkDeviceSize si
     return host.bytes(size);
 }
 
-std::vector<u8> readImage(Image* image, u32 mipLevel, u32 layer, u32 width, u32 height, VkDeviceSize size)
+std::vector<u8> readImage(Image* image, u32 mipLevel, u32 layer, u32 width, u32 height, VkDeviceSize size,
+                          VkImageAspectFlags aspect)
 {
     HostBuffer host(size);
     CommandBuffer* commands = beginCommands();
@@ -68,7 +69,7 @@ std::vector<u8> readImage(Image* image, u32 mipLevel, u32 layer, u32 width, u32 
                            VK_PIPELINE_STAGE_ALL_COMMANDS_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT,
                            VK_ACCESS_TRANSFER_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT);
     VkBufferImageCopy copy{};
-    copy.imageSubresource = {VK_IMAGE_ASPECT_COLOR_BIT, mipLevel, layer, 1};
+    copy.imageSubresource = {aspect, mipLevel, layer, 1};
     copy.imageExtent = {width, height, 1};
     vkCmdCopyImageToBuffer(commands->handle, image->image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL,
                            host.allocation.buffer, 1, &copy);

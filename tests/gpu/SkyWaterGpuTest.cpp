@@ -151,6 +151,9 @@ protected:
         world->sceneDepthBinding = new ImageBinding(world->sceneDepth->view, world->depthSampler);
         world->sceneDepthCopy = makeTarget(depthFormat, VK_IMAGE_USAGE_TRANSFER_DST_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
         world->sceneDepthCopyBinding = new ImageBinding(world->sceneDepthCopy->view, world->depthSampler);
+        world->surfaceDepth = makeTarget(SurfaceDepthFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
+                                         VK_IMAGE_ASPECT_COLOR_BIT);
+        world->surfaceDepthBinding = new ImageBinding(world->surfaceDepth->view, world->depthSampler);
 
         world->sky = new Skybox(camera);
         world->water = new Water();
@@ -293,20 +296,7 @@ protected:
             VkClearRect rect{occluder.rect, 0, 1};
             vkCmdClearAttachments(cmd->handle, 1, &clear, 1, &rect);
         }
-        if (drawWater) {
-            // As the world does: the pass pauses while the water's copy of the depth is made.
-            vkCmdEndRendering(cmd->handle);
-            copySceneDepth(cmd, world->sceneDepth, world->sceneDepthCopy, {Width, Height});
-            color.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
-            depth.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
-            vkCmdBeginRendering(cmd->handle, &rendering);
-            cmd->bindPipeline(optimized ? water->optPipeline : water->pipeline);
-            cmd->setViewportAndScissor({Width, Height});
-            cmd->addDataSet(optimized ? water->setB : water->setA);
-            cmd->addDataSet(water->setC);
-            cmd->bindDataSets(0);
-            cmd->drawMesh(water->mesh, 1);
-        }
+        if (drawWater) drawSea(cmd, *world, color, depth, {Width, Height}, optimized);
         vkCmdEndRendering(cmd->handle);
         cmd->imageBarrier(world->sceneColor, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                           VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
@@ -489,6 +479,27 @@ TEST_F(SkyWaterGpuTest, WaterCoversTheSeaUpToTheHorizonAndHidesBehindNearerDepth
         }
         for (u32 x = 0; x < Width / 2; x += 7) {
             EXPECT_TRUE(isMagenta(rgbAt(scene, colorFormat, x, Height - 2))) << "behind the occluder, x " << x;
+        }
+
+        // The scene's depth afterwards holds the sea where it was drawn (the bottom row
+        // looks 30 degrees down from 30 units up: the sea about 60 units away), and
+        // nothing of it behind the occluder or above the horizon.
+        if (depthFormat != VK_FORMAT_D32_SFLOAT) continue;
+        std::vector<u8> bytes =
+            readImage(world->sceneDepth, 0, 0, Width, Height, Width * Height * 4, VK_IMAGE_ASPECT_DEPTH_BIT);
+        auto depthAtPixel = [&](u32 x, u32 y) {
+            f32 value = 0.0f;
+            std::memcpy(&value, bytes.data() + (static_cast<size_t>(y) * Width + x) * 4, sizeof(value));
+            return value;
+        };
+        for (u32 x = Width / 2 + 4; x < Width; x += 7) {
+            const f32 bottom = depthAtPixel(x, Height - 2);
+            EXPECT_GT(bottom, depthAt(*camera, 40.0f)) << "x " << x;
+            EXPECT_LT(bottom, depthAt(*camera, 100.0f)) << "x " << x;
+            EXPECT_EQ(depthAtPixel(x, 2), 1.0f) << "above the horizon, x " << x;
+        }
+        for (u32 x = 0; x < Width / 2; x += 7) {
+            EXPECT_EQ(depthAtPixel(x, Height - 2), depthAt(*camera, 5.0f)) << "behind the occluder, x " << x;
         }
     }
     EXPECT_TRUE(validationErrors().empty());

@@ -78,3 +78,70 @@ TEST(ShadowReceivers, CastersAreCutToTheReceiversGrownByTheMargin)
     EXPECT_FALSE(casterBounds(exact, rect, 2.0f, bounds));
     EXPECT_FALSE(casterBounds(exact, LightRect{}, 2.0f, bounds));
 }
+
+TEST(ShadowReceivers, CoverageKeepsEveryCasterOverAGrownReceiverAndDropsTheRest)
+{
+    // Receivers scattered along the view at depths 10 to 200; the light slanting from
+    // the side, so that light space is not the ground plane.
+    const glm::mat4 light = viewAlong(glm::vec3(0.0f), glm::normalize(glm::vec3(0.4f, -1.0f, 0.3f)));
+    u32 state = 7u;
+    auto unit = [&state]() {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<f32>(state >> 8) / 16777216.0f;
+    };
+    std::vector<ReceiverBox> receivers;
+    for (int i = 0; i < 40; i++) receivers.push_back(boxAt(10.0f + unit() * 190.0f, unit() * 200.0f - 100.0f));
+    const CascadeSplit range{0.0f, 120.0f}; // takes only some of them
+    const f32 margin = 3.0f;
+    LightRect all = receiverRect(receivers, light, Eye, Forward, range);
+    const glm::vec4 area(all.minX - margin, all.maxX + margin, all.minY - margin, all.maxY + margin);
+    const ReceiverCoverage coverage = receiverCoverage(receivers, light, Eye, Forward, range, area, margin);
+    ASSERT_TRUE(coverage.known());
+
+    int kept = 0;
+    int dropped = 0;
+    for (int i = 0; i < 5000; i++) {
+        const glm::vec3 low(unit() * 240.0f - 120.0f, unit() * 20.0f - 10.0f, unit() * 240.0f - 20.0f);
+        const glm::vec3 caster[2] = {low, low + glm::vec3(0.5f + unit() * 6.0f, unit() * 8.0f, 0.5f + unit() * 6.0f)};
+        const LightRect rect = lightRectOf(caster[0], caster[1], light);
+        bool overReceiver = false;
+        for (const ReceiverBox& receiver : receivers) {
+            const glm::vec3 centre = (receiver.min + receiver.max) * 0.5f;
+            if (centre.z + 1.0f < range.start || centre.z - 1.0f > range.end) continue;
+            const LightRect grown = lightRectOf(receiver.min, receiver.max, light);
+            // Across the light over the grown receiver, and not wholly behind it.
+            overReceiver = overReceiver || (rect.maxX >= grown.minX - margin && rect.minX <= grown.maxX + margin &&
+                                            rect.maxY >= grown.minY - margin && rect.minY <= grown.maxY + margin &&
+                                            rect.nearest <= grown.deepest);
+        }
+        const bool meets = coverageMeets(coverage, rect);
+        if (overReceiver) {
+            ASSERT_TRUE(meets) << "caster at " << low.x << ", " << low.y << ", " << low.z;
+        }
+        kept += meets ? 1 : 0;
+        dropped += meets ? 0 : 1;
+    }
+    // Most casters far from every receiver are left out.
+    EXPECT_GT(dropped, 1000);
+    EXPECT_GT(kept, 100);
+
+    // Without a known coverage every caster is drawn.
+    EXPECT_TRUE(coverageMeets(ReceiverCoverage{}, lightRectOf({500.0f, 0.0f, 500.0f}, {501.0f, 1.0f, 501.0f}, light)));
+}
+
+TEST(ShadowReceivers, CoverageLeavesOutReceiversOfOtherCascadesAndCastersBesideTheArea)
+{
+    const std::vector<ReceiverBox> receivers{boxAt(20.0f), boxAt(300.0f)};
+    // The casters' bounds over both (as if one cascade's range took both in).
+    const LightRect both = receiverRect(receivers, overheadLight(), Eye, Forward, {0.0f, 1000.0f});
+    const glm::vec4 area(both.minX - 1.0f, both.maxX + 1.0f, both.minY - 1.0f, both.maxY + 1.0f);
+    const ReceiverCoverage near =
+        receiverCoverage(receivers, overheadLight(), Eye, Forward, {0.0f, 100.0f}, area, 1.0f);
+    EXPECT_TRUE(coverageMeets(near, lightRectOf({-1.0f, 0.0f, 19.0f}, {1.0f, 5.0f, 21.0f}, overheadLight())));
+    EXPECT_FALSE(coverageMeets(near, lightRectOf({-1.0f, 0.0f, 299.0f}, {1.0f, 5.0f, 301.0f}, overheadLight())));
+    // Below the receiver, seen from the sun straight above: it cannot shade it.
+    EXPECT_FALSE(coverageMeets(near, lightRectOf({-1.0f, -30.0f, 19.0f}, {1.0f, -20.0f, 21.0f}, overheadLight())));
+    EXPECT_TRUE(coverageMeets(near, lightRectOf({-1.0f, 20.0f, 19.0f}, {1.0f, 30.0f, 21.0f}, overheadLight())));
+    // Wholly outside the casters' bounds: nothing of it lands in the cascade's texels.
+    EXPECT_FALSE(coverageMeets(near, lightRectOf({50.0f, 0.0f, 19.0f}, {52.0f, 5.0f, 21.0f}, overheadLight())));
+}

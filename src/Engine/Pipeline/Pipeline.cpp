@@ -24,8 +24,8 @@ std::vector<VkPipelineShaderStageCreateInfo> shaderStages(VkShaderModule vertex,
 }
 
 // Every colour attachment blends "over": colour by source alpha, alpha accumulated;
-// or, without blending, takes what the shader writes.
-std::vector<VkPipelineColorBlendAttachmentState> colorBlendAttachments(size_t count, bool blending)
+// or, without blending, takes what the shader writes; or, without writes, is kept.
+std::vector<VkPipelineColorBlendAttachmentState> colorBlendAttachments(size_t count, bool blending, bool writing)
 {
     VkPipelineColorBlendAttachmentState blend{};
     blend.blendEnable = blending ? VK_TRUE : VK_FALSE;
@@ -35,8 +35,9 @@ std::vector<VkPipelineColorBlendAttachmentState> colorBlendAttachments(size_t co
     blend.srcAlphaBlendFactor = VK_BLEND_FACTOR_ONE_MINUS_SRC_ALPHA;
     blend.dstAlphaBlendFactor = VK_BLEND_FACTOR_ONE;
     blend.alphaBlendOp = VK_BLEND_OP_ADD;
-    blend.colorWriteMask =
-        VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT | VK_COLOR_COMPONENT_B_BIT | VK_COLOR_COMPONENT_A_BIT;
+    blend.colorWriteMask = writing ? VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT | VK_COLOR_COMPONENT_B_BIT |
+                                         VK_COLOR_COMPONENT_A_BIT
+                                   : 0;
     return std::vector<VkPipelineColorBlendAttachmentState>(count, blend);
 }
 
@@ -172,7 +173,7 @@ void Pipeline::create(const AttachmentFormats& formats)
     multisample.minSampleShading = 1.0f;
 
     std::vector<VkPipelineColorBlendAttachmentState> blends =
-        colorBlendAttachments(formats.colorFormats.size(), state->blendEnable != 0);
+        colorBlendAttachments(formats.colorFormats.size(), state->blendEnable != 0, state->colorWriteEnable != 0);
     VkPipelineColorBlendStateCreateInfo blend{VK_STRUCTURE_TYPE_PIPELINE_COLOR_BLEND_STATE_CREATE_INFO};
     blend.logicOpEnable = VK_FALSE;
     blend.attachmentCount = static_cast<u32>(blends.size());

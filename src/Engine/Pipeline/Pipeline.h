@@ -20,6 +20,7 @@ struct PipelineState {
     f32 depthBiasSlopeFactor = 0;
     u8 depthWriteEnable = 1;
     u8 blendEnable = 1; // colour attachments blend "over" the target
+    u8 colorWriteEnable = 1; // 0: the colour attachments are left as they are
 };
 
 // The attachment formats of the pass that draws with a pipeline.

@@ -19,6 +19,9 @@ constexpr f32 LookupMarginTexels = 8.0f;
 // View-depth slack at the ends of a cascade's range against rounding in the shaders'
 // own cascade choice.
 constexpr f32 RangeSlack = 1.0f;
+// World units along the light by which a caster may lie behind the deepest receiver
+// it covers and still be drawn (the lookups' depth bias is far smaller).
+constexpr f32 DepthSlack = 1.0f;
 } // namespace ShadowReceiverRules
 
 // A world-space box of surfaces that take the sun's shadow.
@@ -27,12 +30,15 @@ struct ReceiverBox {
     glm::vec3 max{0.0f};
 };
 
-// A light-space rectangle (x and y of the light camera's view); empty at first.
+// A light-space rectangle (x and y of the light camera's view), with the depths along
+// the light (away from the sun) that it spans; empty at first.
 struct LightRect {
     f32 minX = 1e30f;
     f32 maxX = -1e30f;
     f32 minY = 1e30f;
     f32 maxY = -1e30f;
+    f32 nearest = 1e30f;
+    f32 deepest = -1e30f;
 
     bool empty() const { return minX > maxX || minY > maxY; }
 };
@@ -51,3 +57,32 @@ LightRect receiverRect(const std::vector<ReceiverBox>& boxes, const glm::mat4& l
 // receivers grown by `margin`. False when they do not meet: the cascade has nothing
 // to shade.
 bool casterBounds(const glm::vec4& exact, const LightRect& receivers, f32 margin, glm::vec4& bounds);
+
+// The light-space rectangle of a world-space box.
+LightRect lightRectOf(const glm::vec3& min, const glm::vec3& max, const glm::mat4& lightView);
+
+// Where within the casters' bounds the receivers of a cascade lie, on a grid of bins:
+// the light falls along the light camera's view direction, so a caster shades nothing
+// in view unless its light-space rectangle meets a bin that a receiver (grown by the
+// lookups' margin) covers, at a depth along the light before the deepest receiver of
+// that bin. The bounds of a cascade reach round every receiver, so they take in much
+// ground between, beside and behind them that no receiver lies beneath.
+struct ReceiverCoverage {
+    static constexpr u32 Bins = 64;     // per side
+    static constexpr f32 Uncovered = -1e30f;
+    glm::vec4 area{0.0f};               // left, right, bottom, top (the casters' bounds)
+    std::vector<f32> deepest;           // Bins x Bins, row (y) by row; empty: not known
+
+    bool known() const { return !deepest.empty(); }
+};
+
+// The coverage of the receivers whose view-depth range (from `eye` along `forward`)
+// meets `range`, each grown by `margin` across the light (and by `DepthSlack` along
+// it), over `area`.
+ReceiverCoverage receiverCoverage(const std::vector<ReceiverBox>& boxes, const glm::mat4& lightView,
+                                  const glm::vec3& eye, const glm::vec3& forward, CascadeSplit range,
+                                  const glm::vec4& area, f32 margin);
+
+// Whether a caster with this light-space rectangle and depths may shade a receiver:
+// always when the coverage is not known.
+bool coverageMeets(const ReceiverCoverage& coverage, const LightRect& caster);

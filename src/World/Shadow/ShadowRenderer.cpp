@@ -161,11 +161,18 @@ void ShadowRenderer::render(CommandBuffer* cmd, Camera* gameCamera)
         // surfaces in view read this cascade ...
         glm::vec4 casters = fit.exact;
         bool anyReceiver = true;
+        casterCoverage.deepest.clear();
         if (receiversKnown) {
-            const LightRect rect = receiverRect(receivers, lightCamera->view, gameCamera->position,
-                                                gameCamera->forward, sampledRange(gameCamera->near, i));
+            const CascadeSplit range = sampledRange(gameCamera->near, i);
+            const LightRect rect =
+                receiverRect(receivers, lightCamera->view, gameCamera->position, gameCamera->forward, range);
             const f32 texel = cascadeExtents[i] / static_cast<f32>(mapWidth);
-            anyReceiver = casterBounds(fit.exact, rect, ShadowReceiverRules::LookupMarginTexels * texel, casters);
+            const f32 margin = ShadowReceiverRules::LookupMarginTexels * texel;
+            anyReceiver = casterBounds(fit.exact, rect, margin, casters);
+            if (anyReceiver) {
+                casterCoverage = receiverCoverage(receivers, lightCamera->view, gameCamera->position,
+                                                  gameCamera->forward, range, casters, margin);
+            }
         }
         lightCamera->setOrthographic(casters, fit.nearPlane, fit.farPlane);
         Frustum lightFrustum;
@@ -186,6 +193,7 @@ void ShadowRenderer::render(CommandBuffer* cmd, Camera* gameCamera)
         uniforms.lightViewProjection[i] = lightCamera->uniforms.viewProjection;
         uniforms.bias[i] = fit.bias;
     }
+    casterCoverage.deepest.clear();
     uniformSlot->offset = uniformSlot->storage->write(uniformSlot->offset, &uniforms, sizeof(ShadowUniforms), false);
 
     cmd->imageBarrier(map, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,

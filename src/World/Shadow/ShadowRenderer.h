@@ -50,6 +50,10 @@ public:
     // cascade's bounds is drawn.
     std::vector<ReceiverBox> receivers;
     u8 receiversKnown = 0;
+    // While the casters of a cascade are drawn: where its receivers lie within the
+    // casters' bounds (not known without receivers). Casters whose light-space
+    // rectangle meets none of it may be left out.
+    ReceiverCoverage casterCoverage;
     // Cascades that drew their casters in the last render (bit = cascade).
     u32 cascadesDrawn = 0;
     ShadowUniforms uniforms{};

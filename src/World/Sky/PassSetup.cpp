@@ -15,6 +15,9 @@ Pipeline* createPassPipeline(const PassPipelineDesc& desc, VertexLayout* layout,
     pipeline->setDescriptorLayout(desc.descriptorLayout);
     pipeline->state->dynamicStates = {VK_DYNAMIC_STATE_SCISSOR, VK_DYNAMIC_STATE_VIEWPORT};
     pipeline->state->cullMode = VK_CULL_MODE_NONE;
+    pipeline->state->depthWriteEnable = desc.writesDepth ? 1 : 0;
+    pipeline->state->blendEnable = desc.blends ? 1 : 0;
+    pipeline->state->colorWriteEnable = desc.writesColor ? 1 : 0;
     pipeline->create(formats);
     return pipeline;
 }

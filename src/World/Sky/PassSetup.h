@@ -13,6 +13,9 @@ struct PassPipelineDesc {
     const char* vertexShader;
     const char* fragmentShader;
     const char* descriptorLayout;
+    bool writesDepth = true;
+    bool blends = true; // "over" the target; otherwise the shader's colour replaces it
+    bool writesColor = true;
 };
 
 Pipeline* createPassPipeline(const PassPipelineDesc& desc, VertexLayout* layout, const AttachmentFormats& formats);

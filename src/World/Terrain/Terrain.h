@@ -5,6 +5,7 @@
 #include "World/Terrain/TerrainCells.h"
 #include "World/Terrain/TerrainGrid.h"
 #include "World/Terrain/TerrainPhysics.h"
+#include "World/Terrain/TerrainView.h"
 
 #include <glm/glm.hpp>
 #include <vulkan/vulkan.h>
@@ -142,17 +143,19 @@ public:
     void draw(CommandBuffer* cmd, Camera* sceneCamera);
     // The low ground into the prepass images (cleared every frame), seen through the
     // widened prepass view; the camera's projection and block are restored afterwards.
-    void drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera);
+    void drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera, const SeaView* sea = nullptr);
     // The shadow set into the cascade layer that the shadow renderer has begun.
-    void drawShadow(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum);
+    // With a coverage of the cascade's receivers, only the cells that may shade one.
+    void drawShadow(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum,
+                    const ReceiverCoverage* coverage = nullptr);
     // The prepass view from the camera's field of view and planes and the window size.
     void updateWaterViewParams(Camera* sceneCamera);
     // The frustum of the water prepass for the camera: its wider view from the same place.
     Frustum prepassFrustum(const Camera& sceneCamera) const;
     // Appends the boxes of the main set's cells in `sceneView` and of the prepass set's
-    // cells in `prepassView`: the ground that the frame shows (directly or through the
-    // water), which is what takes shadows.
-    void gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView,
+    // cells in `prepassView` that the sea can show: the ground that the frame shows
+    // (directly or through the water), which is what takes shadows.
+    void gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView, const SeaView& sea,
                                std::vector<ReceiverBox>& receivers) const;
     // After a window resize: new prepass images at twice the new window size, told to
     // the data sets that sample them.

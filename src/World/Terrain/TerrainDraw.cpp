@@ -1,3 +1,5 @@
+#include <cstring>
+#include <cstdlib>
 #include "World/Terrain/Terrain.h"
 
 #include "Engine/Camera/Camera.h"
@@ -84,11 +86,39 @@ u32 cellsToDraw(const ChunkSet& set, u32 index, const Frustum* cellFrustum)
     return visibleCells(set.cells[index], *cellFrustum);
 }
 
+// The camera's own view and its sea: the prepass draws only the cells the water can
+// sample or that stand in front of what it samples.
+struct SeaFilter {
+    Frustum sceneView;
+    SeaView sea;
+};
+
+// The light's view and where a cascade's receivers lie: the shadow pass draws only the
+// cells that may shade one of them.
+struct CasterFilter {
+    glm::mat4 lightView{1.0f};
+    const ReceiverCoverage* coverage = nullptr;
+};
+
+u32 cellsOverReceivers(const ChunkCells& cells, const CasterFilter& filter)
+{
+    u32 mask = 0;
+    for (u32 cell = 0; cell < cells.boxes.size(); cell++) {
+        const CellBox& box = cells.boxes[cell];
+        if (!box.empty && coverageMeets(*filter.coverage, lightRectOf(box.min, box.max, filter.lightView))) {
+            mask |= 1u << cell;
+        }
+    }
+    return mask;
+}
+
 // One draw per active, visible chunk of the set, cx outer and cz inner, each with its
 // own model matrix through the shared per-chunk slot (descriptor set 1). With a
-// frustum, a chunk of which only some cells can be seen draws just their stretches of
-// its mesh, in the mesh's own order.
-void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const Frustum* cellFrustum)
+// frustum, a chunk of which only some cells can be seen (and, with a sea filter, lie
+// within the sea's view) draws just their stretches of its mesh, in the mesh's own
+// order.
+void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const Frustum* cellFrustum,
+                const SeaFilter* seaFilter = nullptr, const CasterFilter* casterFilter = nullptr)
 {
     static std::vector<VertexRun> runs; // main thread only; kept to avoid allocating per frame
     const u32 side = terrain.chunksPerSide;
@@ -97,7 +127,11 @@ void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const
             const u32 index = cz * side + cx;
             const BoundingAABB& box = set.boxes[index];
             if (!box.active || !box.visible || set.meshes[index] == nullptr) continue;
-            const u32 cells = cellsToDraw(set, index, cellFrustum);
+            u32 cells = cellsToDraw(set, index, cellFrustum);
+            if (seaFilter != nullptr && cells != ~0u) {
+                cells &= cellsWithinSeaView(set.cells[index], seaFilter->sceneView, seaFilter->sea);
+            }
+            if (casterFilter != nullptr && cells != ~0u) cells &= cellsOverReceivers(set.cells[index], *casterFilter);
             const bool whole = cells == ~0u || index >= set.occupiedCells.size() || cells == set.occupiedCells[index];
             if (!whole && cells == 0) continue;
             terrain.chunkSlot->offset = set.slots[index].offset;
@@ -227,27 +261,40 @@ bool chunkInView(const BoundingAABB& box, const Frustum& frustum)
     return true;
 }
 
-void gatherCells(const ChunkSet& set, const Frustum& view, std::vector<ReceiverBox>& receivers)
+// The cells of the set's active chunks that lie in `view` and, given a sea, that it
+// can show.
+void gatherCells(const ChunkSet& set, const Frustum& view, const Frustum& sceneView, const SeaView* sea,
+                 std::vector<ReceiverBox>& receivers)
 {
     for (size_t index = 0; index < set.boxes.size() && index < set.cells.size(); index++) {
         if (!set.boxes[index].active || !chunkInView(set.boxes[index], view)) continue;
         for (const CellBox& cell : set.cells[index].boxes) {
-            if (!cell.empty && !boxOutsideFrustum(cell.min, cell.max, view)) receivers.push_back({cell.min, cell.max});
+            if (cell.empty || boxOutsideFrustum(cell.min, cell.max, view)) continue;
+            if (sea != nullptr && !seenThroughSea(cell.min, cell.max, sceneView, *sea)) continue;
+            receivers.push_back({cell.min, cell.max});
         }
     }
 }
 
 } // namespace
 
-void Terrain::gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView,
+void Terrain::gatherShadowReceivers(const Frustum& sceneView, const Frustum& prepassView, const SeaView& sea,
                                     std::vector<ReceiverBox>& receivers) const
 {
-    gatherCells(mainSet, sceneView, receivers);
-    gatherCells(prepassSet, prepassView, receivers);
+    gatherCells(mainSet, sceneView, sceneView, nullptr, receivers);
+    gatherCells(prepassSet, prepassView, sceneView, &sea, receivers);
 }
 
-void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera)
+void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera, const SeaView* sea)
 {
+    // Cells outside the sea's view are left out while culling works from the camera
+    // itself.
+    SeaFilter seaFilter;
+    const bool filtered = sea != nullptr && frustumCullingEnabled != 0 && !currentDebugFlags().showFrustumCulling;
+    if (filtered) {
+        seaFilter.sceneView.fromMatrix(sceneCamera->uniforms.viewProjection);
+        seaFilter.sea = *sea;
+    }
     const SavedProjection saved = saveProjection(*sceneCamera);
     updateWaterViewParams(sceneCamera);
     // The prepass view is always a perspective one (updateWaterViewParams).
@@ -268,7 +315,8 @@ void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera)
         cmd->setViewportAndScissor(prepassColor->extent);
         cmd->addDataSet(optimized ? waterOptDataSet : waterDataSet);
         cmd->bindDataSets(0);
-        drawChunks(cmd, *this, prepassSet, frustumCullingEnabled != 0 ? &frustum : nullptr);
+        drawChunks(cmd, *this, prepassSet, frustumCullingEnabled != 0 ? &frustum : nullptr,
+                   filtered ? &seaFilter : nullptr);
     }
     vkCmdEndRendering(cmd->handle);
     colorImageBarrier(cmd, prepassColor, false);
@@ -279,8 +327,8 @@ void Terrain::drawWaterPrepass(CommandBuffer* cmd, Camera* sceneCamera)
     sceneCamera->uploadUniforms();
 }
 
-void Terrain::drawShadow(CommandBuffer* cmd, Camera* /*lightCamera: read through the shadow data set*/,
-                         const Frustum& lightFrustum)
+void Terrain::drawShadow(CommandBuffer* cmd, Camera* lightCamera, const Frustum& lightFrustum,
+                         const ReceiverCoverage* coverage)
 {
     if (updateChunkVisibility(shadowSet.boxes, lightFrustum, frustumCullingEnabled != 0) == 0) return;
     cmd->bindPipeline(shadowPipeline);
@@ -292,7 +340,16 @@ void Terrain::drawShadow(CommandBuffer* cmd, Camera* /*lightCamera: read through
     vkCmdSetDepthBias(cmd->handle, 0.0f, 0.0f, ShadowRules::CasterSlopeBias);
     cmd->addDataSet(shadowDataSet);
     cmd->bindDataSets(0);
-    drawChunks(cmd, *this, shadowSet, frustumCullingEnabled != 0 ? &lightFrustum : nullptr);
+    // The light camera's block reaches the shader through the shadow data set; its view
+    // places the cells' light-space rectangles.
+    CasterFilter casterFilter;
+    const bool filtered = frustumCullingEnabled != 0 && coverage != nullptr && coverage->known();
+    if (filtered) {
+        casterFilter.lightView = lightCamera->view;
+        casterFilter.coverage = coverage;
+    }
+    drawChunks(cmd, *this, shadowSet, frustumCullingEnabled != 0 ? &lightFrustum : nullptr, nullptr,
+               filtered ? &casterFilter : nullptr);
 }
 
 void Terrain::recreateResources()

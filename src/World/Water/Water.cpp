@@ -20,10 +20,15 @@
 
 namespace {
 
+// The colour pass tests the scene's depth without writing it, and writes the surface's
+// depth beside the colour; the opaque sea replaces what lies beneath it.
 constexpr PassPipelineDesc WaterPipelineDesc{"shaders/waterVert.spv", "shaders/waterFrag.spv",
-                                             "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5"};
+                                             "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5", false, false};
 constexpr PassPipelineDesc WaterOptPipelineDesc{"shaders/waterVertOpt.spv", "shaders/waterFragOpt.spv",
-                                                "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5"};
+                                                "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5", false, false};
+// Then the surface depths into the scene's depth, the colour left alone.
+constexpr PassPipelineDesc DepthPipelineDesc{"shaders/seaDepthVert.spv", "shaders/seaDepthFrag.spv", "CIS_0", true,
+                                             false, false};
 
 constexpr u32 MeshStorageBytes = 2000000; // per half: the grid's 80,000 vertex and 235,224 index bytes
 
@@ -36,9 +41,11 @@ Water::Water()
     GraphicsDevice* device = Engine::graphicsDevice;
     optParams.time = 0.0f;
 
-    const AttachmentFormats formats{{Engine::swapChain->format}, findDepthFormat(device->physicalDevice)};
-    pipeline = createPassPipeline(WaterPipelineDesc, vertexLayoutUv, formats);
-    optPipeline = createPassPipeline(WaterOptPipelineDesc, vertexLayoutUv, formats);
+    const VkFormat depthFormat = findDepthFormat(device->physicalDevice);
+    const AttachmentFormats colorPass{{Engine::swapChain->format, SurfaceDepthFormat}, depthFormat};
+    pipeline = createPassPipeline(WaterPipelineDesc, vertexLayoutUv, colorPass);
+    optPipeline = createPassPipeline(WaterOptPipelineDesc, vertexLayoutUv, colorPass);
+    depthPipeline = createPassPipeline(DepthPipelineDesc, vertexLayoutEmpty, {{Engine::swapChain->format}, depthFormat});
 
     paramSlot = createFrameSlot(sizeof(WaterParams));
     optParamSlot = createFrameSlot(sizeof(WaterOptParams));
@@ -60,7 +67,8 @@ Water::~Water()
 {
     GraphicsDevice* device = Engine::graphicsDevice;
     for (GraphicsResource* resource :
-         std::initializer_list<GraphicsResource*>{pipeline, optPipeline, setA, setB, setC, mesh, meshStorage}) {
+         std::initializer_list<GraphicsResource*>{pipeline, optPipeline, depthPipeline, setA, setB, setC, depthSet,
+                                                  mesh, meshStorage}) {
         device->releaseResource(resource);
     }
     delete paramSlot;
@@ -70,13 +78,13 @@ Water::~Water()
 void Water::createDataSets(Camera* camera)
 {
     if (!camera) throw std::runtime_error("Water: no camera");
-    if (!world || !world->sky || !world->terrain || !world->sceneDepthCopyBinding) {
+    if (!world || !world->sky || !world->terrain || !world->sceneDepthCopyBinding || !world->surfaceDepthBinding) {
         throw std::runtime_error(
             "Water: the sky, the terrain and the scene targets must exist before the water's data sets");
     }
     GraphicsDevice* device = Engine::graphicsDevice;
     // Made once per world; a second call replaces the sets rather than leaking them.
-    for (DataSet* old : {setA, setB, setC}) device->releaseResource(old);
+    for (DataSet* old : {setA, setB, setC, depthSet}) device->releaseResource(old);
 
     const Skybox* sky = world->sky;
     const Terrain* terrain = world->terrain;
@@ -87,6 +95,7 @@ void Water::createDataSets(Camera* camera)
     setC = createPassDataSet({imageBinding(3, terrain->prepassColorBinding, Owner),
                               imageBinding(4, terrain->prepassDepthBinding, Owner),
                               imageBinding(5, world->sceneDepthCopyBinding, Owner)});
+    depthSet = createPassDataSet({imageBinding(0, world->surfaceDepthBinding, Owner)});
 }
 
 void Water::drawSettings()

@@ -3,6 +3,7 @@
 #include "Engine/Types.h"
 
 #include <glm/glm.hpp>
+#include <vulkan/vulkan.h>
 
 #include <cstddef>
 
@@ -57,6 +58,9 @@ struct WaterOptParams {
 static_assert(offsetof(WaterOptParams, time) == 72);
 static_assert(sizeof(WaterOptParams) == 76);
 
+// The format of the image the sea's colour pass writes its surface depths to.
+constexpr VkFormat SurfaceDepthFormat = VK_FORMAT_R32_SFLOAT;
+
 // The sea: a 100 x 100 screen-space grid that the water shaders project onto the sea
 // surface, shaded with the terrain's water prepass beneath it.
 class Water {
@@ -65,11 +69,14 @@ public:
     StorageSlot* optParamSlot = nullptr; // 76 bytes
     Pipeline* pipeline = nullptr;
     Pipeline* optPipeline = nullptr;
+    // Writes the surface depths of the colour pass into the scene's depth.
+    Pipeline* depthPipeline = nullptr;
     DsDeviceMeshSingle* meshStorage = nullptr;
     DataSet* setA = nullptr; // camera, sky parameters, water parameters
     DataSet* setB = nullptr; // camera, sun direction, optimised parameters
     // The terrain's prepass colour and depth, and the scene's depth before the sea.
     DataSet* setC = nullptr;
+    DataSet* depthSet = nullptr; // the surface depths the colour pass wrote
     Mesh* mesh = nullptr;
     WaterParams params;
     WaterOptParams optParams{};
@@ -83,4 +90,11 @@ public:
     void createDataSets(Camera* camera);
     // The controls of the "Water settings" window.
     void drawSettings();
+
+    // What the shaders work with, as their constants and parameters give it: the height
+    // of the highest crest above the sea sphere, and how far from a shaded point of the
+    // surface the ground beneath is sampled (depth times refractive strength). The
+    // optimised shaders build in the parameters' defaults.
+    f32 crestHeight(bool optimized) const;
+    f32 sampleReach(bool optimized) const;
 };

@@ -2,6 +2,9 @@
 
 #include "World/Sky/Skybox.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 namespace WaterDefaults {
@@ -21,6 +24,10 @@ constexpr f32 Depth = 35.0f;
 constexpr f32 RefractiveStrength = 0.8f;
 constexpr i32 MainRaySteps = 3;
 } // namespace WaterDefaults
+
+// The waves' height unit of the shaders (water.glsl): the crests rise half the height
+// scaling of it above the sea sphere.
+constexpr f32 WaveHeightUnit = 4.0f;
 
 } // namespace
 
@@ -51,4 +58,17 @@ WaterParams::WaterParams()
     depth = Depth;
     refractiveStrength = RefractiveStrength;
     mainRaySteps = MainRaySteps;
+}
+
+f32 Water::crestHeight(bool optimized) const
+{
+    const f32 scaling = optimized ? WaterDefaults::HeightScaling : params.heightScaling;
+    return 0.5f * std::abs(scaling) * WaveHeightUnit;
+}
+
+f32 Water::sampleReach(bool optimized) const
+{
+    if (optimized) return WaterDefaults::Depth * WaterDefaults::RefractiveStrength;
+    // As the shaders take them: a depth of at least 0.01.
+    return std::max(params.depth, 0.01f) * std::abs(params.refractiveStrength);
 }
