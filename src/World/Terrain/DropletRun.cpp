@@ -330,6 +330,7 @@ private:
     u32 windowsAtLevel = 0;
     bool warmedUp = false;
     u32 holdWindows = 0;                  // windows to wait before more threads are tried
+    f64 shortRate = 0.0;                  // the rate of the threads that fell short last
     u32 retryWindows = FirstRetryWindows; // the wait after the next try that falls short
 
     // More helpers take part: parked ones go on, missing ones are started.
@@ -394,6 +395,7 @@ private:
             // machine's other work comes and goes. (An infinite gain, which tests ask
             // for, never pays, not even when both rates are 0: 0 times infinity is NaN.)
             keepHelpers(levels.back().threads - 1);
+            shortRate = averageRate;
             averageRate = levels.back().rate;
             windowsAtLevel = 1;
             levels.pop_back();
@@ -401,10 +403,13 @@ private:
             retryWindows = std::min(2 * retryWindows, LastRetryWindows);
             return;
         }
-        if (holdWindows > 0) {
+        // The wait ends early when the fewer threads do worse than the ones that fell
+        // short did: those were judged against a rate of the past.
+        if (holdWindows > 0 && !(windowsAtLevel >= 2 && averageRate < shortRate)) {
             holdWindows--;
             return;
         }
+        holdWindows = 0;
         if (workers < maxWorkers) {
             levels.push_back({workers, averageRate});
             addHelpers(workers);
