@@ -37,6 +37,8 @@
 #include "World/WorldTargets.h"
 
 #include <algorithm>
+#include <future>
+#include <memory>
 
 World* world = nullptr;
 
@@ -149,6 +151,13 @@ void World::init()
 
     // 1: the loading window shows already (startNew put it up).
 
+    // The height map needs nothing but the seed: it is made on threads of its own
+    // while the GPU objects below are set up, and the terrain takes it in step 12.
+    std::future<std::unique_ptr<TerrainGrid>> heightMap =
+        std::async(std::launch::async, [terrainSeed = seed] {
+            return TerrainGrid::makeHeightMap(terrainSeed, ChunkSize, ChunksPerSide, 0);
+        });
+
     // 2 and 3: samplers and the window-sized targets.
     targetSampler = new Sampler(device, targetSamplerInfo());
     depthSampler = new Sampler(device, depthTargetSamplerInfo());
@@ -196,7 +205,9 @@ void World::init()
     physics = new WorldPhysics();
     physics->world = new PhysicsWorld();
     physics->world->init(QueryWorldGravity);
-    terrain->generate(seed, physics->world, physics->mutex);
+    // The collision shape is built while the chunk meshes and the managers are made;
+    // its bodies go into both physics worlds before the game-logic thread starts.
+    terrain->startGeneration(seed, &heightMap);
 
     // 13 and 14: the three chunk sets into the terrain's own storages.
     terrain->meshStorage->switchHalf();
@@ -244,6 +255,9 @@ void World::init()
                                      drawBindings.shadowMap, drawBindings.lightCamera});
     buildingManager->context.navigation = enemyManager;
     buildingManager->context.enemies = {&enemyManager->buckets.buckets, enemyManager->buckets.width};
+
+    // 12, its end: the terrain's collision shape, built meanwhile, and its bodies.
+    terrain->finishGeneration(physics->world, physics->mutex);
 
     // 16: the game-logic thread, at the speed the physics thread runs.
     gameLogic = new GameLogic(buildingManager, Simulation::state.gameSpeed);

@@ -12,7 +12,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -42,11 +44,17 @@ struct Hashes {
 
 // A smaller landscape than the game's (129 x 129 points, fewer droplets) through
 // every stage the game runs, with the chunk sets taken as the game takes them.
-Hashes generate(i32 seed, u32 threads, bool prepareAhead)
+Hashes generate(i32 seed, u32 threads, bool prepareAhead, bool heightMapAhead = false)
 {
     TerrainGrid grid(16, 8);
     grid.threadCount = threads;
-    grid.generateHeightMap(seed);
+    if (heightMapAhead) {
+        // As the world does it: the height map made on a thread of its own first.
+        auto made = std::async(std::launch::async, [=] { return TerrainGrid::makeHeightMap(seed, 16, 8, threads); });
+        grid.takeHeightMap(*made.get());
+    } else {
+        grid.generateHeightMap(seed);
+    }
     grid.erode(20000);
     grid.createSteps();
     if (prepareAhead) {
@@ -160,11 +168,18 @@ TEST(TerrainThreaded, OneSeedGivesTheSameBitsWithAnyNumberOfThreads)
     EXPECT_EQ(generate(7, 4, true), single);
     EXPECT_EQ(generate(7, 8, true), single);
     EXPECT_EQ(generate(7, 3, false), single);
+    EXPECT_EQ(generate(7, 4, true, true), single);
+    EXPECT_EQ(generate(7, 1, false, true), single);
 
-    Hashes other = generate(8, 4, true);
-    EXPECT_NE(other.heights, single.heights);
-    EXPECT_NE(other.steps, single.steps);
-    EXPECT_NE(other.colors, single.colors);
+    // A height map made for another size does not fit.
+    TerrainGrid grid(16, 8);
+    std::unique_ptr<TerrainGrid> other = TerrainGrid::makeHeightMap(7, 16, 4, 2);
+    EXPECT_THROW(grid.takeHeightMap(*other), std::logic_error);
+
+    Hashes otherSeed = generate(8, 4, true);
+    EXPECT_NE(otherSeed.heights, single.heights);
+    EXPECT_NE(otherSeed.steps, single.steps);
+    EXPECT_NE(otherSeed.colors, single.colors);
 }
 
 TEST(TerrainThreaded, ChunkSetsMatchTheQuadByQuadRules)

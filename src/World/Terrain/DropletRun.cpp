@@ -54,7 +54,7 @@ public:
                 heap.push_back(droplets[k]);
                 std::push_heap(heap.begin(), heap.end(), std::greater<u32>());
             }
-            while (!wakeUpsStopped && sleepers > woken && heap.size() >= WakeSurplus + woken) {
+            while (sleepers > woken && heap.size() >= WakeSurplus + woken) {
                 woken++;
                 wakeUps++;
             }
@@ -67,14 +67,6 @@ public:
     {
         std::lock_guard lock(mutex);
         workers += more;
-    }
-
-    // From now on nobody sleeping is woken for a droplet: the workers still awake run
-    // what is left.
-    void stopWaking()
-    {
-        std::lock_guard lock(mutex);
-        wakeUpsStopped = true;
     }
 
     // A worker leaves the run for good, holding no droplet. If the others all sleep, one
@@ -91,6 +83,13 @@ public:
             woken++;
             wake.notify_one();
         }
+    }
+
+    // The lowest ready droplet if there is one, else None at once.
+    u32 tryTake()
+    {
+        std::lock_guard lock(mutex);
+        return popLowest();
     }
 
     // The lowest ready droplet, sleeping until there is one; None once the run is over.
@@ -111,6 +110,12 @@ public:
             }
             sleepers--;
         }
+        return popLowest();
+    }
+
+private:
+    u32 popLowest()
+    {
         if (heap.empty()) return None;
         std::pop_heap(heap.begin(), heap.end(), std::greater<u32>());
         u32 droplet = heap.back();
@@ -118,7 +123,6 @@ public:
         return droplet;
     }
 
-private:
     // Droplets in the pool, beyond one per woken worker, that wake a sleeper.
     static constexpr u32 WakeSurplus = 2;
 
@@ -128,7 +132,6 @@ private:
     u32 sleepers = 0; // workers waiting in take
     u32 woken = 0;    // wake-ups sent and not yet taken up
     bool over = false;
-    bool wakeUpsStopped = false;
     u32 workers; // taking part in the run
 };
 
@@ -256,7 +259,8 @@ public:
     ParallelDroplets(Erosion& erosion, const DropletPlan& plan, u32 maxWorkers, GenerationProgress* progress,
                      const DropletPace& pace)
         : erosion(erosion), plan(plan), count(static_cast<u32>(plan.starts.size())), maxWorkers(maxWorkers),
-          progress(progress), pace(pace), pending(new std::atomic<u32>[plan.starts.size()])
+          lanes(std::clamp(pace.lanes, 1u, MaxLanes)), progress(progress), pace(pace),
+          pending(new std::atomic<u32>[plan.starts.size()])
     {
         // A droplet's counter holds its unfinished predecessors; whoever finishes the
         // last of them makes it ready. The decrements form one release sequence per
@@ -271,10 +275,14 @@ public:
 
     void run()
     {
-        // Helpers join while they pay; they all leave when they do not.
+        // Helpers join while they pay and step aside while they do not.
         addHelpers(pace.firstHelpers);
-        keptHelpers = static_cast<u32>(helpers.size());
         work(None);
+        {
+            std::lock_guard lock(parkMutex);
+            runOver = true;
+        }
+        parked.notify_all();
         for (std::thread& helper : helpers) helper.join();
         // Every droplet runs once its counter reaches 0; one left over means a plan
         // whose counts do not match its successor lists.
@@ -282,18 +290,32 @@ public:
     }
 
 private:
+    static constexpr u32 MaxLanes = 2;
+    // Up to this many threads each run two droplets side by side; more threads would
+    // hold more droplets at once than the order lets be ready together.
+    static constexpr u32 MostThreadsWithLanes = 4;
+    static constexpr u32 PaceEveryRounds = 8;
+    // Windows a thread count that fell short waits before it is tried again, the
+    // first time and at most (the wait doubles with each try that falls short).
+    static constexpr u32 FirstRetryWindows = 4;
+    static constexpr u32 LastRetryWindows = 32;
+
     Erosion& erosion;
     const DropletPlan& plan;
     const u32 count;
     const u32 maxWorkers;
+    const u32 lanes;
     GenerationProgress* progress;
     const DropletPace pace;
     std::unique_ptr<std::atomic<u32>[]> pending;
     ReadyPool pool{1};
-    std::vector<std::thread> helpers;
+    std::vector<std::thread> helpers; // helper k is number k; it may sit parked
     std::atomic<u32> finished{0};
-    std::atomic<u64> ranDroplets{0}; // droplets run by all threads, told in batches
-    std::atomic<u32> helpersKept{None}; // helpers with a lower number stay, the others leave
+    std::atomic<u64> ranDroplets{0};    // droplets run by all threads, told in batches
+    std::atomic<u32> helpersKept{0};    // helpers with a lower number take part, the others park
+    std::mutex parkMutex;
+    std::condition_variable parked;
+    bool runOver = false; // under parkMutex
     // The calling thread's view of the windows: the threads of each earlier count and
     // the droplets per nanosecond they got through, and the same for the threads now.
     struct Level {
@@ -306,34 +328,46 @@ private:
     u32 keptHelpers = 0;
     f64 averageRate = 0.0;
     u32 windowsAtLevel = 0;
-    bool rising = true;   // helpers still join
-    bool settled = false; // the calling thread runs alone for good
+    bool warmedUp = false;
+    u32 holdWindows = 0;                  // windows to wait before more threads are tried
+    f64 shortRate = 0.0;                  // the rate of the threads that fell short last
+    u32 retryWindows = FirstRetryWindows; // the wait after the next try that falls short
 
+    // More helpers take part: parked ones go on, missing ones are started.
     void addHelpers(u32 wanted)
     {
-        u32 added = std::min(wanted, maxWorkers - 1 - static_cast<u32>(helpers.size()));
-        if (added == 0) return;
-        // Counted in before they start, so that no worker finds the pool short of one.
-        pool.join(added);
-        for (u32 k = 0; k < added; k++) {
+        const u32 target = std::min(keptHelpers + wanted, maxWorkers - 1);
+        if (target <= keptHelpers) return;
+        keptHelpers = target;
+        {
+            std::lock_guard lock(parkMutex);
+            helpersKept.store(target, std::memory_order_relaxed);
+        }
+        parked.notify_all();
+        while (helpers.size() < target) {
             const u32 number = static_cast<u32>(helpers.size());
             try {
-                helpers.emplace_back([this, number] { work(number); });
+                helpers.emplace_back([this, number] { helperMain(number); });
             } catch (const std::system_error&) {
-                // No thread to be had: those not started are counted out again (else
-                // the pool would wait for them forever) and the run goes on without.
-                for (; k < added; k++) pool.retire();
-                rising = false;
+                // No thread to be had: the run goes on with those there are.
+                keptHelpers = number;
+                helpersKept.store(number, std::memory_order_relaxed);
                 return;
             }
         }
     }
 
-    // The calling thread, between droplets: at the end of each window, the droplets
-    // the run got through in it decide whether helpers join or leave.
+    // Helpers from `kept` on step aside once their droplets are done.
+    void keepHelpers(u32 kept)
+    {
+        keptHelpers = kept;
+        helpersKept.store(kept, std::memory_order_relaxed);
+    }
+
+    // The calling thread, between droplets: at the end of each window, the droplets the
+    // run got through in it decide whether helpers join or step aside.
     void keepPace()
     {
-        if (settled) return;
         Clock::time_point now = Clock::now();
         if (now - windowStart < pace.window) return;
         const u64 ran = ranDroplets.load(std::memory_order_relaxed);
@@ -342,6 +376,11 @@ private:
                              1, std::chrono::duration_cast<std::chrono::nanoseconds>(now - windowStart).count()));
         windowStart = now;
         ranAtWindowStart = ran;
+        // The first window starts the threads and fills the caches: it says little.
+        if (!warmedUp) {
+            warmedUp = true;
+            return;
+        }
         const u32 workers = keptHelpers + 1;
         // The rate with these threads, averaged over their windows (newer ones weighing
         // more): one window can be a lull in the ready droplets or a moment of cores.
@@ -350,76 +389,197 @@ private:
         // Threads that fell short in their first window get a second one.
         if (!pays && windowsAtLevel < 2) return;
         if (!pays) {
-            // The threads that joined last do not pay: they hand back their droplets and
-            // leave, and the threads before them go on, judged against the level before
-            // theirs by the rate they had then. (An infinite gain, which tests ask for,
-            // never pays, not even when both rates are 0: 0 times infinity is NaN.)
-            keptHelpers = levels.back().threads - 1;
+            // The threads that joined last do not pay: they step aside, and the threads
+            // before them go on, judged against the level before theirs by the rate
+            // they had then. More threads are tried again after a while, since the
+            // machine's other work comes and goes. (An infinite gain, which tests ask
+            // for, never pays, not even when both rates are 0: 0 times infinity is NaN.)
+            keepHelpers(levels.back().threads - 1);
+            shortRate = averageRate;
             averageRate = levels.back().rate;
             windowsAtLevel = 1;
             levels.pop_back();
-            rising = false;
-            helpersKept.store(keptHelpers, std::memory_order_relaxed);
-            if (keptHelpers == 0) {
-                pool.stopWaking();
-                settled = true;
-            }
+            holdWindows = retryWindows;
+            retryWindows = std::min(2 * retryWindows, LastRetryWindows);
             return;
         }
-        if (rising && workers < maxWorkers) {
+        // The wait ends early when the fewer threads do worse than the ones that fell
+        // short did: those were judged against a rate of the past.
+        if (holdWindows > 0 && !(windowsAtLevel >= 2 && averageRate < shortRate)) {
+            holdWindows--;
+            return;
+        }
+        holdWindows = 0;
+        if (workers < maxWorkers) {
             levels.push_back({workers, averageRate});
             addHelpers(workers);
-            keptHelpers = static_cast<u32>(helpers.size());
             averageRate = 0.0;
             windowsAtLevel = 0;
+        } else {
+            retryWindows = FirstRetryWindows;
         }
     }
 
-    // The calling thread is number None; helpers count from 0.
-    void work(u32 number)
+    // A helper runs while its number is below the kept count and waits parked
+    // otherwise, until the run is over.
+    void helperMain(u32 number)
+    {
+        for (;;) {
+            {
+                std::unique_lock lock(parkMutex);
+                parked.wait(lock, [&] { return runOver || number < helpersKept.load(std::memory_order_relaxed); });
+                if (runOver) return;
+            }
+            pool.join(1);
+            if (!work(number)) return;
+        }
+    }
+
+    struct Lane {
+        u32 droplet = None;
+        Droplet state;
+    };
+
+    // Runs droplets until the run is over (false) or, for a helper whose number is no
+    // longer kept, until it has stepped aside holding nothing (true). The calling
+    // thread is number None; helpers count from 0. While few threads run, each runs
+    // two droplets side by side, a step of each in turn (both ready at once, so their
+    // areas are apart): each one's step fills the other's waits. With many threads
+    // the ready droplets are better spread over the threads than held two by one.
+    bool work(u32 number)
     {
         const bool helper = number != None;
+        Lane lane[MaxLanes];
+        u32 own[MaxLanes]; // droplets this thread made ready and runs next, lowest first
+        u32 ownCount = 0;
+        u32 running = 0;
         std::vector<u32> shared;
-        u32 own = None;
         u32 done = 0;
         u32 unreported = 0;
+        bool leaving = false;
+        bool over = false;
+        u32 rounds = 0;
         for (;;) {
             if (!helper) {
-                keepPace();
-            } else if (number >= helpersKept.load(std::memory_order_relaxed)) {
-                if (own != None) pool.put(&own, 1);
-                pool.retire();
+                // The clock is read every few droplets.
+                if (++rounds % PaceEveryRounds == 0) keepPace();
+            } else if (!leaving && number >= helpersKept.load(std::memory_order_relaxed)) {
+                leaving = true;
+            }
+            // Fill the free lanes: with droplets of its own first (they lie where the
+            // ones just run did), then from the pool; a thread with nothing running
+            // sleeps there until a droplet is ready or the run is over.
+            const u32 open = helpersKept.load(std::memory_order_relaxed) < MostThreadsWithLanes ? lanes : 1;
+            for (u32 l = 0; l < open && !leaving && !over; l++) {
+                while (lane[l].droplet == None) {
+                    u32 next = None;
+                    if (ownCount > 0) {
+                        next = own[0];
+                        std::copy(own + 1, own + ownCount, own);
+                        ownCount--;
+                    } else if (running > 0) {
+                        next = pool.tryTake();
+                        if (next == None) break;
+                    } else {
+                        next = pool.take();
+                        if (next == None) {
+                            over = true;
+                            break;
+                        }
+                    }
+                    const glm::vec2& start = plan.starts[next];
+                    if (erosion.startDroplet(lane[l].state, start.x, start.y)) {
+                        lane[l].droplet = next;
+                        running++;
+                    } else {
+                        // It stops where it starts and touches nothing.
+                        release(next, leaving, open, own, ownCount, shared, done);
+                    }
+                }
+                if (lane[l].droplet == None) break;
+            }
+            if (running == 0) {
+                if (!shared.empty()) {
+                    pool.put(shared.data(), static_cast<u32>(shared.size()));
+                    shared.clear();
+                    continue;
+                }
+                if (ownCount > 0 && !leaving) continue;
                 break;
             }
-            if (own == None) own = pool.take();
-            if (own == None) break; // every droplet has run
-            u32 droplet = own;
-            own = None;
-            erosion.simulateDroplet(plan.starts[droplet].x, plan.starts[droplet].y);
-            if (++unreported == RateReportEvery) {
-                ranDroplets.fetch_add(unreported, std::memory_order_relaxed);
-                unreported = 0;
-            }
-            // A worker runs the lowest droplet it made ready itself next (it lies where
-            // the one just run did) and shares the others.
-            shared.clear();
-            for (u32 k = plan.successorStart[droplet]; k < plan.successorStart[droplet + 1]; k++) {
-                u32 successor = plan.successors[k];
-                if (pending[successor].fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
-                // Successors are listed in order: the first ready one is the lowest.
-                if (own == None) {
-                    own = successor;
-                } else {
-                    shared.push_back(successor);
+            // Run until a droplet stops, on copies the compiler keeps in registers.
+            if (running == MaxLanes) {
+                Droplet a = lane[0].state;
+                Droplet b = lane[1].state;
+                bool aGoes = true;
+                bool bGoes = true;
+                while (aGoes && bGoes) {
+                    aGoes = erosion.stepDroplet(a);
+                    bGoes = erosion.stepDroplet(b);
                 }
+                lane[0].state = a;
+                lane[1].state = b;
+                if (!aGoes) stop(lane[0], running, leaving, open, own, ownCount, shared, done, unreported);
+                if (!bGoes) stop(lane[1], running, leaving, open, own, ownCount, shared, done, unreported);
+            } else {
+                Lane& only = lane[0].droplet != None ? lane[0] : lane[1];
+                Droplet droplet = only.state;
+                while (erosion.stepDroplet(droplet)) {
+                }
+                only.state = droplet;
+                stop(only, running, leaving, open, own, ownCount, shared, done, unreported);
             }
-            pool.put(shared.data(), static_cast<u32>(shared.size()));
-            if (++done % ProgressEvery == 0) {
-                u32 all = finished.fetch_add(ProgressEvery, std::memory_order_relaxed) + ProgressEvery;
-                if (progress) progress->set(static_cast<f32>(all) / static_cast<f32>(count));
+            if (!shared.empty()) {
+                pool.put(shared.data(), static_cast<u32>(shared.size()));
+                shared.clear();
             }
         }
+        ranDroplets.fetch_add(unreported, std::memory_order_relaxed);
         finished.fetch_add(done % ProgressEvery, std::memory_order_relaxed);
+        if (!leaving) return false;
+        // Stepping aside: what it made ready goes back to the pool for the others.
+        pool.put(own, ownCount);
+        pool.retire();
+        return true;
+    }
+
+    void stop(Lane& lane, u32& running, bool leaving, u32 ownLimit, u32* own, u32& ownCount,
+              std::vector<u32>& shared, u32& done, u32& unreported)
+    {
+        release(lane.droplet, leaving, ownLimit, own, ownCount, shared, done);
+        lane.droplet = None;
+        running--;
+        if (++unreported == RateReportEvery) {
+            ranDroplets.fetch_add(unreported, std::memory_order_relaxed);
+            unreported = 0;
+        }
+    }
+
+    // A droplet is done: the successors it was the last predecessor of are ready. The
+    // thread keeps the lowest few for itself and shares the others.
+    void release(u32 droplet, bool leaving, u32 ownLimit, u32* own, u32& ownCount, std::vector<u32>& shared,
+                 u32& done)
+    {
+        for (u32 k = plan.successorStart[droplet]; k < plan.successorStart[droplet + 1]; k++) {
+            const u32 successor = plan.successors[k];
+            if (pending[successor].fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
+            if (leaving || ownCount >= ownLimit) {
+                shared.push_back(successor);
+                continue;
+            }
+            // Kept in order: successors come in order, but those of different droplets
+            // interleave.
+            u32 at = ownCount++;
+            while (at > 0 && own[at - 1] > successor) {
+                own[at] = own[at - 1];
+                at--;
+            }
+            own[at] = successor;
+        }
+        if (++done % ProgressEvery == 0) {
+            u32 all = finished.fetch_add(ProgressEvery, std::memory_order_relaxed) + ProgressEvery;
+            if (progress) progress->set(static_cast<f32>(all) / static_cast<f32>(count));
+        }
     }
 };
 

@@ -45,17 +45,22 @@ std::vector<glm::vec2> dropletStarts(u32 mapSize, u32 count);
 // program only a few cores) therefore makes the run slower than one thread, and a
 // fixed thread count cannot know beforehand how many cores there are to be had. So
 // the run measures. It starts with the calling thread and `firstHelpers` helpers;
-// the calling thread counts the droplets all threads finish in each `window`. After
-// a window in which the threads pay, as many threads again join (up to the thread
-// count asked for). Threads that just joined are judged by their droplets per second
-// averaged over two windows at least: under `keepGain` times the rate of the threads
-// before them, they hand back their droplets and leave, no more threads join, and the
-// threads before them go on, judged the same way against the threads before them,
-// down to the calling thread alone. Threads with nothing to run sleep; none spins.
+// the calling thread counts the droplets all threads finish in each `window` (the
+// first window, which starts the threads, is not judged). After a window in which
+// the threads pay, as many threads again join (up to the thread count asked for).
+// Threads that just joined are judged by their droplets per second averaged over two
+// windows at least: under `keepGain` times the rate of the threads before them, they
+// hand back their droplets and step aside (they sleep), and the threads before them
+// go on, judged the same way against the threads before them, down to the calling
+// thread alone. Since the machine's other work comes and goes, more threads are tried
+// again after some windows, after twice as many each time they fall short. While at
+// most four threads run, each runs `lanes` droplets side by side. Threads with
+// nothing to run sleep; none spins.
 struct DropletPace {
     std::chrono::nanoseconds window = std::chrono::milliseconds(12);
     f64 keepGain = 1.1;
     u32 firstHelpers = 0;
+    u32 lanes = 2; // droplets each of up to four threads runs side by side (1 or 2)
 };
 
 // Runs one droplet from each start over the erosion's map. Droplets run at the same

@@ -159,27 +159,40 @@ void Terrain::createPipelines()
 
 void Terrain::generate(i32 seed, PhysicsWorld* world, std::mutex& worldMutex)
 {
-    generateHeightMap(seed);
+    startGeneration(seed);
+    finishGeneration(world, worldMutex);
+}
+
+void Terrain::startGeneration(i32 seed, std::future<std::unique_ptr<TerrainGrid>>* heightMap)
+{
+    if (heightMap != nullptr && heightMap->valid()) {
+        if (progress) progress->begin(TerrainStageText::HeightMap);
+        std::unique_ptr<TerrainGrid> made = heightMap->get();
+        takeHeightMap(*made);
+    } else {
+        generateHeightMap(seed);
+    }
     erode();
     createSteps();
     // Only the steps are read from here on: the chunk sets are built while the
     // collision shape is.
     prepareChunkSets(planetRadius);
-    createPhysicsShapes();
-    createPhysicsBodies(world, worldMutex);
+    if (progress) progress->begin(TerrainStageText::PhysicsShapes);
+    shapeBuild = std::async(std::launch::async, [this] { createPhysicsShapes(); });
 }
 
 void Terrain::createPhysicsShapes()
 {
-    if (progress) progress->begin(TerrainStageText::PhysicsShapes);
     triangleMesh = new btTriangleMesh(true, true);
     fillCollisionMesh(*this, *triangleMesh);
+    collisionShape = buildCollisionShape(triangleMesh, threadCount, this);
 }
 
-void Terrain::createPhysicsBodies(PhysicsWorld* world, std::mutex& worldMutex)
+void Terrain::finishGeneration(PhysicsWorld* world, std::mutex& worldMutex)
 {
     if (progress) progress->begin(TerrainStageText::PhysicsBodies);
-    collisionShape = buildCollisionShape(triangleMesh, threadCount, this);
+    if (!shapeBuild.valid()) throw std::logic_error("terrain: bodies are made after the generation has started");
+    shapeBuild.get();
     queryWorld = world;
     queryMutex = &worldMutex;
     bodies = createTerrainBodies(collisionShape, this, queryWorld, worldMutex);
@@ -193,8 +206,9 @@ void Terrain::buildChunkMeshes(glm::vec2 window, ChunkSet& set)
 
 Terrain::~Terrain()
 {
-    // The chunk sets prepared ahead must not outlive the grids they read.
+    // The chunk sets and the shape built ahead must not outlive the grids they read.
     chunkSets.wait();
+    if (shapeBuild.valid()) shapeBuild.wait();
 
     std::mutex unused;
     destroyTerrainBodies(bodies, collisionShape, triangleMesh, queryWorld, queryMutex ? *queryMutex : unused);

@@ -10,6 +10,8 @@
 #include <glm/glm.hpp>
 #include <vulkan/vulkan.h>
 
+#include <future>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -125,8 +127,14 @@ public:
     // with its bodies (the engine world's through the registry, the query world's
     // under `worldMutex`). A negative seed seeds from the clock.
     void generate(i32 seed, PhysicsWorld* world, std::mutex& worldMutex);
-    void createPhysicsShapes();
-    void createPhysicsBodies(PhysicsWorld* world, std::mutex& worldMutex);
+    // The same in two halves, so that the caller can go on with other work while the
+    // collision shape is built. The first runs the stages up to the steps (taking the
+    // height map from `heightMap` when given: one made ahead for the same seed and
+    // size) and starts the collision mesh and shape on a thread of their own; nothing
+    // but the steps and the chunk sets may be read until the second half, which waits
+    // for the shape and makes the bodies.
+    void startGeneration(i32 seed, std::future<std::unique_ptr<TerrainGrid>>* heightMap = nullptr);
+    void finishGeneration(PhysicsWorld* world, std::mutex& worldMutex);
 
     // Writes one chunk set for the altitude window (low, high) into the mesh storage
     // and the per-chunk uniforms, and queues the storage for upload. The caller has
@@ -162,8 +170,12 @@ public:
     void recreateResources();
 
 private:
+    // The collision mesh and shape, built on a thread of their own from the steps.
+    std::future<void> shapeBuild;
+
     void createDataSets();
     void createPipelines();
+    void createPhysicsShapes();
 };
 
 // Writes the chunks of `data` into `set`: a vertex buffer and mesh on `storage` per

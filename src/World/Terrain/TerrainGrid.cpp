@@ -171,6 +171,26 @@ ChunkSetData TerrainGrid::takeChunkSet(glm::vec2 window, f32 planetRadius)
     return chunkSets.take(*this, window, planetRadius, *random, threadCount);
 }
 
+std::unique_ptr<TerrainGrid> TerrainGrid::makeHeightMap(i32 seed, u32 chunkSize, u32 chunksPerSide, u32 threads)
+{
+    auto grid = std::make_unique<TerrainGrid>(chunkSize, chunksPerSide);
+    grid->threadCount = threads;
+    grid->generateHeightMap(seed);
+    return grid;
+}
+
+void TerrainGrid::takeHeightMap(TerrainGrid& made)
+{
+    if (made.gridSize != gridSize || !made.random) {
+        throw std::logic_error("terrain: a height map made ahead does not fit the grid");
+    }
+    random = std::move(made.random);
+    noise = std::move(made.noise);
+    noiseLayers = std::move(made.noiseLayers);
+    heights = std::move(made.heights);
+    dropletPlan = std::move(made.dropletPlan);
+}
+
 void TerrainGrid::generateGrid(i32 seed)
 {
     generateHeightMap(seed);

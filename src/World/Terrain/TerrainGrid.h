@@ -62,6 +62,14 @@ public:
     // The three stages above.
     void generateGrid(i32 seed);
 
+    // A height map made before the grid that is to take it exists (the world makes it
+    // while it sets up its GPU objects): a grid of that size with the generators of
+    // `seed` and their heights, the droplets' order under way. No progress is told.
+    static std::unique_ptr<TerrainGrid> makeHeightMap(i32 seed, u32 chunkSize, u32 chunksPerSide, u32 threads);
+    // Takes over such a grid's generators, heights and droplet order, as if this grid
+    // had made its own height map.
+    void takeHeightMap(TerrainGrid& made);
+
     // Starts building the main, water-prepass and shadow chunk sets, in that order, on
     // a thread of their own; they only read the steps.
     void prepareChunkSets(f32 planetRadius);
