@@ -7,6 +7,9 @@
 #include "Engine/Physics/Simulation.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Game/EntityTypes/EntityTypes.h"
+#include "Game/Session/GameSession.h"
+#include "Game/Ui/Ui.h"
+#include "World/World.h"
 
 #include <thread>
 
@@ -45,4 +48,26 @@ void stopPhysicsThread()
     Simulation::releaseRemaining(*Engine::physicsWorld);
     delete Engine::physicsWorld;
     Engine::physicsWorld = nullptr;
+}
+
+void startGameEngine()
+{
+    Ui::createState();
+    Ui::clearMenuStates();
+    Engine::gameState = GameStateMainMenu;
+    createGameKinds();
+    startPhysicsThread();
+}
+
+void stopGameEngine()
+{
+    delete world;
+    world = nullptr;
+    delete gameSession;
+    gameSession = nullptr;
+    Engine::gameState = GameStateMainMenu;
+    Ui::clearMenuStates();
+    Ui::destroyState();
+    // What the terrains handed to the physics registry goes with the thread.
+    stopPhysicsThread();
 }

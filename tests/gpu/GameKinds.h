@@ -13,6 +13,14 @@ void createGameKinds();
 // own memory, and the mesh storage pointer.
 void releaseGameKinds();
 
+// What a test that plays whole games brings up after GpuTest::SetUp: the interface's
+// records with the main menu showing, the game kinds and the physics thread.
+void startGameEngine();
+// And takes down before GpuTest::TearDown (followed by releaseGameKinds): the world
+// and the game session if any are left, the interface's records and the physics
+// thread.
+void stopGameEngine();
+
 // Engine::physicsWorld and a simulation thread stepping it with Simulation::state.
 void startPhysicsThread();
 // Stops and joins the thread, releases what the registry still holds and deletes the

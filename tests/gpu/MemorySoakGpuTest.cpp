@@ -53,11 +53,7 @@ protected:
     {
         GpuTest::SetUp();
         if (HasFatalFailure()) return;
-        Ui::createState();
-        Ui::clearMenuStates();
-        Engine::gameState = GameStateMainMenu;
-        createGameKinds();
-        startPhysicsThread();
+        startGameEngine();
         glfwSetWindowSize(Engine::window->handle, Width, Height);
         for (int i = 0; i < 100 && Engine::window->width != Width; i++) glfwWaitEventsTimeout(0.01);
         Engine::swapChain->recreate();
@@ -65,15 +61,8 @@ protected:
 
     void TearDown() override
     {
-        delete world;
-        world = nullptr;
-        delete gameSession;
-        gameSession = nullptr;
+        stopGameEngine();
         setGameSpeed(1);
-        Engine::gameState = GameStateMainMenu;
-        Ui::clearMenuStates();
-        Ui::destroyState();
-        stopPhysicsThread();
         GpuTest::TearDown();
         releaseGameKinds();
     }

@@ -45,23 +45,12 @@ protected:
         // The renderers' slots (1.6 MB of smoke records a draw) in the game's storage.
         Engine::frameStorage = new DsStorageSingle(Engine::graphicsDevice, 16'000'000);
         Engine::frameStorage->switchHalf();
-        Ui::createState();
-        Ui::clearMenuStates();
-        Engine::gameState = GameStateMainMenu;
-        createGameKinds();
-        startPhysicsThread();
+        startGameEngine();
     }
 
     void TearDown() override
     {
-        delete world;
-        world = nullptr;
-        delete gameSession;
-        gameSession = nullptr;
-        Engine::gameState = GameStateMainMenu;
-        Ui::clearMenuStates();
-        Ui::destroyState();
-        stopPhysicsThread();
+        stopGameEngine();
         GpuTest::TearDown();
         releaseGameKinds();
     }

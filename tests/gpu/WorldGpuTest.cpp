@@ -58,25 +58,13 @@ protected:
     {
         GpuTest::SetUp();
         if (HasFatalFailure()) return;
-        Ui::createState();
-        Ui::clearMenuStates();
-        Engine::gameState = GameStateMainMenu;
-        createGameKinds();
-        startPhysicsThread();
+        startGameEngine();
     }
 
     void TearDown() override
     {
-        delete world;
-        world = nullptr;
+        stopGameEngine();
         Engine::cameraPath = nullptr;
-        delete gameSession;
-        gameSession = nullptr;
-        Engine::gameState = GameStateMainMenu;
-        Ui::clearMenuStates();
-        Ui::destroyState();
-        // What the terrains handed to the physics registry goes with the thread.
-        stopPhysicsThread();
         GpuTest::TearDown();
         releaseGameKinds();
     }
