@@ -3,6 +3,7 @@
 #include "World/Culling/BoundingAABB.h"
 #include "World/Terrain/ChunkMeshBuilder.h"
 #include "World/Terrain/TerrainCells.h"
+#include "unit/ViewFrustums.h"
 
 #include <gtest/gtest.h>
 
@@ -49,15 +50,6 @@ std::vector<Quad> columnOrderQuads(u32 size, std::mt19937& rng, f32 keepShare)
         }
     }
     return quads;
-}
-
-// A camera at the origin looking along +z.
-Frustum forwardFrustum()
-{
-    Frustum frustum;
-    frustum.fromMatrix(perspectiveProjection(60.0f, 1.0f, 1.0f, 500.0f) *
-                       viewAlong(glm::vec3(0.0f), glm::vec3(0.0f, 0.0f, 1.0f)));
-    return frustum;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "Engine/Camera/Frustum.h"
 #include "World/Terrain/TerrainCells.h"
 #include "World/Terrain/TerrainView.h"
+#include "unit/ViewFrustums.h"
 
 #include <gtest/gtest.h>
 
@@ -17,15 +18,6 @@ BoundingAABB box(glm::vec3 low, glm::vec3 high, bool active)
         result.active = 1;
     }
     return result;
-}
-
-// A camera at the origin looking along +z.
-Frustum forwardFrustum()
-{
-    Frustum frustum;
-    frustum.fromMatrix(perspectiveProjection(60.0f, 1.0f, 1.0f, 500.0f) *
-                       viewAlong(glm::vec3(0.0f), glm::vec3(0.0f, 0.0f, 1.0f)));
-    return frustum;
 }
 
 } // namespace
