@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -139,3 +140,10 @@ const GameUnderTest& runningGame()
     return instance;
 }
 
+
+f64 processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<f64>(now.tv_sec) * 1000.0 + static_cast<f64>(now.tv_nsec) * 1e-6;
+}

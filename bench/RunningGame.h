@@ -21,3 +21,8 @@ struct GameUnderTest {
 
 // Starts the game the first time; the engine shuts down when the process ends.
 const GameUnderTest& runningGame();
+
+// CPU time of the whole process (every thread: the renderer's workers too), in ms.
+// On a busy machine a frame's wall time mostly measures the wait for a core; the CPU
+// time it takes is what the frame costs.
+f64 processCpuMs();

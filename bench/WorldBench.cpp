@@ -47,16 +47,6 @@ f64 millisecondsSince(Clock::time_point start)
     return std::chrono::duration<f64, std::milli>(Clock::now() - start).count();
 }
 
-// CPU time of the whole process (every thread: the renderer's workers too), in ms.
-// On a busy machine the frame's wall time mostly measures the wait for a core; the
-// CPU time it takes is what the frame costs.
-f64 processCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<f64>(now.tv_sec) * 1000.0 + static_cast<f64>(now.tv_nsec) * 1e-6;
-}
-
 struct FrameTimes {
     std::vector<f64> wallMs;
     std::vector<f64> cpuMs;

@@ -65,14 +65,6 @@ f64 median(std::vector<f64> values)
     return values[values.size() / 2];
 }
 
-// CPU time of the whole process (every thread), in ms.
-f64 processCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<f64>(now.tv_sec) * 1000.0 + static_cast<f64>(now.tv_nsec) * 1e-6;
-}
-
 // One frame with the clock stopped: no logic tick, no camera or sun motion, the water
 // at the same moment.
 void stillFrame()
