@@ -31,5 +31,8 @@ void main()
 {
     outCameraAltitude = altitude(camera.position, PLANET_RADIUS);
     outDirection = inPosition;
-    gl_Position = camera.viewProjection * (placement.model * vec4(inPosition, 1.0));
+    vec4 position = camera.viewProjection * (placement.model * vec4(inPosition, 1.0));
+    // On the far plane: the sky pass's depth test against the scene's depth then keeps
+    // the sky's draw to the empty pixels and the haze's to the scene's.
+    gl_Position = position.xyww;
 }

@@ -2,6 +2,11 @@
 // sky with the sun and the stars where the scene is empty. The scattering itself comes
 // from the tables (skyTable.glsl), made for this camera position and sun. Needs the
 // camera block, atmosphere.glsl and skyTable.glsl.
+//
+// The two halves are two draws of the sky cube, each kept by the depth test to its own
+// pixels (the scene's depth is the pass's read-only depth attachment): lavapipe runs
+// both sides of a branch for every block of pixels, but drops pixels that fail the
+// depth test before the shader runs.
 
 layout(set = 1, binding = 3) uniform samplerCube stars;
 layout(set = 1, binding = 4) uniform sampler2D sceneColor;
@@ -51,20 +56,23 @@ Scattering hazeFromTable(TableFrame f, vec3 dir, float distance)
     return near;
 }
 
-// `cameraAltitude` is the camera's height above the planet sphere.
-vec3 composeSky(Atmosphere a, float cameraAltitude, vec3 dir)
+// The scene's pixel seen along `dir`, behind the haze up to it. `cameraAltitude` is the
+// camera's height above the planet sphere.
+vec3 composeHaze(Atmosphere a, float cameraAltitude, vec3 dir)
 {
     ivec2 size = textureSize(sceneColor, 0);
     ivec2 pixel = clamp(ivec2(gl_FragCoord.xy), ivec2(0), size - 1);
     vec3 scene = texelFetch(sceneColor, pixel, 0).rgb;
     float depth = texelFetch(sceneDepth, pixel, 0).r;
     TableFrame frame = tableFrame(camera.position, cameraAltitude, a.planetRadius);
+    Scattering haze = hazeFromTable(frame, dir, sceneDistance(depth, dir));
+    return scene * haze.transmittance + expose(haze.inscatter, a.exposure);
+}
 
-    if (depth < 1.0) {
-        Scattering haze = hazeFromTable(frame, dir, sceneDistance(depth, dir));
-        return scene * haze.transmittance + expose(haze.inscatter, a.exposure);
-    }
-
+// The sky along `dir` where the scene is empty.
+vec3 composeSky(Atmosphere a, float cameraAltitude, vec3 dir)
+{
+    TableFrame frame = tableFrame(camera.position, cameraAltitude, a.planetRadius);
     vec3 origin = camera.position;
     float unused = 1e30;
     startAtSurface(a, cameraAltitude, origin, unused);

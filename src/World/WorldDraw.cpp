@@ -217,10 +217,11 @@ void World::draw(CommandBuffer* cmd)
     // 16: the scene becomes the sky pass's input.
     vkCmdEndRendering(cmd->handle);
     colorToShaderRead(cmd, sceneColor);
-    cmd->imageBarrier(sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
-                      VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
-                      VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
-                      VK_ACCESS_SHADER_READ_BIT);
+    cmd->imageBarrier(sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, SceneDepthSkyLayout,
+                      VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
+                      VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
+                      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT | VK_ACCESS_SHADER_READ_BIT);
 
     // 17: with no tool, the building under the cursor is outlined; the flag tells the
     // final pass whether this frame drew an outline.
@@ -229,20 +230,11 @@ void World::draw(CommandBuffer* cmd)
         outlineFlag = PlayerTools::highlightHovered(*buildingManager, *cmd) ? 1u : 0u;
     }
 
-    // 18: the sky, composed over the scene into the composite target, from the
-    // scattering tables (made again first if the camera moved or the sun turned).
-    sky->tables->update(cmd, skyTableKey(sky->params, camera->position, camera->far, optimized));
+    // 18: the sky, composed over the scene into the composite target.
     colorFromUndefined(cmd, composite);
-    const VkRenderingAttachmentInfo skyTarget =
-        targetAttachment(composite, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_DONT_CARE);
-    beginPass(cmd, extent, skyTarget, nullptr);
-    cmd->bindPipeline(optimized ? sky->optPipeline : sky->pipeline);
-    cmd->setViewportAndScissor(extent);
-    cmd->addDataSet(optimized ? sky->setB : sky->setA);
-    cmd->addDataSet(sky->setC);
-    cmd->bindDataSets(0);
-    cmd->drawMesh(sky->cube, 1);
-    vkCmdEndRendering(cmd->handle);
+    drawSkyPass(cmd, *this,
+                targetAttachment(composite, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_DONT_CARE),
+                extent, optimized);
 
     // 19: the composite and the outline image to the final pass. The outline image is
     // sampled whether or not this frame drew an outline, so it is made readable even

@@ -1,5 +1,6 @@
 #include "World/WorldTargets.h"
 
+#include "Engine/Camera/Camera.h"
 #include "Engine/Command/CommandBuffer.h"
 #include "Engine/Descriptor/DataSet.h"
 #include "Engine/Descriptor/DescriptorPool.h"
@@ -8,12 +9,15 @@
 #include "Engine/Helper/Helper.h"
 #include "Engine/Image/Image.h"
 #include "Engine/Image/Sampler.h"
+#include "Engine/Mesh/Mesh.h"
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Pipeline/Pipeline.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/SwapChain/SwapChain.h"
 #include "Game/Session/BuildingManager.h"
 #include "Game/Tools/EdgeEffect.h"
+#include "World/Sky/SkyTables.h"
+#include "World/Sky/Skybox.h"
 #include "World/Water/Water.h"
 #include "World/World.h"
 
@@ -113,6 +117,7 @@ void createRenderTargets(World& world, u32 width, u32 height)
         createTarget(width, height, depthFormat, VK_IMAGE_USAGE_TRANSFER_DST_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
     bindTarget(world.sceneColorBinding, world.sceneColor, world.targetSampler);
     bindTarget(world.sceneDepthBinding, world.sceneDepth, world.depthSampler);
+    world.sceneDepthBinding->layout = SceneDepthSkyLayout;
     bindTarget(world.sceneDepthCopyBinding, world.sceneDepthCopy, world.depthSampler);
     world.surfaceDepth = createTarget(width, height, SurfaceDepthFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
                                       VK_IMAGE_ASPECT_COLOR_BIT);
@@ -192,6 +197,26 @@ void drawSea(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& 
     cmd->addDataSet(water.depthSet);
     cmd->bindDataSets(0);
     vkCmdDraw(cmd->handle, 3, 1, 0, 0);
+}
+
+void drawSkyPass(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& target, VkExtent2D extent,
+                 bool optimized)
+{
+    Skybox& sky = *world.sky;
+    sky.tables->update(cmd, skyTableKey(sky.params, world.camera->position, world.camera->far, optimized));
+    VkRenderingAttachmentInfo sceneTest =
+        targetAttachment(world.sceneDepth, SceneDepthSkyLayout, VK_ATTACHMENT_LOAD_OP_LOAD);
+    sceneTest.storeOp = VK_ATTACHMENT_STORE_OP_NONE;
+    beginTargetPass(cmd, extent, &target, 1, &sceneTest);
+    for (Pipeline* part : {optimized ? sky.optPipeline : sky.pipeline, optimized ? sky.hazeOptPipeline : sky.hazePipeline}) {
+        cmd->bindPipeline(part);
+        cmd->setViewportAndScissor(extent);
+        cmd->addDataSet(optimized ? sky.setB : sky.setA);
+        cmd->addDataSet(sky.setC);
+        cmd->bindDataSets(0);
+        cmd->drawMesh(sky.cube, 1);
+    }
+    vkCmdEndRendering(cmd->handle);
 }
 
 void createPostProcess(World& world)

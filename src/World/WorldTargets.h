@@ -18,6 +18,10 @@ constexpr const char* Fragment = "shaders/postProcessFrag.spv";
 constexpr const char* DescriptorLayout = "UBD_0+CIS_1+CIS_2";
 } // namespace PostProcessShaders
 
+// The scene's depth during the sky pass: sampled by its shaders and, read-only, the
+// depth attachment its draws are tested against.
+constexpr VkImageLayout SceneDepthSkyLayout = VK_IMAGE_LAYOUT_DEPTH_STENCIL_READ_ONLY_OPTIMAL;
+
 // Linear filtering, clamped to the edge: the colour targets.
 VkSamplerCreateInfo targetSamplerInfo();
 // The same without filtering: depth targets (D32_SFLOAT is not linearly filterable
@@ -52,6 +56,13 @@ void beginTargetPass(CommandBuffer* cmd, VkExtent2D extent, const VkRenderingAtt
 // its surface depths beside the colour; a full-screen pass then writes those depths.
 void drawSea(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& color,
              const VkRenderingAttachmentInfo& depth, VkExtent2D extent, bool optimized);
+
+// The sky pass into `target` (`extent` large) from the scene's colour and depth, the
+// scene's depth in SceneDepthSkyLayout: the scattering tables are made again first if
+// the camera moved or the sun turned; then the sky is drawn where the scene is empty
+// and the haze over the rest, each kept to its pixels by the depth test.
+void drawSkyPass(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& target, VkExtent2D extent,
+                 bool optimized);
 
 // The post-process uniform (the 4-byte outline flag), its data set and pipeline.
 void createPostProcess(World& world);

@@ -86,6 +86,11 @@ void beginOffscreenPass(CommandBuffer* commandBuffer, const OffscreenTarget& tar
 void endOffscreenPass(CommandBuffer* commandBuffer, const OffscreenTarget& target)
 {
     vkCmdEndRendering(commandBuffer->handle);
+    copyOffscreenColor(commandBuffer, target);
+}
+
+void copyOffscreenColor(CommandBuffer* commandBuffer, const OffscreenTarget& target)
+{
     commandBuffer->imageBarrier(target.color, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                                 VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
                                 VK_PIPELINE_STAGE_TRANSFER_BIT, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT,

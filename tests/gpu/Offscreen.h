@@ -32,6 +32,9 @@ void beginOffscreenPass(CommandBuffer* commandBuffer, const OffscreenTarget& tar
 // Ends rendering and records the copy of the colour image into the readback buffer.
 void endOffscreenPass(CommandBuffer* commandBuffer, const OffscreenTarget& target);
 // The colour image's pixels as copied by the last pass (4 bytes a pixel, row by row).
+// Records the copy of the colour image (a colour attachment outside any rendering)
+// into the readback buffer.
+void copyOffscreenColor(CommandBuffer* commandBuffer, const OffscreenTarget& target);
 std::vector<u8> readPixels(const OffscreenTarget& target);
 
 // A command buffer of the engine's pool, begun.

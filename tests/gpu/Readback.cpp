@@ -61,11 +61,11 @@ std::vector<u8> readBuffer(VkBuffer source, VkDeviceSize offset, VkDeviceSize si
 }
 
 std::vector<u8> readImage(Image* image, u32 mipLevel, u32 layer, u32 width, u32 height, VkDeviceSize size,
-                          VkImageAspectFlags aspect)
+                          VkImageAspectFlags aspect, VkImageLayout layout)
 {
     HostBuffer host(size);
     CommandBuffer* commands = beginCommands();
-    commands->imageBarrier(image, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL,
+    commands->imageBarrier(image, layout, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL,
                            VK_PIPELINE_STAGE_ALL_COMMANDS_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT,
                            VK_ACCESS_TRANSFER_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT);
     VkBufferImageCopy copy{};
@@ -73,7 +73,7 @@ std::vector<u8> readImage(Image* image, u32 mipLevel, u32 layer, u32 width, u32 
     copy.imageExtent = {width, height, 1};
     vkCmdCopyImageToBuffer(commands->handle, image->image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL,
                            host.allocation.buffer, 1, &copy);
-    commands->imageBarrier(image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL,
+    commands->imageBarrier(image, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, layout,
                            VK_PIPELINE_STAGE_TRANSFER_BIT, VK_PIPELINE_STAGE_ALL_COMMANDS_BIT, 0,
                            VK_ACCESS_SHADER_READ_BIT);
     submitCommandsAndWait(commands);

@@ -12,7 +12,8 @@ class Image;
 // submission, waited for).
 std::vector<u8> readBuffer(VkBuffer source, VkDeviceSize offset, VkDeviceSize size);
 
-// Copies one level of one layer of an image that is in SHADER_READ_ONLY_OPTIMAL back to
-// the host (`size` bytes, tightly packed); the image is left in that layout.
+// Copies one level of one layer of an image that is in `layout` back to the host (`size`
+// bytes, tightly packed); the image is left in that layout.
 std::vector<u8> readImage(Image* image, u32 mipLevel, u32 layer, u32 width, u32 height, VkDeviceSize size,
-                          VkImageAspectFlags aspect = VK_IMAGE_ASPECT_COLOR_BIT);
+                          VkImageAspectFlags aspect = VK_IMAGE_ASPECT_COLOR_BIT,
+                          VkImageLayout layout = VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL);

@@ -149,6 +149,7 @@ protected:
                                        VK_IMAGE_ASPECT_DEPTH_BIT);
         world->sceneColorBinding = new ImageBinding(world->sceneColor->view, world->targetSampler);
         world->sceneDepthBinding = new ImageBinding(world->sceneDepth->view, world->depthSampler);
+        world->sceneDepthBinding->layout = SceneDepthSkyLayout;
         world->sceneDepthCopy = makeTarget(depthFormat, VK_IMAGE_USAGE_TRANSFER_DST_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
         world->sceneDepthCopyBinding = new ImageBinding(world->sceneDepthCopy->view, world->depthSampler);
         world->surfaceDepth = makeTarget(SurfaceDepthFormat, VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT,
@@ -302,25 +303,25 @@ protected:
                           VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
                           VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT,
                           VK_ACCESS_SHADER_READ_BIT);
-        cmd->imageBarrier(world->sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL,
-                          VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
-                          VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
-                          VK_ACCESS_SHADER_READ_BIT);
+        cmd->imageBarrier(world->sceneDepth, VK_IMAGE_LAYOUT_DEPTH_STENCIL_ATTACHMENT_OPTIMAL, SceneDepthSkyLayout,
+                          VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
+                          VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                          VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT,
+                          VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT | VK_ACCESS_SHADER_READ_BIT);
     }
 
     // The sky pass into the composite stand-in, which the test reads back.
     void recordSky(CommandBuffer* cmd, bool optimized)
     {
-        const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-        sky->tables->update(cmd, skyTableKey(sky->params, camera->position, camera->far, optimized));
-        beginOffscreenPass(cmd, composite, black);
-        cmd->bindPipeline(optimized ? sky->optPipeline : sky->pipeline);
-        cmd->setViewportAndScissor({Width, Height});
-        cmd->addDataSet(optimized ? sky->setB : sky->setA);
-        cmd->addDataSet(sky->setC);
-        cmd->bindDataSets(0);
-        cmd->drawMesh(sky->cube, 1);
-        endOffscreenPass(cmd, composite);
+        cmd->imageBarrier(composite.color, VK_IMAGE_LAYOUT_UNDEFINED, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
+                          VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                          0, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT);
+        // Cleared to magenta: a pixel that neither half of the pass draws shows.
+        VkRenderingAttachmentInfo target =
+            targetAttachment(composite.color, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_ATTACHMENT_LOAD_OP_CLEAR);
+        std::memcpy(target.clearValue.color.float32, Magenta, 4 * sizeof(float));
+        drawSkyPass(cmd, *world, target, {Width, Height}, optimized);
+        copyOffscreenColor(cmd, composite);
     }
 
     // One frame: uploads, prepass stand-in, main pass with the water, sky pass.
@@ -486,7 +487,8 @@ TEST_F(SkyWaterGpuTest, WaterCoversTheSeaUpToTheHorizonAndHidesBehindNearerDepth
         // nothing of it behind the occluder or above the horizon.
         if (depthFormat != VK_FORMAT_D32_SFLOAT) continue;
         std::vector<u8> bytes =
-            readImage(world->sceneDepth, 0, 0, Width, Height, Width * Height * 4, VK_IMAGE_ASPECT_DEPTH_BIT);
+            readImage(world->sceneDepth, 0, 0, Width, Height, Width * Height * 4, VK_IMAGE_ASPECT_DEPTH_BIT,
+                      SceneDepthSkyLayout);
         auto depthAtPixel = [&](u32 x, u32 y) {
             f32 value = 0.0f;
             std::memcpy(&value, bytes.data() + (static_cast<size_t>(y) * Width + x) * 4, sizeof(value));

@@ -63,6 +63,7 @@ void DataSet::rebuild()
             entry.kind = DescriptorImageSampler;
             entry.a = reinterpret_cast<u64>(image->view);
             entry.b = reinterpret_cast<u64>(image->sampler);
+            entry.layout = image->layout;
         } else {
             // The image binding is gone: the fallback texture keeps the binding, so the
             // set still matches the layout of the pipeline it is bound to.

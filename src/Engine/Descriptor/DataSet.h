@@ -2,6 +2,8 @@
 
 #include "Engine/GraphicsDevice/GraphicsResource.h"
 
+#include <vulkan/vulkan.h>
+
 #include <functional>
 #include <vector>
 
@@ -18,6 +20,9 @@ struct ImageBinding {
     std::vector<std::function<void(void*)>*> listeners;
     ImageView* view = nullptr;
     Sampler* sampler = nullptr;
+    // The layout the image is in when it is sampled: shader-read-only, or for a depth
+    // target that a pass also tests against while sampling it, depth-read-only.
+    u32 layout = VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL;
 
     ImageBinding() = default;
     ImageBinding(ImageView* view, Sampler* sampler) : view(view), sampler(sampler) {}

@@ -66,7 +66,7 @@ DescriptorSet::DescriptorSet(GraphicsDevice* device_, DescriptorPool* pool_, std
             VkSampler sampler =
                 entry.kind == DescriptorImageSampler ? reinterpret_cast<Sampler*>(entry.b)->sampler : VK_NULL_HANDLE;
             imageInfos[i] = {sampler, reinterpret_cast<ImageView*>(entry.a)->view,
-                             VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
+                             static_cast<VkImageLayout>(entry.layout)};
             write.pImageInfo = &imageInfos[i];
         }
         writes.push_back(write);

@@ -19,6 +19,8 @@ struct DescriptorEntry {
     u32 kind = 0;
     u64 a = 0;
     u64 b = 0;
+    // The layout the image is in while the set is used (images only).
+    u32 layout = VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL;
 };
 
 // One Vulkan descriptor set built and filled from a list of entries; freed back to

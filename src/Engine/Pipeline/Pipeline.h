@@ -19,6 +19,7 @@ struct PipelineState {
     f32 depthBiasConstantFactor = 0;
     f32 depthBiasSlopeFactor = 0;
     u8 depthWriteEnable = 1;
+    u32 depthCompareOp = VK_COMPARE_OP_LESS_OR_EQUAL;
     u8 blendEnable = 1; // colour attachments blend "over" the target
     u8 colorWriteEnable = 1; // 0: the colour attachments are left as they are
 };

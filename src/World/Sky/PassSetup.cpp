@@ -18,6 +18,7 @@ Pipeline* createPassPipeline(const PassPipelineDesc& desc, VertexLayout* layout,
     pipeline->state->depthWriteEnable = desc.writesDepth ? 1 : 0;
     pipeline->state->blendEnable = desc.blends ? 1 : 0;
     pipeline->state->colorWriteEnable = desc.writesColor ? 1 : 0;
+    pipeline->state->depthCompareOp = desc.depthCompare;
     pipeline->create(formats);
     return pipeline;
 }

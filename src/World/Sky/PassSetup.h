@@ -16,6 +16,7 @@ struct PassPipelineDesc {
     bool writesDepth = true;
     bool blends = true; // "over" the target; otherwise the shader's colour replaces it
     bool writesColor = true;
+    VkCompareOp depthCompare = VK_COMPARE_OP_LESS_OR_EQUAL;
 };
 
 Pipeline* createPassPipeline(const PassPipelineDesc& desc, VertexLayout* layout, const AttachmentFormats& formats);

@@ -20,10 +20,18 @@
 
 namespace {
 
-constexpr PassPipelineDesc SkyPipelineDesc{"shaders/skyboxVert.spv", "shaders/skyboxFrag.spv",
-                                           "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5+CIS_6+CIS_7"};
-constexpr PassPipelineDesc SkyOptPipelineDesc{"shaders/skyboxVertOpt.spv", "shaders/skyboxFragOpt.spv",
-                                              "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5+CIS_6+CIS_7"};
+// The sky pass tests its cube, drawn on the far plane, against the scene's depth
+// without writing it: the sky's draw keeps to the pixels where the scene is empty (its
+// depth still the cleared far plane), the haze's to those the scene drew.
+constexpr const char* SkyLayout = "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5+CIS_6+CIS_7";
+constexpr PassPipelineDesc SkyPipelineDesc{"shaders/skyboxVert.spv", "shaders/skyboxFrag.spv", SkyLayout, false,
+                                           true, true, VK_COMPARE_OP_LESS_OR_EQUAL};
+constexpr PassPipelineDesc SkyOptPipelineDesc{"shaders/skyboxVertOpt.spv", "shaders/skyboxFragOpt.spv", SkyLayout,
+                                              false, true, true, VK_COMPARE_OP_LESS_OR_EQUAL};
+constexpr PassPipelineDesc HazePipelineDesc{"shaders/skyboxVert.spv", "shaders/skyboxHazeFrag.spv", SkyLayout, false,
+                                            true, true, VK_COMPARE_OP_GREATER};
+constexpr PassPipelineDesc HazeOptPipelineDesc{"shaders/skyboxVertOpt.spv", "shaders/skyboxHazeFragOpt.spv",
+                                               SkyLayout, false, true, true, VK_COMPARE_OP_GREATER};
 
 // The star cube map's faces in layer order +X, -X, +Y, -Y, +Z, -Z.
 const char* const StarFaces[6] = {"stars_right1.dds", "stars_left2.dds",  "stars_top3.dds",
@@ -54,9 +62,11 @@ Skybox::Skybox(Camera* camera)
     if (!world) throw std::runtime_error("Skybox: the world's render targets must exist first");
     GraphicsDevice* device = Engine::graphicsDevice;
 
-    const AttachmentFormats formats{{Engine::swapChain->format}, VK_FORMAT_UNDEFINED};
+    const AttachmentFormats formats{{Engine::swapChain->format}, world->sceneDepth->format};
     pipeline = createPassPipeline(SkyPipelineDesc, vertexLayoutPosNormalUv, formats);
     optPipeline = createPassPipeline(SkyOptPipelineDesc, vertexLayoutPosNormalUv, formats);
+    hazePipeline = createPassPipeline(HazePipelineDesc, vertexLayoutPosNormalUv, formats);
+    hazeOptPipeline = createPassPipeline(HazeOptPipelineDesc, vertexLayoutPosNormalUv, formats);
 
     sampler = new Sampler(device, skySamplerInfo());
     stars = ImageCube::load(StarFaces);
@@ -86,7 +96,7 @@ Skybox::~Skybox()
 {
     GraphicsDevice* device = Engine::graphicsDevice;
     for (GraphicsResource* resource : std::initializer_list<GraphicsResource*>{
-             pipeline, optPipeline, setA, setB, setC, stars, cube, meshStorage, sampler}) {
+             pipeline, optPipeline, hazePipeline, hazeOptPipeline, setA, setB, setC, stars, cube, meshStorage, sampler}) {
         device->releaseResource(resource);
     }
     delete tables;

@@ -57,6 +57,9 @@ public:
     ImageBinding* starBinding = nullptr;
     Pipeline* pipeline = nullptr;
     Pipeline* optPipeline = nullptr;
+    // The haze over the scene's pixels (the two above draw the sky where it is empty).
+    Pipeline* hazePipeline = nullptr;
+    Pipeline* hazeOptPipeline = nullptr;
     DsDeviceMeshSingle* meshStorage = nullptr;
     Cube* cube = nullptr;
     DataSet* setA = nullptr; // normal shaders, set 0
