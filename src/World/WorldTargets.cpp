@@ -65,6 +65,18 @@ void sceneTargetsBetweenPasses(CommandBuffer* cmd, World& world)
                       VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT);
 }
 
+// `mesh` drawn with `pipeline` over the extent, with its data sets 0 and 1.
+void drawPassMesh(CommandBuffer* cmd, Pipeline* pipeline, VkExtent2D extent, DataSet* first, DataSet* second,
+                  Mesh* mesh)
+{
+    cmd->bindPipeline(pipeline);
+    cmd->setViewportAndScissor(extent);
+    cmd->addDataSet(first);
+    cmd->addDataSet(second);
+    cmd->bindDataSets(0);
+    cmd->drawMesh(mesh, 1);
+}
+
 } // namespace
 
 VkRenderingAttachmentInfo targetAttachment(Image2D* image, VkImageLayout layout, VkAttachmentLoadOp load)
@@ -177,12 +189,8 @@ void drawSea(CommandBuffer* cmd, World& world, const VkRenderingAttachmentInfo& 
     const VkRenderingAttachmentInfo colors[2] = {loaded(color), surface};
     const VkRenderingAttachmentInfo depthAgain = loaded(depth);
     beginTargetPass(cmd, extent, colors, 2, &depthAgain);
-    cmd->bindPipeline(optimized ? water.optPipeline : water.pipeline);
-    cmd->setViewportAndScissor(extent);
-    cmd->addDataSet(optimized ? water.setB : water.setA);
-    cmd->addDataSet(water.setC);
-    cmd->bindDataSets(0);
-    cmd->drawMesh(water.mesh, 1);
+    drawPassMesh(cmd, optimized ? water.optPipeline : water.pipeline, extent, optimized ? water.setB : water.setA,
+                 water.setC, water.mesh);
     vkCmdEndRendering(cmd->handle);
     cmd->imageBarrier(world.surfaceDepth, VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL,
                       VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
@@ -208,14 +216,9 @@ void drawSkyPass(CommandBuffer* cmd, World& world, const VkRenderingAttachmentIn
         targetAttachment(world.sceneDepth, SceneDepthSkyLayout, VK_ATTACHMENT_LOAD_OP_LOAD);
     sceneTest.storeOp = VK_ATTACHMENT_STORE_OP_NONE;
     beginTargetPass(cmd, extent, &target, 1, &sceneTest);
-    for (Pipeline* part : {optimized ? sky.optPipeline : sky.pipeline, optimized ? sky.hazeOptPipeline : sky.hazePipeline}) {
-        cmd->bindPipeline(part);
-        cmd->setViewportAndScissor(extent);
-        cmd->addDataSet(optimized ? sky.setB : sky.setA);
-        cmd->addDataSet(sky.setC);
-        cmd->bindDataSets(0);
-        cmd->drawMesh(sky.cube, 1);
-    }
+    DataSet* blocks = optimized ? sky.setB : sky.setA;
+    drawPassMesh(cmd, optimized ? sky.optPipeline : sky.pipeline, extent, blocks, sky.setC, sky.cube);
+    drawPassMesh(cmd, optimized ? sky.hazeOptPipeline : sky.hazePipeline, extent, blocks, sky.setC, sky.cube);
     vkCmdEndRendering(cmd->handle);
 }
 
