@@ -7,9 +7,13 @@
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Image/Image.h"
+#include "Engine/Mesh/Mesh.h"
 #include "Engine/Storage/DataStorage.h"
 
 #include <cstring>
+#include <stdexcept>
+#include <string>
+#include <utility>
 
 using CommandBufferGpuTest = GpuTest;
 
@@ -44,4 +48,53 @@ TEST_F(CommandBufferGpuTest, FlushWithNothingPendingAndBarriersAndViewports)
     submitCommandsAndWait(commands);
     EXPECT_TRUE(device->pendingStorageUploads.empty());
     EXPECT_TRUE(device->pendingImageUploads.empty());
+}
+
+namespace {
+
+// The message of what `draw` throws, or "" when it does not throw.
+template <typename Draw> std::string thrownBy(Draw draw)
+{
+    try {
+        draw();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+} // namespace
+
+TEST_F(CommandBufferGpuTest, PartsOfAMeshStayWithinItsVerticesOrItsIndices)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    auto* storage = new DsDeviceMeshSingle(device, 4096);
+    Cube* cube = new Cube(storage, 1.0f, 1.0f, 1.0f); // 24 vertices, 36 indices
+    auto* plainVertices = new VertexBuffer(device, storage, vertexLayoutPosition);
+    plainVertices->vertexCount = 3;
+    Mesh* plain = new Mesh(device, "plain", plainVertices, nullptr);
+    CommandBuffer* commands = beginCommands();
+
+    // Index ranges: within the 36 indices, or refused before anything is recorded.
+    auto indices = [&](u32 first, u32 count) {
+        return thrownBy([&] { commands->drawMeshIndices(cube, first, count); });
+    };
+    // In range: the range passes and the draw stops only at the missing pipeline.
+    EXPECT_NE(indices(30, 6).find("no pipeline"), std::string::npos);
+    EXPECT_NE(indices(36, 0).find("no pipeline"), std::string::npos);
+    for (auto [first, count] : {std::pair{30u, 7u}, {37u, 0u}, {0u, 37u}, {0xFFFFFFFFu, 2u}, {2u, 0xFFFFFFFFu}}) {
+        EXPECT_NE(indices(first, count).find("indices beyond mesh"), std::string::npos) << first << " + " << count;
+    }
+    EXPECT_NE(thrownBy([&] { commands->drawMeshIndices(plain, 0, 3); }).find("has no indices"), std::string::npos);
+    // Vertex ranges are for meshes without indices.
+    EXPECT_NE(thrownBy([&] { commands->drawMeshVertices(cube, 0, 3); }).find("is indexed"), std::string::npos);
+    EXPECT_NE(thrownBy([&] { commands->drawMeshVertices(plain, 1, 3); }).find("vertices beyond mesh"),
+              std::string::npos);
+    EXPECT_NE(thrownBy([&] { commands->drawMeshVertices(plain, 0, 3); }).find("no pipeline"), std::string::npos);
+    submitCommandsAndWait(commands);
+
+    device->releaseResource(plain);
+    device->releaseResource(cube);
+    device->releaseResource(storage);
+    EXPECT_TRUE(validationErrors().empty());
 }

@@ -160,6 +160,19 @@ void CommandBuffer::drawMeshVertices(Mesh* mesh, u32 firstVertex, u32 vertexCoun
     vkCmdDraw(handle, vertexCount, 1, firstVertex, 0);
 }
 
+void CommandBuffer::drawMeshIndices(Mesh* mesh, u32 firstIndex, u32 indexCount)
+{
+    const IndexBuffer* indices = mesh->indexBuffer;
+    if (indices == nullptr) {
+        throw std::runtime_error("CommandBuffer::drawMeshIndices: mesh \"" + mesh->name + "\" has no indices");
+    }
+    if (firstIndex > indices->count || indexCount > indices->count - firstIndex) {
+        throw std::runtime_error("CommandBuffer::drawMeshIndices: indices beyond mesh \"" + mesh->name + "\"");
+    }
+    bindMeshStreams(mesh);
+    vkCmdDrawIndexed(handle, indexCount, 1, firstIndex, 0, 0);
+}
+
 void CommandBuffer::imageBarrier(Image* image, VkImageLayout oldLayout, VkImageLayout newLayout,
                                  VkPipelineStageFlags srcStage, VkPipelineStageFlags dstStage,
                                  VkAccessFlags srcAccess, VkAccessFlags dstAccess)

@@ -50,6 +50,10 @@ public:
     // `vertexCount` of its vertices from `firstVertex`, one instance. Part of a mesh:
     // the caller counts the drawn instance.
     void drawMeshVertices(Mesh* mesh, u32 firstVertex, u32 vertexCount);
+    // Binds the streams and index buffer of an indexed mesh as drawMesh does and draws
+    // `indexCount` of its indices from `firstIndex` (vertex offset 0), one instance.
+    // Part of a mesh: the caller counts the drawn instance.
+    void drawMeshIndices(Mesh* mesh, u32 firstIndex, u32 indexCount);
     // One barrier over the image's whole subresource range, no ownership transfer.
     void imageBarrier(Image* image, VkImageLayout oldLayout, VkImageLayout newLayout, VkPipelineStageFlags srcStage,
                       VkPipelineStageFlags dstStage, VkAccessFlags srcAccess, VkAccessFlags dstAccess);
