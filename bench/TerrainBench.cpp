@@ -53,10 +53,11 @@ u64 hashVector(const std::vector<T>& values, u64 hash)
     return hashBytes(values.data(), values.size() * sizeof(T), hash);
 }
 
-const glm::vec2 Windows[3] = {
-    {ChunkRules::MainLow, ChunkRules::MainHigh},
-    {ChunkRules::PrepassLow, ChunkRules::PrepassHigh},
-    {ChunkRules::ShadowLow, ChunkRules::ShadowHigh},
+// The three sets as the game builds them (the shadow set with indexed positions only).
+const ChunkSetRequest Requests[3] = {
+    {{ChunkRules::MainLow, ChunkRules::MainHigh}, ChunkForm::Shaded},
+    {{ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, ChunkForm::Shaded},
+    {{ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, ChunkForm::PositionsIndexed},
 };
 
 u64 hashResult(const TerrainGrid& grid, const std::vector<ChunkSetData>& sets)
@@ -64,7 +65,10 @@ u64 hashResult(const TerrainGrid& grid, const std::vector<ChunkSetData>& sets)
     u64 hash = hashVector(grid.heights, 1469598103934665603ull);
     hash = hashVector(grid.steps, hash);
     for (const ChunkSetData& set : sets) {
-        for (const ChunkMeshData& chunk : set.chunks) hash = hashVector(chunk.streams, hash);
+        for (const ChunkMeshData& chunk : set.chunks) {
+            hash = hashVector(chunk.streams, hash);
+            hash = hashVector(chunk.indices, hash);
+        }
     }
     return hash;
 }
@@ -107,8 +111,8 @@ void TerrainStages(benchmark::State& state)
 
         std::vector<ChunkSetData> sets;
         t = Clock::now();
-        for (const glm::vec2& window : Windows) {
-            sets.push_back(buildChunkSet(grid, window, PlanetRadius, *grid.random, threads));
+        for (const ChunkSetRequest& request : Requests) {
+            sets.push_back(buildChunkSet(grid, request.window, PlanetRadius, *grid.random, threads, request.form));
         }
         chunks += millisecondsSince(t);
         state.PauseTiming();
@@ -158,7 +162,9 @@ void TerrainGeneration(benchmark::State& state)
 
         std::vector<ChunkSetData> sets;
         t = Clock::now();
-        for (const glm::vec2& window : Windows) sets.push_back(grid.takeChunkSet(window, PlanetRadius));
+        for (const ChunkSetRequest& request : Requests) {
+            sets.push_back(grid.takeChunkSet(request.window, PlanetRadius, request.form));
+        }
         chunkWait += millisecondsSince(t);
         state.PauseTiming();
         hash = hashResult(grid, sets);

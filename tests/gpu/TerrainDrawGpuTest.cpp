@@ -3,6 +3,7 @@
 
 #include "Engine/Camera/Camera.h"
 #include "Engine/Camera/Frustum.h"
+#include "Engine/Camera/Random.h"
 #include "Engine/Command/CommandBuffer.h"
 #include "Engine/Descriptor/DataSet.h"
 #include "Engine/Descriptor/DescriptorPool.h"
@@ -11,6 +12,7 @@
 #include "Engine/Helper/Helper.h"
 #include "Engine/Image/Image.h"
 #include "Engine/Image/Sampler.h"
+#include "Engine/Mesh/Mesh.h"
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Pipeline/Pipeline.h"
 #include "Engine/Settings/Settings.h"
@@ -20,12 +22,15 @@
 #include "World/Culling/CullingGrid.h"
 #include "World/Shadow/ShadowRenderer.h"
 #include "World/Sky/Skybox.h"
+#include "World/Terrain/ChunkMeshBuilder.h"
 #include "World/Terrain/Terrain.h"
 #include "World/Water/Water.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -574,5 +579,164 @@ TEST_F(TerrainDrawGpuTest, CascadesDrawOnlyCastersOverTheReceiversThatReadThem)
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(shadows->cascadesDrawn, 0u);
     shadows->receiversKnown = 0;
+    EXPECT_TRUE(validationErrors().empty());
+}
+
+TEST_F(TerrainDrawGpuTest, IndexedShadowSetCastsTheSameCascadesAsTheShadedOne)
+{
+    GraphicsDevice* device = Engine::graphicsDevice;
+    // The same island in 2 x 2 chunks of 32 x 32 quads: chunks of 2 x 2 cells, so that
+    // a cascade can take some cells of a chunk and leave others.
+    constexpr u32 Chunks = 4;
+    constexpr u32 ChunkQuads = 32;
+    const TerrainBindings bindings = terrain->bindings;
+    delete terrain;
+    terrain = new Terrain(camera, ChunkQuads, 2, bindings, nullptr);
+    terrain->threadCount = 2;
+    terrain->generateHeightMap(11);
+    terrain->erode(0);
+    terrain->createSteps();
+    terrain->meshStorage->switchHalf();
+    terrain->chunkUniforms->returnPendingFrees();
+    terrain->buildChunkMeshes({ChunkRules::MainLow, ChunkRules::MainHigh}, terrain->mainSet);
+    terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
+    terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
+
+    // The shadow set is built position-only and indexed, one index per vertex.
+    const ChunkSetData shadedData = buildChunkSet(*terrain, {ChunkRules::ShadowLow, ChunkRules::ShadowHigh},
+                                                  terrain->planetRadius, *std::make_unique<Random>(1), 2);
+    u32 positions = 0;
+    u32 indices = 0;
+    for (u32 index = 0; index < Chunks; index++) {
+        SCOPED_TRACE(index);
+        ASSERT_EQ(terrain->shadowSet.boxes[index].active != 0, shadedData.chunks[index].vertexCount > 0);
+        if (!terrain->shadowSet.boxes[index].active) continue;
+        const Mesh* mesh = terrain->shadowSet.meshes[index];
+        ASSERT_NE(mesh->indexBuffer, nullptr);
+        EXPECT_EQ(mesh->vertexBuffer->layout, vertexLayoutPosition);
+        EXPECT_EQ(mesh->indexBuffer->count, shadedData.chunks[index].vertexCount);
+        positions += mesh->vertexBuffer->vertexCount;
+        indices += mesh->indexBuffer->count;
+        // The cells' stretches are the same index ranges as the vertex ranges.
+        const glm::vec3 chunkOrigin =
+            terrain->origin + glm::vec3((index % 2) * f32{ChunkQuads}, 0.0f, (index / 2) * f32{ChunkQuads});
+        EXPECT_EQ(terrain->shadowSet.cells[index].cellsPerSide, 2u);
+        EXPECT_EQ(terrain->shadowSet.cells[index].stretchStart,
+                  chunkCellsOf(shadedData.chunks[index], ChunkQuads, chunkOrigin).stretchStart);
+    }
+    ASSERT_GT(indices, 0u);
+    EXPECT_LT(positions * 4, indices);
+
+    // The same set as the scene pipelines' non-indexed streams, in a storage of its own.
+    ChunkSetData data = shadedData;
+    const u32 bytes = Chunks * ChunkQuads * ChunkQuads * 6u * 40u + Chunks * 3u * 16u;
+    auto* storage = new DsDeviceMeshSingle(device, bytes);
+    storage->switchHalf();
+    ChunkSet shaded;
+    initChunkSet(shaded, Chunks, terrain->chunkSlot);
+    uploadChunkSet(data, terrain->origin, storage, terrain->chunkUniforms, shaded, 2);
+
+    // Low over the island's edge, looking across it: cascades cut through chunks, so
+    // some chunks draw only some of their cells.
+    camera->position = glm::vec3(-30.0f, 20.0f, 0.0f);
+    camera->forward = glm::normalize(glm::vec3(1.0f, -0.4f, 0.0f));
+    camera->setPerspective(60.0f, 1.0f, 2.5f, 2000.0f);
+    camera->uploadUniforms();
+    std::vector<VkExtent2D> areas;
+    u32 partialChunks = 0;
+    shadows->casterCallback = [&](CommandBuffer* cmd, Camera* light, const Frustum& frustum) {
+        areas.push_back(cmd->renderExtent);
+        for (u32 index = 0; index < Chunks; index++) {
+            const ChunkSet& set = terrain->shadowSet;
+            if (!set.boxes[index].active) continue;
+            const u32 cells = visibleCells(set.cells[index], frustum);
+            partialChunks += cells != 0 && cells != set.occupiedCells[index];
+        }
+        terrain->drawShadow(cmd, light, frustum, &shadows->casterCoverage);
+    };
+    // The map's bits, layer under layer, copied by a probe into an integer target.
+    const u32 layerCount = ShadowRenderer::CascadeCount;
+    OffscreenTarget bitsTarget = createOffscreenTarget(MapSize, MapSize * layerCount, VK_FORMAT_R32_UINT,
+                                                       VK_FORMAT_UNDEFINED);
+    ImageBinding layers(shadows->map->arrayView, nearestSampler);
+    auto* bitsPipeline = new Pipeline(device);
+    bitsPipeline->loadShaderModule("testshaders/fullscreenVert.spv", &bitsPipeline->vertexShader);
+    bitsPipeline->loadShaderModule("testshaders/depthBitsProbeFrag.spv", &bitsPipeline->fragmentShader);
+    bitsPipeline->setVertexLayout(vertexLayoutEmpty, false);
+    bitsPipeline->setDescriptorLayout("CIS_0");
+    bitsPipeline->state->cullMode = VK_CULL_MODE_NONE;
+    bitsPipeline->state->blendEnable = 0;
+    bitsPipeline->state->dynamicStates = {VK_DYNAMIC_STATE_SCISSOR, VK_DYNAMIC_STATE_VIEWPORT};
+    bitsPipeline->create(AttachmentFormats{{VK_FORMAT_R32_UINT}, VK_FORMAT_UNDEFINED});
+    auto* bitsSet = new DataSet(device, Engine::descriptorPool, {{0, DataSetImage, &layers}});
+
+    // Every cascade's depth within the area it was rendered into.
+    auto renderCascades = [&]() {
+        areas.clear();
+        CommandBuffer* cmd = beginCommands();
+        cmd->flushUploads();
+        shadows->render(cmd, camera);
+        beginOffscreenPass(cmd, bitsTarget, Clear);
+        cmd->bindPipeline(bitsPipeline);
+        cmd->addDataSet(bitsSet);
+        cmd->bindDataSets(0);
+        vkCmdDraw(cmd->handle, 3, 1, 0, 0);
+        endOffscreenPass(cmd, bitsTarget);
+        submitCommandsAndWait(cmd);
+        const std::vector<u8> texels = readPixels(bitsTarget);
+        std::vector<std::vector<f32>> depths;
+        for (u32 layer = 0; layer < layerCount; layer++) {
+            std::vector<f32> area;
+            if (layer < areas.size()) {
+                for (u32 y = 0; y < areas[layer].height; y++) {
+                    for (u32 x = 0; x < areas[layer].width; x++) {
+                        const size_t row = static_cast<size_t>(layer) * MapSize + y;
+                        f32 depth;
+                        std::memcpy(&depth, texels.data() + 4 * (row * MapSize + x), 4);
+                        area.push_back(depth);
+                    }
+                }
+            }
+            depths.push_back(std::move(area));
+        }
+        return depths;
+    };
+    auto castTexels = [](const std::vector<std::vector<f32>>& depths) {
+        u32 count = 0;
+        for (const std::vector<f32>& layer : depths) count += static_cast<u32>(std::count_if(
+                                                          layer.begin(), layer.end(), [](f32 d) { return d < 1.0f; }));
+        return count;
+    };
+
+    // Every cascade with all its casters, then only the casters over one receiver, as
+    // the world draws them.
+    const glm::vec3 ahead = camera->position + camera->forward * 20.0f;
+    for (bool receivers : {false, true}) {
+        SCOPED_TRACE(receivers ? "casters over a receiver" : "every caster");
+        shadows->receivers = {{ahead - glm::vec3(4.0f), ahead + glm::vec3(4.0f)}};
+        shadows->receiversKnown = receivers ? 1 : 0;
+        partialChunks = 0;
+        const std::vector<std::vector<f32>> fromIndexed = renderCascades();
+        EXPECT_GT(partialChunks, 0u);
+        EXPECT_GT(castTexels(fromIndexed), 0u);
+        std::swap(terrain->shadowSet, shaded);
+        const std::vector<std::vector<f32>> fromShaded = renderCascades();
+        std::swap(terrain->shadowSet, shaded);
+        ASSERT_EQ(fromIndexed.size(), fromShaded.size());
+        for (size_t layer = 0; layer < fromIndexed.size(); layer++) {
+            SCOPED_TRACE(layer);
+            ASSERT_EQ(fromIndexed[layer].size(), fromShaded[layer].size());
+            EXPECT_EQ(0, std::memcmp(fromIndexed[layer].data(), fromShaded[layer].data(),
+                                     fromIndexed[layer].size() * sizeof(f32)));
+        }
+    }
+    shadows->receiversKnown = 0;
+    shadows->receivers.clear();
+
+    releaseChunkSet(shaded);
+    device->releaseResource(storage);
+    device->releaseResource(bitsSet);
+    device->releaseResource(bitsPipeline);
+    destroyOffscreenTarget(bitsTarget);
     EXPECT_TRUE(validationErrors().empty());
 }

@@ -116,6 +116,67 @@ TEST_F(TerrainGpuTest, ChunkSetIsWrittenIntoTheMeshStorageAndUploaded)
     EXPECT_TRUE(validationErrors().empty());
 }
 
+TEST_F(TerrainGpuTest, IndexedChunkSetIsWrittenAsPositionsAndIndices)
+{
+    SmallLandscape grid;
+    ChunkSetData data = buildChunkSet(grid, {ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, 12742.0f,
+                                      *grid.random, 2, ChunkForm::PositionsIndexed);
+    const ChunkSetData expected = data; // uploadChunkSet consumes the positions and indices
+
+    GraphicsDevice* device = Engine::graphicsDevice;
+    auto* storage = new DsDeviceMeshSingle(device, 16u * 8u * 8u * 6u * 40u + 4096u);
+    auto* uniforms = new DsUniformFixed();
+    storage->switchHalf();
+    StorageSlot shared{uniforms, 64, NoOffset};
+    ChunkSet set;
+    initChunkSet(set, 16, &shared);
+    uploadChunkSet(data, grid.origin, storage, uniforms, set, 3);
+    EXPECT_TRUE(data.chunks[0].indices.empty());
+
+    CommandBuffer* commands = beginCommands();
+    commands->flushUploads();
+    submitCommandsAndWait(commands);
+
+    u32 drawn = 0;
+    for (u32 index = 0; index < 16; index++) {
+        SCOPED_TRACE(index);
+        const ChunkMeshData& chunk = expected.chunks[index];
+        if (chunk.vertexCount == 0) {
+            EXPECT_EQ(set.meshes[index], nullptr);
+            continue;
+        }
+        drawn++;
+        const Mesh* mesh = set.meshes[index];
+        ASSERT_NE(mesh, nullptr);
+        // One position stream of the distinct positions, read by the shadow pipeline.
+        const VertexBuffer* vertices = mesh->vertexBuffer;
+        EXPECT_EQ(vertices->layout, vertexLayoutPosition);
+        EXPECT_EQ(vertices->vertexCount, chunk.positionCount());
+        EXPECT_EQ(vertices->streamOfKind(AttributeNormal), nullptr);
+        const VertexStreamSlot* positions = vertices->streamOfKind(AttributePosition);
+        ASSERT_NE(positions, nullptr);
+        EXPECT_EQ(positions->byteSize, chunk.streams.size());
+        EXPECT_TRUE(readBuffer(storage->buffer, positions->offset, positions->byteSize) == chunk.streams);
+        // One 32-bit index per vertex, at an offset an index buffer may be bound at.
+        const IndexBuffer* indices = mesh->indexBuffer;
+        ASSERT_NE(indices, nullptr);
+        EXPECT_EQ(indices->storage, storage);
+        EXPECT_EQ(indices->count, chunk.vertexCount);
+        EXPECT_EQ(indices->byteSize, chunk.vertexCount * 4u);
+        EXPECT_EQ(indices->offset % 4u, 0u);
+        const std::vector<u8> bytes = readBuffer(storage->buffer, indices->offset, indices->byteSize);
+        ASSERT_EQ(bytes.size(), chunk.indices.size() * 4u);
+        EXPECT_EQ(0, std::memcmp(bytes.data(), chunk.indices.data(), bytes.size()));
+    }
+    EXPECT_GT(drawn, 0u);
+
+    releaseChunkSet(set);
+    device->releaseResource(storage);
+    device->releaseResource(uniforms);
+    device->deleteDeferred();
+    EXPECT_TRUE(validationErrors().empty());
+}
+
 namespace {
 
 const float Clear[4] = {0.0f, 0.0f, 0.0f, 0.0f};

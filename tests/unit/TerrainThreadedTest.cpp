@@ -70,17 +70,22 @@ Hashes generate(i32 seed, u32 threads, bool prepareAhead, bool heightMapAhead = 
     h.colors = 1469598103934665603ull;
     h.meshes = 1469598103934665603ull;
     using namespace ChunkRules;
-    for (glm::vec2 window : {glm::vec2(MainLow, MainHigh), glm::vec2(PrepassLow, PrepassHigh),
-                             glm::vec2(ShadowLow, ShadowHigh)}) {
-        ChunkSetData set = grid.takeChunkSet(window, 12742.0f);
+    // The sets as the game takes them: the shadow set with indexed positions only.
+    for (ChunkSetRequest request : {ChunkSetRequest{{MainLow, MainHigh}, ChunkForm::Shaded},
+                                    ChunkSetRequest{{PrepassLow, PrepassHigh}, ChunkForm::Shaded},
+                                    ChunkSetRequest{{ShadowLow, ShadowHigh}, ChunkForm::PositionsIndexed}}) {
+        ChunkSetData set = grid.takeChunkSet(request.window, 12742.0f, request.form);
+        EXPECT_EQ(set.form, request.form);
         for (const ChunkMeshData& chunk : set.chunks) {
-            // Positions and normals first, colours last in each block.
-            size_t colorStart = chunk.vertexCount * 24u;
+            // Positions and normals first, colours last in each shaded block.
+            size_t colorStart = chunk.indexed() ? chunk.streams.size() : chunk.vertexCount * 24u;
             h.meshes = hashBytes(chunk.streams.data(), colorStart, h.meshes);
             h.colors = hashBytes(chunk.streams.data() + colorStart, chunk.streams.size() - colorStart, h.colors);
             h.meshes = hashBytes(&chunk.vertexCount, sizeof(chunk.vertexCount), h.meshes);
+            h.meshes = hashVector(chunk.indices, h.meshes);
         }
     }
+    h.colors = hashBytes(&grid.random->engine, sizeof(grid.random->engine), h.colors);
     return h;
 }
 
@@ -104,6 +109,25 @@ FlatSet flatten(const ChunkSetData& set)
                 flat.normals.push_back(chunk.normal(v));
                 flat.colors.push_back(chunk.color(v));
             }
+        }
+    }
+    return flat;
+}
+
+// The positions of a set in either form, in build order, read vertex by vertex.
+FlatSet flattenPositions(const ChunkSetData& set)
+{
+    FlatSet flat;
+    flat.vertexCount.assign(set.chunks.size(), 0);
+    for (u32 cx = 0; cx < set.chunksPerSide; cx++) {
+        for (u32 cz = 0; cz < set.chunksPerSide; cz++) {
+            const ChunkMeshData& chunk = set.chunks[cz * set.chunksPerSide + cx];
+            flat.vertexCount[cz * set.chunksPerSide + cx] = chunk.vertexCount;
+            if (chunk.indexed()) {
+                EXPECT_EQ(chunk.indices.size(), chunk.vertexCount);
+                EXPECT_LT(*std::max_element(chunk.indices.begin(), chunk.indices.end()), chunk.positionCount());
+            }
+            for (u32 v = 0; v < chunk.vertexCount; v++) flat.positions.push_back(chunk.position(v));
         }
     }
     return flat;
@@ -189,12 +213,29 @@ TEST(TerrainThreaded, ChunkSetsMatchTheQuadByQuadRules)
     grid.generateHeightMap(21);
     grid.erode(20000);
     grid.createSteps();
-    Random fast(5), slow(5);
+    Random fast(5), slow(5), positionsOnly(5);
     using namespace ChunkRules;
     for (glm::vec2 window : {glm::vec2(MainLow, MainHigh), glm::vec2(PrepassLow, PrepassHigh),
                              glm::vec2(ShadowLow, ShadowHigh)}) {
         FlatSet built = flatten(buildChunkSet(grid, window, 1000.0f, fast, 6));
         FlatSet reference = referenceSet(grid, window, 1000.0f, slow);
+        // The positions-only form: index by index the same vertices, the generator
+        // moved on as far.
+        const ChunkSetData indexedSet = buildChunkSet(grid, window, 1000.0f, positionsOnly, 5,
+                                                      ChunkForm::PositionsIndexed);
+        const FlatSet indexed = flattenPositions(indexedSet);
+        EXPECT_EQ(hashVector(indexed.positions), hashVector(reference.positions));
+        EXPECT_EQ(indexed.vertexCount, reference.vertexCount);
+        EXPECT_EQ(positionsOnly.engine, slow.engine);
+        u32 stored = 0;
+        for (const ChunkMeshData& chunk : indexedSet.chunks) stored += chunk.positionCount();
+        // A position is kept once however many quads share it (up to six vertices of
+        // four quads inside a chunk): far fewer than the four a lone quad would keep.
+        const u32 vertices = static_cast<u32>(reference.positions.size());
+        EXPECT_LT(stored * 3, vertices * 2);
+        if (window == glm::vec2(ShadowLow, ShadowHigh)) {
+            EXPECT_LT(stored * 4, vertices);
+        }
         ASSERT_EQ(built.positions.size(), reference.positions.size());
         ASSERT_GT(built.positions.size(), 0u);
         // The built streams are in build order (cx outer), as is the reference.
@@ -219,13 +260,27 @@ TEST(TerrainThreaded, PreparedSetsTakenOutOfOrderAreBuiltAfresh)
     // The prepass first: not what was prepared, so it is built with the live generator.
     glm::vec2 prepass(ChunkRules::PrepassLow, ChunkRules::PrepassHigh);
     glm::vec2 shadow(ChunkRules::ShadowLow, ChunkRules::ShadowHigh);
-    ChunkSetData a1 = ahead.takeChunkSet(prepass, 12742.0f);
-    ChunkSetData d1 = direct.takeChunkSet(prepass, 12742.0f);
-    ChunkSetData a2 = ahead.takeChunkSet(shadow, 12742.0f);
-    ChunkSetData d2 = direct.takeChunkSet(shadow, 12742.0f);
+    ChunkSetData a1 = ahead.takeChunkSet(prepass, 12742.0f, ChunkForm::Shaded);
+    ChunkSetData d1 = direct.takeChunkSet(prepass, 12742.0f, ChunkForm::Shaded);
+    ChunkSetData a2 = ahead.takeChunkSet(shadow, 12742.0f, ChunkForm::Shaded);
+    ChunkSetData d2 = direct.takeChunkSet(shadow, 12742.0f, ChunkForm::Shaded);
     EXPECT_EQ(hashVector(flatten(a1).colors), hashVector(flatten(d1).colors));
     EXPECT_EQ(hashVector(flatten(a2).colors), hashVector(flatten(d2).colors));
     EXPECT_EQ(ahead.random->engine, direct.random->engine);
+
+    // The right window in another form than the one prepared is built afresh too.
+    TerrainGrid prepared(8, 8);
+    prepared.threadCount = 3;
+    prepared.generateHeightMap(4);
+    prepared.erode(2000);
+    prepared.createSteps();
+    prepared.prepareChunkSets(12742.0f);
+    ChunkSetData main = prepared.takeChunkSet({ChunkRules::MainLow, ChunkRules::MainHigh}, 12742.0f,
+                                              ChunkForm::PositionsIndexed);
+    EXPECT_EQ(main.form, ChunkForm::PositionsIndexed);
+    bool someIndexed = false;
+    for (const ChunkMeshData& chunk : main.chunks) someIndexed = someIndexed || chunk.indexed();
+    EXPECT_TRUE(someIndexed);
 }
 
 TEST(TerrainThreaded, SmallLandscapeKeepsItsBits)

@@ -2,6 +2,7 @@
 
 #include "Engine/Camera/Random.h"
 #include "World/Terrain/ParallelFor.h"
+#include "World/Terrain/PositionIndex.h"
 #include "World/Terrain/QuadSplit.h"
 #include "World/Terrain/TerrainGrid.h"
 
@@ -93,6 +94,9 @@ ChunkPlace placeOf(const TerrainGrid& grid, u32 buildIndex)
     return place;
 }
 
+// Random::uniform takes two 32-bit outputs of the generator.
+constexpr unsigned long long OutputsPerDraw = 2;
+
 inline glm::vec3 faceNormal(const glm::vec3& a, const glm::vec3& b, const glm::vec3& c)
 {
     return glm::normalize(glm::cross(b - a, c - a));
@@ -125,14 +129,16 @@ glm::vec4 TerrainGrid::vertexColor(Random* random, const glm::vec3& normal, f32 
 }
 
 ChunkSetData buildChunkSet(const TerrainGrid& grid, glm::vec2 window, f32 planetRadius, Random& random,
-                           u32 threads)
+                           u32 threads, ChunkForm form)
 {
+    const bool shaded = form == ChunkForm::Shaded;
     const u32 cps = grid.chunksPerSide;
     const u32 cs = grid.chunkSize;
     const u32 chunkCount = cps * cps;
 
     ChunkSetData set;
     set.window = window;
+    set.form = form;
     set.chunksPerSide = cps;
     set.chunkSize = cs;
     set.chunks.resize(chunkCount);
@@ -160,12 +166,23 @@ ChunkSetData buildChunkSet(const TerrainGrid& grid, glm::vec2 window, f32 planet
     }
 
     // The colour draws, in build order: the generator is sequential, the rest is not.
-    std::vector<f32> jitter(static_cast<size_t>(totalQuads) * 2);
-    for (f32& factor : jitter) factor = colorJitter(random.uniform(0.0, 1.0));
+    // Without colours the generator still moves on as far: two draws a quad of two
+    // 32-bit outputs each.
+    std::vector<f32> jitter;
+    if (shaded) {
+        jitter.resize(static_cast<size_t>(totalQuads) * 2);
+        for (f32& factor : jitter) factor = colorJitter(random.uniform(0.0, 1.0));
+    } else {
+        random.engine.discard(static_cast<unsigned long long>(totalQuads) * 2 * OutputsPerDraw);
+    }
 
     // Pass 2: the vertices of every chunk.
     parallelFor(chunkCount, 1, threads, [&](u32 begin, u32 end) {
         ChunkCorners corners;
+        // The positions-only form: a chunk's vertices before they are shared.
+        std::vector<u8> scratch;
+        std::vector<u8> distinct;
+        PositionIndexer indexer;
         for (u32 k = begin; k < end; k++) {
             ChunkPlace place = placeOf(grid, k);
             u32 index = place.cz * cps + place.cx;
@@ -176,14 +193,22 @@ ChunkSetData buildChunkSet(const TerrainGrid& grid, glm::vec2 window, f32 planet
             ChunkMeshData& chunk = set.chunks[index];
             chunk.vertexCount = quads[k] * VerticesPerQuad;
             const size_t n = chunk.vertexCount;
-            chunk.streams.resize(n * (ChunkMeshData::PositionBytes + ChunkMeshData::NormalBytes +
-                                      ChunkMeshData::ColorBytes));
-            u8* positions = chunk.streams.data();
-            u8* normals = positions + n * ChunkMeshData::PositionBytes;
-            u8* colors = normals + n * ChunkMeshData::NormalBytes;
+            u8* positions = nullptr;
+            u8* normals = nullptr;
+            u8* colors = nullptr;
+            if (shaded) {
+                chunk.streams.resize(n * (ChunkMeshData::PositionBytes + ChunkMeshData::NormalBytes +
+                                          ChunkMeshData::ColorBytes));
+                positions = chunk.streams.data();
+                normals = positions + n * ChunkMeshData::PositionBytes;
+                colors = normals + n * ChunkMeshData::NormalBytes;
+            } else {
+                scratch.resize(n * ChunkMeshData::PositionBytes);
+                positions = scratch.data();
+            }
 
             loadCorners(grid, place, planetRadius, corners);
-            const f32* factors = jitter.data() + static_cast<size_t>(firstQuad[k]) * 2;
+            const f32* factors = shaded ? jitter.data() + static_cast<size_t>(firstQuad[k]) * 2 : nullptr;
             size_t v = 0;
             glm::vec3 low(EmptyBoxMin), high(EmptyBoxMax);
             for (u32 a = 0; a < cs; a++) {
@@ -209,25 +234,36 @@ ChunkSetData buildChunkSet(const TerrainGrid& grid, glm::vec2 window, f32 planet
                         tri[0] = p00; tri[1] = p01; tri[2] = p10;
                         tri[3] = p11; tri[4] = p10; tri[5] = p01;
                     }
-                    glm::vec3 n1 = faceNormal(tri[0], tri[1], tri[2]);
-                    glm::vec3 n2 = faceNormal(tri[3], tri[4], tri[5]);
-                    // Both triangles take their colour at the height of the first corner.
-                    glm::vec4 c1 = baseColor(n1, h00) * factors[0];
-                    glm::vec4 c2 = baseColor(n2, h00) * factors[1];
-                    factors += 2;
-
-                    for (u32 t = 0; t < VerticesPerQuad; t++, v++) {
-                        std::memcpy(positions + v * ChunkMeshData::PositionBytes, &tri[t], ChunkMeshData::PositionBytes);
-                        std::memcpy(normals + v * ChunkMeshData::NormalBytes, t < 3 ? &n1 : &n2,
-                                    ChunkMeshData::NormalBytes);
-                        std::memcpy(colors + v * ChunkMeshData::ColorBytes, t < 3 ? &c1 : &c2,
-                                    ChunkMeshData::ColorBytes);
+                    if (shaded) {
+                        glm::vec3 n1 = faceNormal(tri[0], tri[1], tri[2]);
+                        glm::vec3 n2 = faceNormal(tri[3], tri[4], tri[5]);
+                        // Both triangles take their colour at the height of the first corner.
+                        glm::vec4 c1 = baseColor(n1, h00) * factors[0];
+                        glm::vec4 c2 = baseColor(n2, h00) * factors[1];
+                        factors += 2;
+                        for (u32 t = 0; t < VerticesPerQuad; t++) {
+                            std::memcpy(normals + (v + t) * ChunkMeshData::NormalBytes, t < 3 ? &n1 : &n2,
+                                        ChunkMeshData::NormalBytes);
+                            std::memcpy(colors + (v + t) * ChunkMeshData::ColorBytes, t < 3 ? &c1 : &c2,
+                                        ChunkMeshData::ColorBytes);
+                        }
                     }
+                    std::memcpy(positions + v * ChunkMeshData::PositionBytes, tri,
+                                VerticesPerQuad * ChunkMeshData::PositionBytes);
+                    v += VerticesPerQuad;
 
                     low = glm::min(low, glm::vec3(fa, std::min(std::min(h00, h10), std::min(h01, h11)), fb));
                     high = glm::max(high, glm::vec3(fa + 1.0f, std::max(std::max(h00, h10), std::max(h01, h11)),
                                                     fb + 1.0f));
                 }
+            }
+            if (!shaded) {
+                // The shaded form's vertices, in order, as indices into shared positions.
+                distinct.resize(n * ChunkMeshData::PositionBytes);
+                chunk.indices.resize(n);
+                const u32 kept = indexer.index(positions, static_cast<u32>(n), distinct.data(), chunk.indices.data());
+                chunk.streams.assign(distinct.begin(), distinct.begin() + static_cast<std::ptrdiff_t>(kept) *
+                                                                            ChunkMeshData::PositionBytes);
             }
             box.active = 1;
             box.minX = low.x + place.origin.x;

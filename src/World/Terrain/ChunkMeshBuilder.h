@@ -11,9 +11,19 @@
 class Random;
 class TerrainGrid;
 
-// One chunk's vertices as planar streams in one block: vertexCount chunk-local
+// What a chunk set's meshes hold: everything the scene pipelines read, or only the
+// positions, which the shadow pipeline reads.
+enum class ChunkForm : u8 {
+    Shaded,           // planar position, normal and colour streams, six vertices a quad
+    PositionsIndexed, // each distinct position once, and an index per vertex
+};
+
+// One chunk's vertices. Shaded: planar streams in one block: vertexCount chunk-local
 // positions (3 floats), then as many normals (3 floats), then as many linear colours
-// (4 floats). Six vertices per emitted quad, two triangles sharing nothing.
+// (4 floats); six vertices per emitted quad, two triangles sharing nothing.
+// Positions indexed: `streams` holds the chunk's distinct positions (3 floats each) and
+// `indices` one entry per vertex naming its position, vertex k of the shaded form being
+// index k; there are no normals or colours.
 struct ChunkMeshData {
     static_assert(sizeof(glm::vec3) == 12 && sizeof(glm::vec4) == 16, "vertex streams are tightly packed floats");
     static constexpr u32 PositionBytes = 12;
@@ -22,8 +32,19 @@ struct ChunkMeshData {
 
     u32 vertexCount = 0;
     std::vector<u8> streams;
+    std::vector<u32> indices; // empty in the shaded form
 
-    glm::vec3 position(u32 vertex) const { return read<glm::vec3>(PositionBytes * vertex); }
+    bool indexed() const { return !indices.empty(); }
+    // How many positions the position stream holds.
+    u32 positionCount() const
+    {
+        return indexed() ? static_cast<u32>(streams.size() / PositionBytes) : vertexCount;
+    }
+    glm::vec3 position(u32 vertex) const
+    {
+        return read<glm::vec3>(PositionBytes * static_cast<size_t>(indexed() ? indices[vertex] : vertex));
+    }
+    // Shaded form only.
     glm::vec3 normal(u32 vertex) const { return read<glm::vec3>(PositionBytes * vertexCount + NormalBytes * vertex); }
     glm::vec4 color(u32 vertex) const
     {
@@ -44,6 +65,7 @@ private:
 // its box in world space (inactive when the chunk has no quad).
 struct ChunkSetData {
     glm::vec2 window{0.0f};
+    ChunkForm form = ChunkForm::Shaded;
     u32 chunksPerSide = 0;
     u32 chunkSize = 0;
     std::vector<ChunkMeshData> chunks;
@@ -65,6 +87,8 @@ f32 colorJitter(f64 u);
 // the origin) and some corner above the deep sea floor. Each emitted triangle takes
 // one uniform draw from `random`, in the order cx, cz, then a, b within the chunk,
 // first triangle before second, so sets built in the same order get the same colours
-// with any number of `threads`.
+// with any number of `threads`. The positions-only form draws the same from `random`
+// (the colours it does not keep would have taken them) and has the same vertices in the
+// same order, each chunk's distinct positions shared through its indices.
 ChunkSetData buildChunkSet(const TerrainGrid& grid, glm::vec2 window, f32 planetRadius, Random& random,
-                           u32 threads);
+                           u32 threads, ChunkForm form = ChunkForm::Shaded);

@@ -19,7 +19,9 @@
 
 namespace {
 
-// Room for six 40-byte vertices per grid point in each of the three chunk sets.
+// Room for six 40-byte vertices per grid point in each of the three chunk sets. The
+// shadow set takes far less than its third (a position per grid point and six 4-byte
+// indices per quad), so the rule leaves room to spare.
 constexpr u64 VertexBytes = 40;
 constexpr u64 VerticesPerPointAndSets = 18;
 
@@ -200,7 +202,9 @@ void Terrain::finishGeneration(PhysicsWorld* world, std::mutex& worldMutex)
 
 void Terrain::buildChunkMeshes(glm::vec2 window, ChunkSet& set)
 {
-    ChunkSetData data = takeChunkSet(window, planetRadius);
+    // The shadow pipeline reads positions only: that set shares them through indices.
+    const ChunkForm form = &set == &shadowSet ? ChunkForm::PositionsIndexed : ChunkForm::Shaded;
+    ChunkSetData data = takeChunkSet(window, planetRadius, form);
     uploadChunkSet(data, origin, meshStorage, chunkUniforms, set, threadCount);
 }
 

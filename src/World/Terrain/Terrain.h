@@ -138,7 +138,9 @@ public:
 
     // Writes one chunk set for the altitude window (low, high) into the mesh storage
     // and the per-chunk uniforms, and queues the storage for upload. The caller has
-    // switched the mesh storage to its writing half first.
+    // switched the mesh storage to its writing half first. The shadow set gets indexed
+    // position-only meshes (the same triangles in the same order), the others the
+    // shaded streams.
     void buildChunkMeshes(glm::vec2 window, ChunkSet& set);
 
     // The water-prepass colour and depth images at twice the window size, with their
@@ -181,8 +183,9 @@ private:
 // Writes the chunks of `data` into `set`: a vertex buffer and mesh on `storage` per
 // chunk with vertices and its model matrix (translation to the chunk's origin) in
 // `uniforms` through the chunk's reference; empty chunks get no mesh and an inactive
-// box. The vertex bytes are copied on `threads` threads (0: all). Consumes the vertex
-// data.
+// box. Shaded chunks get position, normal and colour streams and no index buffer;
+// indexed ones a position stream and an index buffer. The bytes are copied on
+// `threads` threads (0: all). Consumes the vertex data.
 void uploadChunkSet(ChunkSetData& data, const glm::vec3& origin, DsDeviceMeshSingle* storage,
                     DsUniformFixed* uniforms, ChunkSet& set, u32 threads);
 

@@ -9,6 +9,7 @@
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Image/Image.h"
+#include "Engine/Mesh/Mesh.h"
 #include "Engine/Settings/Settings.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Engine/Window/Window.h"
@@ -143,7 +144,13 @@ void drawChunks(CommandBuffer* cmd, Terrain& terrain, const ChunkSet& set, const
             }
             runs.clear();
             visibleRuns(set.cells[index], cells, runs);
-            for (const VertexRun& run : runs) cmd->drawMeshVertices(set.meshes[index], run.first, run.count);
+            // An indexed chunk's index k stands for vertex k: the runs are index ranges.
+            Mesh* mesh = set.meshes[index];
+            if (mesh->indexBuffer != nullptr) {
+                for (const VertexRun& run : runs) cmd->drawMeshIndices(mesh, run.first, run.count);
+            } else {
+                for (const VertexRun& run : runs) cmd->drawMeshVertices(mesh, run.first, run.count);
+            }
             Engine::graphicsDevice->drawnInstances++; // one chunk, however many stretches
 
         }

@@ -159,16 +159,19 @@ void TerrainGrid::prepareChunkSets(f32 planetRadius)
 {
     using namespace ChunkRules;
     if (!random) throw std::logic_error("terrain: chunk sets are built from a generated grid");
-    std::vector<glm::vec2> windows = {{MainLow, MainHigh}, {PrepassLow, PrepassHigh}, {ShadowLow, ShadowHigh}};
+    // The shadow set is drawn by a pipeline that reads positions only.
+    std::vector<ChunkSetRequest> requests = {{{MainLow, MainHigh}, ChunkForm::Shaded},
+                                             {{PrepassLow, PrepassHigh}, ChunkForm::Shaded},
+                                             {{ShadowLow, ShadowHigh}, ChunkForm::PositionsIndexed}};
     // One worker fewer: the collision shape is built at the same time.
     u32 workers = std::max(1u, workerCount(threadCount) - 1);
-    chunkSets.start(*this, std::move(windows), planetRadius, random->engine, workers);
+    chunkSets.start(*this, std::move(requests), planetRadius, random->engine, workers);
 }
 
-ChunkSetData TerrainGrid::takeChunkSet(glm::vec2 window, f32 planetRadius)
+ChunkSetData TerrainGrid::takeChunkSet(glm::vec2 window, f32 planetRadius, ChunkForm form)
 {
     if (!random) throw std::logic_error("terrain: chunk sets are built from a generated grid");
-    return chunkSets.take(*this, window, planetRadius, *random, threadCount);
+    return chunkSets.take(*this, {window, form}, planetRadius, *random, threadCount);
 }
 
 std::unique_ptr<TerrainGrid> TerrainGrid::makeHeightMap(i32 seed, u32 chunkSize, u32 chunksPerSide, u32 threads)

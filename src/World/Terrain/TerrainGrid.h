@@ -71,11 +71,13 @@ public:
     void takeHeightMap(TerrainGrid& made);
 
     // Starts building the main, water-prepass and shadow chunk sets, in that order, on
-    // a thread of their own; they only read the steps.
+    // a thread of their own; they only read the steps. The shadow set is built with
+    // indexed positions only.
     void prepareChunkSets(f32 planetRadius);
-    // One chunk set: the prepared one when it is next in order, else built now. The
-    // terrain's generator advances by one draw per emitted triangle either way.
-    ChunkSetData takeChunkSet(glm::vec2 window, f32 planetRadius);
+    // One chunk set: the prepared one when it is next in order (same window and
+    // form), else built now. The terrain's generator advances by one draw per emitted
+    // triangle either way.
+    ChunkSetData takeChunkSet(glm::vec2 window, f32 planetRadius, ChunkForm form);
 
     // Min and max step over the (w+1) x (d+1) points of a w x d cell footprint whose
     // corner is (x, z); false when the footprint leaves the grid.
