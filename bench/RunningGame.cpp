@@ -4,6 +4,7 @@
 #include "Engine/Engine.h"
 #include "Engine/Settings/Settings.h"
 #include "Engine/Window/Window.h"
+#include "Game/Session/BuildingManager.h"
 #include "World/World.h"
 
 #include <GLFW/glfw3.h>
@@ -13,6 +14,7 @@
 #include <ctime>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -29,6 +31,8 @@ constexpr const char* OwnDisplay = ":93";
 constexpr const char* OwnDisplaySocket = "/tmp/.X11-unix/X93";
 constexpr auto XvfbStartLimit = std::chrono::seconds(10);
 constexpr auto LoadingLimit = std::chrono::seconds(300);
+constexpr auto PlacingLimit = std::chrono::seconds(60);
+constexpr int SettlingFrames = 3;
 
 using Clock = std::chrono::steady_clock;
 
@@ -128,11 +132,35 @@ GameUnderTest startGame()
         Engine::runFrame();
     }
     game.loadingMs = millisecondsSince(start);
+    if (!placeQueuedBuildings()) {
+        game.problem = "the castle and the portals were not placed";
+        return game;
+    }
     game.running = true;
     return game;
 }
 
+bool buildingsQueued()
+{
+    BuildingManager* manager = world != nullptr ? world->buildingManager : nullptr;
+    if (manager == nullptr) return false;
+    std::lock_guard lock(manager->pendingMutex);
+    return !manager->pending.empty();
+}
+
 } // namespace
+
+bool placeQueuedBuildings()
+{
+    Clock::time_point start = Clock::now();
+    while (buildingsQueued()) {
+        if (Clock::now() - start > PlacingLimit) return false;
+        Engine::runFrame();
+    }
+    // A few more ticks, so that the snapshots the renderers read hold them.
+    for (int frame = 0; frame < SettlingFrames; frame++) Engine::runFrame();
+    return true;
+}
 
 const GameUnderTest& runningGame()
 {

@@ -22,6 +22,11 @@ struct GameUnderTest {
 // Starts the game the first time; the engine shuts down when the process ends.
 const GameUnderTest& runningGame();
 
+// Runs frames until the game-logic thread has placed the buildings the loader queued
+// (the castle and the portals are placed on its first tick, which a world that has
+// just become ready may not have had). False when that takes too long.
+bool placeQueuedBuildings();
+
 // CPU time of the whole process (every thread: the renderer's workers too), in ms.
 // On a busy machine a frame's wall time mostly measures the wait for a core; the CPU
 // time it takes is what the frame costs.
