@@ -1,5 +1,3 @@
-#include <cstring>
-#include <cstdlib>
 #include "World/Terrain/Terrain.h"
 
 #include "Engine/Camera/Camera.h"
