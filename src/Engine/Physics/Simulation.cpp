@@ -104,6 +104,7 @@ void runSteps(SimulationState& s, btDiscreteDynamicsWorld* world, f32 fixedTimeS
         }
         world->stepSimulation(fixedTimeStep, 0, fixedTimeStep);
         Simulation::dispatchContacts(world->getDispatcher());
+        s.stepsRun.fetch_add(1, std::memory_order_relaxed);
     }
 }
 

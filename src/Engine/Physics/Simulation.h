@@ -27,6 +27,7 @@ struct SimulationState {
     std::atomic<u32> stateIndex{1};
     std::atomic<f32> stepTimeMs{0};
     std::atomic<u64> batchCount{0}; // batches completed, for monitoring and tests
+    std::atomic<u64> stepsRun{0};   // physics steps completed, for tests
     // Requests between the threads.
     std::atomic<u8> wakeRequested{0};
     std::atomic<u8> stopRequested{0}; // the worker clears it as it leaves
