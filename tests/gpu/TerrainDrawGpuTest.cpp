@@ -201,18 +201,7 @@ protected:
         bindings.shadowFormat = VK_FORMAT_D32_SFLOAT;
         bindings.windowWidth = 64;
         bindings.windowHeight = 48;
-        terrain = new Terrain(camera, 8, 8, bindings, nullptr);
-        terrain->threadCount = 2;
-        terrain->generateHeightMap(11);
-        // No erosion: a grid this small would be dug into pits far below the sea, and
-        // chunk boxes that tall would pass every frustum test.
-        terrain->erode(0);
-        terrain->createSteps();
-        terrain->meshStorage->switchHalf();
-        terrain->chunkUniforms->returnPendingFrees();
-        terrain->buildChunkMeshes({ChunkRules::MainLow, ChunkRules::MainHigh}, terrain->mainSet);
-        terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
-        terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
+        makeIsland(8, 8, bindings);
         shadows->casterCallback = [this](CommandBuffer* cmd, Camera* light, const Frustum& frustum) {
             terrain->drawShadow(cmd, light, frustum);
         };
@@ -240,6 +229,23 @@ protected:
         Settings::shadowMapSize = savedMapSize;
         frustumCullingEnabled = savedCulling;
         GpuTest::TearDown();
+    }
+
+    // The island of seed 11 in `chunksPerSide` x `chunksPerSide` chunks of `chunkSize`
+    // quads, with its three chunk sets. No erosion: a grid this small would be dug into
+    // pits far below the sea, and chunk boxes that tall would pass every frustum test.
+    void makeIsland(u32 chunkSize, u32 chunksPerSide, const TerrainBindings& bindings)
+    {
+        terrain = new Terrain(camera, chunkSize, chunksPerSide, bindings, nullptr);
+        terrain->threadCount = 2;
+        terrain->generateHeightMap(11);
+        terrain->erode(0);
+        terrain->createSteps();
+        terrain->meshStorage->switchHalf();
+        terrain->chunkUniforms->returnPendingFrees();
+        terrain->buildChunkMeshes({ChunkRules::MainLow, ChunkRules::MainHigh}, terrain->mainSet);
+        terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
+        terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
     }
 
     // High above the middle of the island, looking straight down.
@@ -591,16 +597,7 @@ TEST_F(TerrainDrawGpuTest, IndexedShadowSetCastsTheSameCascadesAsTheShadedOne)
     constexpr u32 ChunkQuads = 32;
     const TerrainBindings bindings = terrain->bindings;
     delete terrain;
-    terrain = new Terrain(camera, ChunkQuads, 2, bindings, nullptr);
-    terrain->threadCount = 2;
-    terrain->generateHeightMap(11);
-    terrain->erode(0);
-    terrain->createSteps();
-    terrain->meshStorage->switchHalf();
-    terrain->chunkUniforms->returnPendingFrees();
-    terrain->buildChunkMeshes({ChunkRules::MainLow, ChunkRules::MainHigh}, terrain->mainSet);
-    terrain->buildChunkMeshes({ChunkRules::PrepassLow, ChunkRules::PrepassHigh}, terrain->prepassSet);
-    terrain->buildChunkMeshes({ChunkRules::ShadowLow, ChunkRules::ShadowHigh}, terrain->shadowSet);
+    makeIsland(ChunkQuads, 2, bindings);
 
     // The shadow set is built position-only and indexed, one index per vertex.
     const ChunkSetData shadedData = buildChunkSet(*terrain, {ChunkRules::ShadowLow, ChunkRules::ShadowHigh},

@@ -48,6 +48,39 @@ struct SmallLandscape : TerrainGrid {
     }
 };
 
+// A chunk set of the small landscape uploaded into a mesh storage of its own, the
+// upload copied on to the device.
+struct UploadedSet {
+    DsDeviceMeshSingle* storage = nullptr;
+    DsUniformFixed* uniforms = nullptr;
+    StorageSlot shared;
+    ChunkSet set;
+
+    UploadedSet(ChunkSetData& data, const glm::vec3& origin)
+    {
+        storage = new DsDeviceMeshSingle(Engine::graphicsDevice, 16u * 8u * 8u * 6u * 40u + 4096u);
+        uniforms = new DsUniformFixed();
+        storage->switchHalf();
+        shared = StorageSlot{uniforms, 64, NoOffset};
+        initChunkSet(set, 16, &shared);
+        uploadChunkSet(data, origin, storage, uniforms, set, 3);
+        CommandBuffer* commands = beginCommands();
+        commands->flushUploads();
+        submitCommandsAndWait(commands);
+    }
+    UploadedSet(const UploadedSet&) = delete;
+    UploadedSet& operator=(const UploadedSet&) = delete;
+
+    void release()
+    {
+        releaseChunkSet(set);
+        GraphicsDevice* device = Engine::graphicsDevice;
+        device->releaseResource(storage);
+        device->releaseResource(uniforms);
+        device->deleteDeferred();
+    }
+};
+
 } // namespace
 
 TEST_F(TerrainGpuTest, ChunkSetIsWrittenIntoTheMeshStorageAndUploaded)
@@ -57,18 +90,10 @@ TEST_F(TerrainGpuTest, ChunkSetIsWrittenIntoTheMeshStorageAndUploaded)
                                       *grid.random, 2);
     ChunkSetData expected = data; // uploadChunkSet consumes the vertex blocks
 
-    GraphicsDevice* device = Engine::graphicsDevice;
-    auto* storage = new DsDeviceMeshSingle(device, 16u * 8u * 8u * 6u * 40u + 4096u);
-    auto* uniforms = new DsUniformFixed();
-    storage->switchHalf();
-    StorageSlot shared{uniforms, 64, NoOffset};
-    ChunkSet set;
-    initChunkSet(set, 16, &shared);
-    uploadChunkSet(data, grid.origin, storage, uniforms, set, 3);
-
-    CommandBuffer* commands = beginCommands();
-    commands->flushUploads();
-    submitCommandsAndWait(commands);
+    UploadedSet uploaded(data, grid.origin);
+    const ChunkSet& set = uploaded.set;
+    DsDeviceMeshSingle* storage = uploaded.storage;
+    DsUniformFixed* uniforms = uploaded.uniforms;
 
     u32 drawn = 0;
     for (u32 cx = 0; cx < 4; cx++) {
@@ -108,11 +133,8 @@ TEST_F(TerrainGpuTest, ChunkSetIsWrittenIntoTheMeshStorageAndUploaded)
     }
     EXPECT_GT(drawn, 0u);
 
-    releaseChunkSet(set);
+    uploaded.release();
     EXPECT_EQ(set.slots, nullptr);
-    device->releaseResource(storage);
-    device->releaseResource(uniforms);
-    device->deleteDeferred();
     EXPECT_TRUE(validationErrors().empty());
 }
 
@@ -123,19 +145,10 @@ TEST_F(TerrainGpuTest, IndexedChunkSetIsWrittenAsPositionsAndIndices)
                                       *grid.random, 2, ChunkForm::PositionsIndexed);
     const ChunkSetData expected = data; // uploadChunkSet consumes the positions and indices
 
-    GraphicsDevice* device = Engine::graphicsDevice;
-    auto* storage = new DsDeviceMeshSingle(device, 16u * 8u * 8u * 6u * 40u + 4096u);
-    auto* uniforms = new DsUniformFixed();
-    storage->switchHalf();
-    StorageSlot shared{uniforms, 64, NoOffset};
-    ChunkSet set;
-    initChunkSet(set, 16, &shared);
-    uploadChunkSet(data, grid.origin, storage, uniforms, set, 3);
+    UploadedSet uploaded(data, grid.origin);
     EXPECT_TRUE(data.chunks[0].indices.empty());
-
-    CommandBuffer* commands = beginCommands();
-    commands->flushUploads();
-    submitCommandsAndWait(commands);
+    const ChunkSet& set = uploaded.set;
+    DsDeviceMeshSingle* storage = uploaded.storage;
 
     u32 drawn = 0;
     for (u32 index = 0; index < 16; index++) {
@@ -170,10 +183,7 @@ TEST_F(TerrainGpuTest, IndexedChunkSetIsWrittenAsPositionsAndIndices)
     }
     EXPECT_GT(drawn, 0u);
 
-    releaseChunkSet(set);
-    device->releaseResource(storage);
-    device->releaseResource(uniforms);
-    device->deleteDeferred();
+    uploaded.release();
     EXPECT_TRUE(validationErrors().empty());
 }
 

@@ -1,3 +1,5 @@
+#include "HandGrid.h"
+
 #include "Engine/Camera/Random.h"
 #include "World/Terrain/ChunkMeshBuilder.h"
 #include "World/Terrain/PositionIndex.h"
@@ -66,15 +68,6 @@ std::vector<glm::vec3> pooledVertices(std::mt19937& rng, u32 poolSize, u32 count
     for (glm::vec3& v : vertices) v = pool[pick(rng)];
     return vertices;
 }
-
-struct HandGrid : TerrainGrid {
-    HandGrid(u32 chunkSize, u32 chunksPerSide, i32 step) : TerrainGrid(chunkSize, chunksPerSide)
-    {
-        std::fill(steps.begin(), steps.end(), step);
-        random = std::make_unique<Random>(1);
-    }
-    void set(u32 x, u32 z, i32 step) { steps[static_cast<size_t>(z) * gridSize + x] = step; }
-};
 
 } // namespace
 

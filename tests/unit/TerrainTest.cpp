@@ -1,3 +1,5 @@
+#include "HandGrid.h"
+
 #include "Engine/Camera/Random.h"
 #include "World/Terrain/ChunkMeshBuilder.h"
 #include "World/Terrain/CollisionMesh.h"
@@ -12,20 +14,6 @@
 #include <cmath>
 #include <string>
 #include <vector>
-
-namespace {
-
-// A small grid whose steps are set by hand.
-struct HandGrid : TerrainGrid {
-    HandGrid(u32 chunkSize, u32 chunksPerSide, i32 step) : TerrainGrid(chunkSize, chunksPerSide)
-    {
-        std::fill(steps.begin(), steps.end(), step);
-        random = std::make_unique<Random>(1);
-    }
-    void set(u32 x, u32 z, i32 step) { steps[static_cast<size_t>(z) * gridSize + x] = step; }
-};
-
-} // namespace
 
 TEST(Terrain, StepsRoundHalfAwayFromZero)
 {

@@ -96,26 +96,9 @@ struct FlatSet {
     std::vector<u32> vertexCount;
 };
 
-FlatSet flatten(const ChunkSetData& set)
-{
-    FlatSet flat;
-    flat.vertexCount.assign(set.chunks.size(), 0);
-    for (u32 cx = 0; cx < set.chunksPerSide; cx++) {
-        for (u32 cz = 0; cz < set.chunksPerSide; cz++) {
-            const ChunkMeshData& chunk = set.chunks[cz * set.chunksPerSide + cx];
-            flat.vertexCount[cz * set.chunksPerSide + cx] = chunk.vertexCount;
-            for (u32 v = 0; v < chunk.vertexCount; v++) {
-                flat.positions.push_back(chunk.position(v));
-                flat.normals.push_back(chunk.normal(v));
-                flat.colors.push_back(chunk.color(v));
-            }
-        }
-    }
-    return flat;
-}
-
-// The positions of a set in either form, in build order, read vertex by vertex.
-FlatSet flattenPositions(const ChunkSetData& set)
+// A set's vertices in build order, read vertex by vertex: the positions in either
+// form, and with `shading` the normals and colours of the shaded form.
+FlatSet flatten(const ChunkSetData& set, bool shading = true)
 {
     FlatSet flat;
     flat.vertexCount.assign(set.chunks.size(), 0);
@@ -127,7 +110,12 @@ FlatSet flattenPositions(const ChunkSetData& set)
                 EXPECT_EQ(chunk.indices.size(), chunk.vertexCount);
                 EXPECT_LT(*std::max_element(chunk.indices.begin(), chunk.indices.end()), chunk.positionCount());
             }
-            for (u32 v = 0; v < chunk.vertexCount; v++) flat.positions.push_back(chunk.position(v));
+            for (u32 v = 0; v < chunk.vertexCount; v++) {
+                flat.positions.push_back(chunk.position(v));
+                if (!shading) continue;
+                flat.normals.push_back(chunk.normal(v));
+                flat.colors.push_back(chunk.color(v));
+            }
         }
     }
     return flat;
@@ -223,7 +211,7 @@ TEST(TerrainThreaded, ChunkSetsMatchTheQuadByQuadRules)
         // moved on as far.
         const ChunkSetData indexedSet = buildChunkSet(grid, window, 1000.0f, positionsOnly, 5,
                                                       ChunkForm::PositionsIndexed);
-        const FlatSet indexed = flattenPositions(indexedSet);
+        const FlatSet indexed = flatten(indexedSet, false);
         EXPECT_EQ(hashVector(indexed.positions), hashVector(reference.positions));
         EXPECT_EQ(indexed.vertexCount, reference.vertexCount);
         EXPECT_EQ(positionsOnly.engine, slow.engine);
