@@ -266,6 +266,30 @@ hold_keys_until() {
     done
 }
 
+# Taps keys $5... (xdotool names) with the game window focused, each tap $4 seconds
+# long and judged after the screen has caught up, until `$3 <shot>` passes on shots
+# named $2 (up to $1 seconds): for keys whose effect grows while they are held (the
+# camera's flight), which a hold judged while it goes on carries far past the point
+# where the check first passed when frames are slow.
+tap_keys_until() {
+    local limit=$1 name=$2 check=$3 hold=$4
+    shift 4
+    local end=$((SECONDS + limit))
+    while :; do
+        wait_input_gap
+        focus_game
+        xdotool keydown "$@"
+        sleep "$hold"
+        xdotool keyup "$@"
+        note_release
+        sleep 1
+        kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended while waiting for $name"
+        shot "$name"
+        if "$check" "$ARTIFACTS/$name.png"; then return 0; fi
+        [ $SECONDS -lt $end ] || fail "$name: not seen within $limit s of tapping $*"
+    done
+}
+
 # Holds the left mouse button down at window point ($3, $4) until `$5 <shot> [$6...]`
 # passes on shots named $2, then lets it go; made again as hold_keys_until does, for
 # up to $1 seconds. For what the game reads from the button's state each frame

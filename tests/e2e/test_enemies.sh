@@ -83,12 +83,14 @@ game_window_at 640 360
 
 new_game first
 # Health bars show within 50 units of the camera; the start view is farther from the
-# castle. Down (Ctrl held) until the castle's roofs show half again as large.
+# castle. Down (Ctrl tapped) until the castle's roofs show half again as large: a key
+# held while the screen is judged took slow frames past the castle (the test then
+# never saw its health bar).
 whole="${WIDTH}x$((HEIGHT - 60))+0+60"
 start_roofs=$(roof_share "$ARTIFACTS/first-start.png" "$whole")
 above "$start_roofs" 0 || fail "no castle in the start view"
 closer() { above "$(roof_share "$1" "$whole")" "$(awk -v r="$start_roofs" 'BEGIN { print r * 1.5 }')"; }
-hold_keys_until 60 closer closer ctrl
+tap_keys_until 60 closer closer 0.2 ctrl
 echo "the camera came down towards the castle"
 shot before-wave
 click_until 60 wave-running $(($(panel_left) + 60)) 22 running_panel_shown
