@@ -51,12 +51,14 @@ StorageSlot* writtenSlot(const std::vector<u8>& block)
     return slot;
 }
 
-// A full-screen pass of a test shader that shows what images hold.
+// A full-screen pass of a test shader that shows what images hold, into a target of
+// `format` (an integer format is written without blending, which it does not allow).
 struct Probe {
     Pipeline* pipeline = nullptr;
     DataSet* dataSet = nullptr;
 
-    Probe(const char* fragmentShader, const char* descriptorLayout, std::vector<DataSetBinding> bindings)
+    Probe(const char* fragmentShader, const char* descriptorLayout, std::vector<DataSetBinding> bindings,
+          VkFormat format = VK_FORMAT_R8G8B8A8_UNORM)
     {
         GraphicsDevice* device = Engine::graphicsDevice;
         pipeline = new Pipeline(device);
@@ -65,8 +67,9 @@ struct Probe {
         pipeline->setVertexLayout(vertexLayoutEmpty, false);
         pipeline->setDescriptorLayout(descriptorLayout);
         pipeline->state->cullMode = VK_CULL_MODE_NONE;
+        if (format == VK_FORMAT_R32_UINT) pipeline->state->blendEnable = 0;
         pipeline->state->dynamicStates = {VK_DYNAMIC_STATE_SCISSOR, VK_DYNAMIC_STATE_VIEWPORT};
-        pipeline->create(AttachmentFormats{{VK_FORMAT_R8G8B8A8_UNORM}, VK_FORMAT_UNDEFINED});
+        pipeline->create(AttachmentFormats{{format}, VK_FORMAT_UNDEFINED});
         dataSet = new DataSet(device, Engine::descriptorPool, std::move(bindings));
     }
 
@@ -656,16 +659,7 @@ TEST_F(TerrainDrawGpuTest, IndexedShadowSetCastsTheSameCascadesAsTheShadedOne)
     OffscreenTarget bitsTarget = createOffscreenTarget(MapSize, MapSize * layerCount, VK_FORMAT_R32_UINT,
                                                        VK_FORMAT_UNDEFINED);
     ImageBinding layers(shadows->map->arrayView, nearestSampler);
-    auto* bitsPipeline = new Pipeline(device);
-    bitsPipeline->loadShaderModule("testshaders/fullscreenVert.spv", &bitsPipeline->vertexShader);
-    bitsPipeline->loadShaderModule("testshaders/depthBitsProbeFrag.spv", &bitsPipeline->fragmentShader);
-    bitsPipeline->setVertexLayout(vertexLayoutEmpty, false);
-    bitsPipeline->setDescriptorLayout("CIS_0");
-    bitsPipeline->state->cullMode = VK_CULL_MODE_NONE;
-    bitsPipeline->state->blendEnable = 0;
-    bitsPipeline->state->dynamicStates = {VK_DYNAMIC_STATE_SCISSOR, VK_DYNAMIC_STATE_VIEWPORT};
-    bitsPipeline->create(AttachmentFormats{{VK_FORMAT_R32_UINT}, VK_FORMAT_UNDEFINED});
-    auto* bitsSet = new DataSet(device, Engine::descriptorPool, {{0, DataSetImage, &layers}});
+    Probe bits("testshaders/depthBitsProbeFrag.spv", "CIS_0", {{0, DataSetImage, &layers}}, VK_FORMAT_R32_UINT);
 
     // Every cascade's depth within the area it was rendered into.
     auto renderCascades = [&]() {
@@ -673,12 +667,7 @@ TEST_F(TerrainDrawGpuTest, IndexedShadowSetCastsTheSameCascadesAsTheShadedOne)
         CommandBuffer* cmd = beginCommands();
         cmd->flushUploads();
         shadows->render(cmd, camera);
-        beginOffscreenPass(cmd, bitsTarget, Clear);
-        cmd->bindPipeline(bitsPipeline);
-        cmd->addDataSet(bitsSet);
-        cmd->bindDataSets(0);
-        vkCmdDraw(cmd->handle, 3, 1, 0, 0);
-        endOffscreenPass(cmd, bitsTarget);
+        bits.record(cmd, bitsTarget);
         submitCommandsAndWait(cmd);
         const std::vector<u8> texels = readPixels(bitsTarget);
         std::vector<std::vector<f32>> depths;
@@ -732,8 +721,7 @@ TEST_F(TerrainDrawGpuTest, IndexedShadowSetCastsTheSameCascadesAsTheShadedOne)
 
     releaseChunkSet(shaded);
     device->releaseResource(storage);
-    device->releaseResource(bitsSet);
-    device->releaseResource(bitsPipeline);
+    bits.release();
     destroyOffscreenTarget(bitsTarget);
     EXPECT_TRUE(validationErrors().empty());
 }
