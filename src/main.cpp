@@ -1,8 +1,16 @@
 #include "Engine/Engine.h"
 
+#include <exception>
+
 int main(int, char**)
 {
-    Engine::init();
-    Engine::run();
+    // A failure ends the game with its line and status 1, never with an abort.
+    std::set_terminate(Engine::endOnTerminate);
+    try {
+        Engine::init();
+        Engine::run();
+    } catch (...) {
+        Engine::endOnError(std::current_exception());
+    }
     return 0;
 }

@@ -26,6 +26,7 @@
 #include "Game/Ui/MouseOwner.h"
 #include "Game/Ui/Ui.h"
 #include "World/World.h"
+#include "Engine/Helper/FatalHandoff.h"
 
 #include <GLFW/glfw3.h>
 #include <btBulletDynamicsCommon.h>
@@ -92,7 +93,7 @@ void init()
     physicsWorld->init(EngineWorldGravity);
     bulletHandler = new BulletHandler(TickSeconds, physicsWorld->world);
     physicsWorld->world->setDebugDrawer(bulletHandler);
-    simulationThread = std::thread(Simulation::threadMain);
+    simulationThread = std::thread([] { fatalHandoff.runGuarded(Simulation::threadMain); });
 
     // 14: the interface (renderer, fonts, sprite sheets), showing the main menu; then
     // every game kind with the storage and pipelines their draws share (a broken
@@ -118,6 +119,9 @@ void run()
 void runFrame()
 {
     auto start = std::chrono::steady_clock::now();
+    // A worker that failed (a broken file met by the loader of a new world) ends the
+    // game here, on the main thread.
+    fatalHandoff.rethrowPosted();
     glfwPollEvents();
 
     // The frame's pointer: where a click of this frame was made, else where the

@@ -2,6 +2,7 @@
 
 #include "Engine/Types.h"
 
+#include <exception>
 #include <thread>
 
 struct InstanceRecord;
@@ -60,5 +61,13 @@ void runFrame();
 void shutdown();
 // Records, submits and presents one frame.
 void drawFrame();
+// Ends the game on an error that reached the top of the main thread (or that a worker
+// handed to it): prints its line unless it printed one, tears down what is safe to tear
+// down with other threads still running and objects half made (the GPU's work, the swap
+// chain, the window system), and ends the process with status 1.
+[[noreturn]] void endOnError(const std::exception_ptr& error);
+// For std::set_terminate: whatever still ends the program through std::terminate ends
+// it the same way.
+[[noreturn]] void endOnTerminate();
 
 } // namespace Engine

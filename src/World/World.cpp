@@ -35,6 +35,7 @@
 #include "World/WorldMath.h"
 #include "World/WorldRules.h"
 #include "World/WorldTargets.h"
+#include "Engine/Helper/FatalHandoff.h"
 
 #include <algorithm>
 #include <future>
@@ -128,7 +129,9 @@ void World::startNew(i32 terrainSeed)
     // loader, the first uploads or that first frame take.
     startLoadingRecord(next->generation);
     Ui::pushMenuState(MenuStateLoading);
-    next->loader = std::thread(&World::generateThreadMain);
+    // A file the world needs that is missing or broken ends the game from here: the
+    // loader hands its error to the main thread.
+    next->loader = std::thread([] { fatalHandoff.runGuarded(&World::generateThreadMain); });
 }
 
 void World::generateThreadMain()

@@ -1,10 +1,7 @@
 #include "Engine/Helper/Fatal.h"
 
-#include <GLFW/glfw3.h>
-
 #include <cstdio>
-#include <stdexcept>
-#include <thread>
+#include <exception>
 
 std::string fatalErrorLine(const std::string& message, const char* source, int line)
 {
@@ -18,18 +15,23 @@ void printLine(const std::string& line)
     std::fflush(stdout);
 }
 
-namespace {
-// Static initialisation runs on the main thread.
-const std::thread::id mainThread = std::this_thread::get_id();
-} // namespace
+std::string uncaughtErrorLine(const std::exception_ptr& error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const FatalError&) {
+        return "";
+    } catch (const std::exception& other) {
+        return std::string("ERROR: ") + other.what();
+    } catch (...) {
+        return "ERROR: an unknown error ended the game";
+    }
+}
 
 void fatalError(const std::string& message, const char* source, int line)
 {
     printLine(fatalErrorLine(message, source, line));
-    // GLFW may only be terminated from the main thread; elsewhere (the loader of a new
-    // world) it would wait on the window system for ever instead of ending the game.
-    if (std::this_thread::get_id() == mainThread) {
-        glfwTerminate();
-    }
-    throw std::runtime_error(message);
+    // The window system is shut down where the game ends, on the main thread and after
+    // the swap chain that presents into the window (Engine::endOnError).
+    throw FatalError(message);
 }

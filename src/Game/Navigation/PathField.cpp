@@ -1,6 +1,7 @@
 #include "Game/Navigation/PathField.h"
 
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/FatalHandoff.h"
 
 #include <algorithm>
 #include <bit>
@@ -147,7 +148,7 @@ void PathField::start()
 {
     if (thread.joinable()) return;
     stopRequested.store(false);
-    thread = std::thread([this] { threadMain(); });
+    thread = std::thread([this] { fatalHandoff.runGuarded([this] { threadMain(); }); });
 }
 
 void PathField::stopThread()

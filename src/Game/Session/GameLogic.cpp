@@ -11,6 +11,7 @@
 #include "Game/Session/GameSession.h"
 #include "Game/Session/Waves.h"
 #include "World/WorldRules.h"
+#include "Engine/Helper/FatalHandoff.h"
 
 #include <chrono>
 
@@ -26,7 +27,7 @@ GameLogic::~GameLogic()
 
 void GameLogic::start()
 {
-    thread = std::thread(&GameLogic::threadMain, this);
+    thread = std::thread([this] { fatalHandoff.runGuarded([this] { threadMain(); }); });
 }
 
 void GameLogic::feed(f32 frameMs)

@@ -1,0 +1,45 @@
+#include "Engine/Engine.h"
+
+#include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/FatalHandoff.h"
+#include "Engine/SwapChain/SwapChain.h"
+
+#include <GLFW/glfw3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace Engine {
+
+void endOnError(const std::exception_ptr& error)
+{
+    if (std::string line = uncaughtErrorLine(error); !line.empty()) printLine(line);
+
+    // The swap chain goes before the window system: the driver's presentation may still
+    // talk to the window through the connection that glfwTerminate closes. Everything
+    // else (objects that may be half made, threads that may hold them) goes with the
+    // process.
+    if (graphicsDevice != nullptr && graphicsDevice->device != VK_NULL_HANDLE) {
+        vkDeviceWaitIdle(graphicsDevice->device);
+        if (swapChain != nullptr && swapChain->swapchain != VK_NULL_HANDLE) {
+            vkDestroySwapchainKHR(graphicsDevice->device, swapChain->swapchain, nullptr);
+            swapChain->swapchain = VK_NULL_HANDLE;
+        }
+    }
+    glfwTerminate();
+    std::fflush(stdout);
+    std::_Exit(FatalHandoff::ExitStatus);
+}
+
+void endOnTerminate()
+{
+    std::exception_ptr error = std::current_exception();
+    std::string line = error != nullptr ? uncaughtErrorLine(error) : "ERROR: the game ended unexpectedly";
+    if (!line.empty()) printLine(line);
+    std::fflush(stdout);
+    std::_Exit(FatalHandoff::ExitStatus);
+}
+
+} // namespace Engine
