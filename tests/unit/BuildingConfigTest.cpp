@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <utility>
 
 namespace {
 
@@ -168,11 +170,22 @@ TEST(BuildingFiles, ABrokenFileGivesOneLineNamingTheFileAndTheFault)
         EXPECT_EQ(error.find('\n'), std::string::npos) << "one line: " << error;
     }
 
-    BuildingConfig config;
-    std::string error;
-    const std::string missing = ::testing::TempDir() + "no-such-building.json";
-    EXPECT_FALSE(readBuildingFile(missing, config, error));
-    EXPECT_EQ(error, missing + ": the file cannot be opened");
+    // Paths that hold no file: each named, in one line, and none waited on.
+    const std::string dir = ::testing::TempDir() + "building-paths/";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "folder.json");
+    ASSERT_EQ(mkfifo((dir + "pipe.json").c_str(), 0600), 0);
+    const std::pair<std::string, std::string> paths[] = {
+        {dir + "missing.json", "the file cannot be opened (No such file or directory)"},
+        {dir + "folder.json", "the file is a directory, not a regular file"},
+        {dir + "pipe.json", "the file is a named pipe, not a regular file"},
+    };
+    for (const auto& [path, expected] : paths) {
+        BuildingConfig config;
+        std::string error;
+        EXPECT_FALSE(readBuildingFile(path, config, error));
+        EXPECT_EQ(error, path + ": " + expected);
+    }
 }
 
 TEST(BuildingKinds, TotalCostLabelsAndInfoLines)

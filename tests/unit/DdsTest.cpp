@@ -1,6 +1,7 @@
 #include "Engine/Image/Dds.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -291,8 +292,13 @@ TEST_F(DdsFiles, BadMagicAndCorruptHeadersAreRefused)
     EXPECT_TRUE(readDds(save("fewer.dds", fewer), &error).empty());
     EXPECT_NE(error.find("truncated"), std::string::npos) << error;
 
-    EXPECT_TRUE(readDds((directory / "missing.dds").string(), &error).empty());
-    EXPECT_NE(error.find("missing.dds: cannot open"), std::string::npos) << error;
+    // Paths that hold no file are named, and a FIFO is not waited on.
+    std::filesystem::create_directories(directory / "folder.dds");
+    ASSERT_EQ(mkfifo((directory / "pipe.dds").c_str(), 0600), 0);
+    for (const char* name : {"missing.dds", "folder.dds", "pipe.dds"}) {
+        EXPECT_TRUE(readDds((directory / name).string(), &error).empty());
+        EXPECT_NE(error.find(std::string(name) + ": the file "), std::string::npos) << error;
+    }
 }
 
 TEST_F(DdsFiles, OtherFormatsAndShapesAreUnsupported)

@@ -1,5 +1,7 @@
 #include "Engine/Image/Dds.h"
 
+#include "Engine/Helper/FileRead.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -151,11 +153,10 @@ u32 ddsFullLevelCount(u32 width, u32 height)
 
 DdsTexture readDds(const std::string& path, std::string* error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return fail(path, "cannot open the file", error);
+    std::vector<u8> bytes;
+    if (std::string problem = readRegularFile(path, &bytes); !problem.empty()) {
+        return fail(path, "the file " + problem, error);
     }
-    std::vector<u8> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     if (bytes.size() < 4 + HeaderSize) {
         return fail(path, "the file is shorter than a DDS header (" + std::to_string(bytes.size()) + " bytes)",
                     error);

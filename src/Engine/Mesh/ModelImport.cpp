@@ -1,11 +1,14 @@
 #include "Engine/Mesh/ModelImport.h"
 
+#include "Engine/Helper/FileRead.h"
+
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 const u32 modelImportFlags = aiProcess_CalcTangentSpace | aiProcess_JoinIdenticalVertices | aiProcess_Triangulate |
                              aiProcess_SortByPType | aiProcess_FlipWindingOrder;
@@ -149,8 +152,21 @@ ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
                           const std::vector<MeshLayoutOverride>& overrides)
 {
     ImportedModel model;
+    // The importer opens the file itself and would wait for ever on a FIFO.
+    if (std::string problem = regularFileProblem(path); !problem.empty()) {
+        model.error = oneLine(modelPrefix(path) + " cannot be read: the file " + problem);
+        return model;
+    }
     Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, modelImportFlags);
+    const aiScene* scene = nullptr;
+    try {
+        scene = importer.ReadFile(path, modelImportFlags);
+    } catch (const std::exception& error) {
+        // (The importer reports what it recognises as broken through its error string;
+        // this is what it did not, such as an allocation the file's counts asked for.)
+        model.error = oneLine(modelPrefix(path) + " cannot be read: " + error.what());
+        return model;
+    }
     if (scene == nullptr) {
         model.error = oneLine(modelPrefix(path) + " cannot be read: " + importer.GetErrorString());
         return model;

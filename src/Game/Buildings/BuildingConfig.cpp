@@ -1,12 +1,12 @@
 #include "Game/Buildings/BuildingConfig.h"
 
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/FileRead.h"
 #include "Game/Buildings/BuildingRules.h"
 
 #include <nlohmann/json.hpp>
 
 #include <cmath>
-#include <fstream>
 
 using nlohmann::json;
 
@@ -284,12 +284,12 @@ u32 totalCostOf(const std::vector<BuildingLevel>& levels, i32 level)
 
 json parseBuildingFile(const std::string& path)
 {
-    std::ifstream stream(path);
-    if (!stream) {
-        throw BuildingFileError("the file cannot be opened");
+    std::vector<u8> bytes;
+    if (std::string problem = readRegularFile(path, &bytes); !problem.empty()) {
+        throw BuildingFileError("the file " + problem);
     }
     try {
-        return json::parse(stream);
+        return json::parse(bytes.begin(), bytes.end());
     } catch (const json::parse_error& error) {
         // The library's text after its "[json.exception.parse_error.101] " tag.
         std::string what = error.what();

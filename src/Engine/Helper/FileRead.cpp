@@ -1,0 +1,104 @@
+#include "Engine/Helper/FileRead.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+FileDescriptor::~FileDescriptor()
+{
+    if (fd >= 0) close(fd);
+}
+
+std::string notRegularFileText(u32 mode)
+{
+    const char* kind = S_ISDIR(mode)                    ? "a directory"
+                       : S_ISFIFO(mode)                 ? "a named pipe"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISLNK(mode)                  ? "a symbolic link"
+                                                        : "of an unknown kind";
+    return std::string("is ") + kind + ", not a regular file";
+}
+
+namespace {
+
+std::string withReason(const char* what, int error)
+{
+    return std::string(what) + " (" + std::strerror(error) + ")";
+}
+
+// Opens the regular file at `path` into `file` and gives its size.
+std::string openRegular(const std::string& path, FileDescriptor& file, u64* size)
+{
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) return withReason("cannot be opened", errno);
+    if (!S_ISREG(status.st_mode)) return notRegularFileText(status.st_mode);
+    do {
+        file.fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (file.fd < 0 && errno == EINTR);
+    if (file.fd < 0) return withReason("cannot be opened", errno);
+    if (fstat(file.fd, &status) != 0) return withReason("cannot be examined", errno);
+    if (!S_ISREG(status.st_mode)) return notRegularFileText(status.st_mode);
+    *size = static_cast<u64>(status.st_size);
+    return "";
+}
+
+// Reads until the end of the file or until `bytes` holds `limit` bytes. The size the
+// file had when opened is only where reading starts: it may grow or shrink meanwhile.
+std::string readUpTo(const FileDescriptor& file, u64 sizeHint, u64 limit, std::vector<u8>& bytes)
+{
+    bytes.resize(static_cast<size_t>(std::min(sizeHint, limit)));
+    size_t filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (filled >= limit) break;
+            bytes.resize(static_cast<size_t>(std::min<u64>(limit, filled + 65536)));
+        }
+        ssize_t got = read(file.fd, bytes.data() + filled, bytes.size() - filled);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return withReason("cannot be read", errno);
+        if (got == 0) break;
+        filled += static_cast<size_t>(got);
+    }
+    bytes.resize(filled);
+    return "";
+}
+
+} // namespace
+
+std::string readRegularFile(const std::string& path, std::vector<u8>* bytes, u64 maxBytes)
+{
+    bytes->clear();
+    FileDescriptor file;
+    u64 size = 0;
+    if (std::string problem = openRegular(path, file, &size); !problem.empty()) return problem;
+    if (size > maxBytes) return "is too large (" + std::to_string(size) + " bytes)";
+    // One byte past the limit tells a file that grew beyond it since it was opened.
+    std::vector<u8> data;
+    if (std::string problem = readUpTo(file, size, maxBytes + 1, data); !problem.empty()) return problem;
+    if (data.size() > maxBytes) return "is too large (more than " + std::to_string(maxBytes) + " bytes)";
+    *bytes = std::move(data);
+    return "";
+}
+
+std::string readRegularFileStart(const std::string& path, std::vector<u8>* bytes, u64 count)
+{
+    bytes->clear();
+    FileDescriptor file;
+    u64 size = 0;
+    if (std::string problem = openRegular(path, file, &size); !problem.empty()) return problem;
+    std::vector<u8> data;
+    if (std::string problem = readUpTo(file, size, count, data); !problem.empty()) return problem;
+    *bytes = std::move(data);
+    return "";
+}
+
+std::string regularFileProblem(const std::string& path)
+{
+    FileDescriptor file;
+    u64 size = 0;
+    return openRegular(path, file, &size);
+}
