@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <unordered_map>
 #include <vector>
@@ -235,8 +236,10 @@ private:
 
 // `settings.enemies` enemies released from the portals in turn at a wave's pace (heavy
 // ones first), walked for `settings.seconds` of game time or until none is left on its
-// way.
-inline WalkTally walkEnemies(IslandGame& game, const WalkSettings& settings)
+// way. `beforeTick`, when given, runs before every tick (the walk tool changes the
+// field there).
+inline WalkTally walkEnemies(IslandGame& game, const WalkSettings& settings,
+                             const std::function<void()>& beforeTick = nullptr)
 {
     const u32 heavyCount = static_cast<u32>(std::lround(settings.enemies * settings.heavyShare));
     const f32 rate = spawnRate(static_cast<i32>(settings.enemies - heavyCount), static_cast<i32>(heavyCount));
@@ -255,6 +258,7 @@ inline WalkTally walkEnemies(IslandGame& game, const WalkSettings& settings)
             released++;
             owed -= 1.0f;
         }
+        if (beforeTick) beforeTick();
         game.tick();
         watch.afterTick();
         if (released == settings.enemies && watch.onTheirWay() == 0) break;

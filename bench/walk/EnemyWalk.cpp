@@ -2,6 +2,7 @@
 // headless, and counts how many arrive and how many stall on the way.
 //
 //   build/bench/enemy_walk --seeds 1-40 --enemies 120 --heavy 0.2 --seconds 240 [--threads N]
+//                          [--field-change S]
 //
 // Each island is made as a new game makes it (terrain of the seed, collision body,
 // castle and portals on their build sites, navigation field towards the castle); the
@@ -10,7 +11,13 @@
 // and then leaves the game; it stalls when its field distance has not come down by a
 // step for 20 s of game time. Seeds run in child processes, `--threads` at a time (all
 // cores by default); the output is the same for any number.
+//
+// `--field-change S` changes the navigation field as a whole every S seconds of game
+// time while they walk: a wall placed, then sold, then placed again, far off every
+// walker's way (see FieldChanges.h). Their ways stay the same; only the field's
+// resets reach them.
 
+#include "FieldChanges.h"
 #include "IslandWalk.h"
 
 #include <cerrno>
@@ -32,13 +39,15 @@ struct Options {
     i32 lastSeed = 1;
     WalkSettings walk;
     u32 threads = 0;
+    f32 fieldChangeSeconds = 0.0f; // 0: the field never changes
 };
 
 [[noreturn]] void usage(const std::string& problem)
 {
     std::fprintf(stderr,
                  "enemy_walk: %s\n"
-                 "usage: enemy_walk --seeds A[-B] [--enemies N] [--heavy SHARE] [--seconds S] [--threads N]\n",
+                 "usage: enemy_walk --seeds A[-B] [--enemies N] [--heavy SHARE] [--seconds S] [--threads N]\n"
+                 "                  [--field-change S]\n",
                  problem.c_str());
     std::exit(2);
 }
@@ -89,6 +98,8 @@ Options parseOptions(int argc, char** argv)
             options.walk.seconds = parseNumber(value, "game time", 1.0, 36'000.0);
         } else if (name == "--threads") {
             options.threads = static_cast<u32>(parseInteger(value, "thread count", 1, 1024));
+        } else if (name == "--field-change") {
+            options.fieldChangeSeconds = parseNumber(value, "field change period", 0.0, 36'000.0);
         } else {
             usage("unknown option " + name);
         }
@@ -105,6 +116,7 @@ struct TallyRecord {
     f32 worstSeconds;
     u32 arrivedFrom[4];
     u32 stallCount;
+    u32 fieldResets; // whole changes of the field during the walk
 };
 
 struct StallRecord {
@@ -140,17 +152,22 @@ bool readAll(int fd, void* data, size_t size)
 }
 
 // The child's work: one island, its walk, the tally down the pipe.
-[[noreturn]] void walkSeed(i32 seed, const WalkSettings& settings, u32 generationThreads, int out)
+[[noreturn]] void walkSeed(i32 seed, const Options& options, u32 generationThreads, int out)
 {
     WalkTally tally;
+    u32 fieldResets = 0;
     {
         IslandGame game(seed, generationThreads);
-        tally = walkEnemies(game, settings);
+        FieldChanges changes(game, options.fieldChangeSeconds);
+        const u32 resetsBefore = game.enemies->pathField->resets.load();
+        tally = walkEnemies(game, options.walk, [&changes] { changes.beforeTick(); });
+        fieldResets = game.enemies->pathField->resets.load() - resetsBefore;
     }
     TallyRecord record{tally.released, tally.arrived,       tally.stalled,      tally.recovered,
                        tally.lost,     tally.walking,       tally.arriveSeconds, tally.worstSeconds,
                        {tally.arrivedFrom[0], tally.arrivedFrom[1], tally.arrivedFrom[2], tally.arrivedFrom[3]},
-                       static_cast<u32>(tally.stalls.size())};
+                       static_cast<u32>(tally.stalls.size()),
+                       fieldResets};
     bool ok = writeAll(out, &record, sizeof(record));
     for (const WalkStall& stall : tally.stalls) {
         const StallRecord entry{stall.position.x, stall.position.y, stall.position.z, stall.heavy ? 1u : 0u,
@@ -162,10 +179,11 @@ bool readAll(int fd, void* data, size_t size)
     _exit(ok ? 0 : 1);
 }
 
-bool readTally(int in, WalkTally& tally)
+bool readTally(int in, WalkTally& tally, u32& fieldResets)
 {
     TallyRecord record{};
     if (!readAll(in, &record, sizeof(record))) return false;
+    fieldResets = record.fieldResets;
     tally.released = record.released;
     tally.arrived = record.arrived;
     tally.stalled = record.stalled;
@@ -189,10 +207,10 @@ struct Running {
     int in = -1;
 };
 
-void printSeed(i32 seed, const WalkTally& t)
+void printSeed(i32 seed, const WalkTally& t, u32 fieldResets)
 {
-    std::printf("%6d %9u %8u %8u %6u %7u %8.1f %8.1f\n", seed, t.released, t.arrived, t.stalled, t.lost, t.walking,
-                t.meanSeconds(), static_cast<f64>(t.worstSeconds));
+    std::printf("%6d %9u %8u %8u %6u %7u %8.1f %8.1f %8u\n", seed, t.released, t.arrived, t.stalled, t.lost,
+                t.walking, t.meanSeconds(), static_cast<f64>(t.worstSeconds), fieldResets);
 }
 
 } // namespace
@@ -208,9 +226,14 @@ int main(int argc, char** argv)
     std::printf("enemy_walk: seeds %d-%d, %u enemies (%u heavy) per island, %.0f s of game time, %u at a time\n",
                 options.firstSeed, options.lastSeed, options.walk.enemies, heavy,
                 static_cast<f64>(options.walk.seconds), parallel);
+    if (options.fieldChangeSeconds > 0.0f) {
+        std::printf("the field changes every %.1f s of game time (a wall placed or sold off the walkers' ways)\n",
+                    static_cast<f64>(options.fieldChangeSeconds));
+    }
     std::fflush(stdout);
 
     std::map<i32, WalkTally> done;
+    std::map<i32, u32> resetsOf;
     std::map<pid_t, Running> running;
     std::vector<i32> failed;
     i32 next = options.firstSeed;
@@ -228,7 +251,7 @@ int main(int argc, char** argv)
             }
             if (child == 0) {
                 close(fds[0]);
-                walkSeed(next, options.walk, generationThreads, fds[1]);
+                walkSeed(next, options, generationThreads, fds[1]);
             }
             close(fds[1]);
             running[child] = {next, fds[0]};
@@ -243,10 +266,13 @@ int main(int argc, char** argv)
         auto it = running.find(ended);
         if (it == running.end()) continue;
         WalkTally tally;
-        const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && readTally(it->second.in, tally);
+        u32 fieldResets = 0;
+        const bool ok =
+            WIFEXITED(status) && WEXITSTATUS(status) == 0 && readTally(it->second.in, tally, fieldResets);
         close(it->second.in);
         if (ok) {
             done[it->second.seed] = tally;
+            resetsOf[it->second.seed] = fieldResets;
         } else {
             failed.push_back(it->second.seed);
         }
@@ -256,12 +282,14 @@ int main(int argc, char** argv)
         running.erase(it);
     }
 
-    std::printf("%6s %9s %8s %8s %6s %7s %8s %8s\n", "seed", "released", "arrived", "stalled", "lost", "walking",
-                "mean s", "worst s");
+    std::printf("%6s %9s %8s %8s %6s %7s %8s %8s %8s\n", "seed", "released", "arrived", "stalled", "lost", "walking",
+                "mean s", "worst s", "changes");
     WalkTally total;
+    u32 totalResets = 0;
     for (const auto& [seed, tally] : done) {
-        printSeed(seed, tally);
+        printSeed(seed, tally, resetsOf[seed]);
         total.add(tally);
+        totalResets += resetsOf[seed];
     }
     for (const auto& [seed, tally] : done) {
         for (const WalkStall& stall : tally.stalls) {
@@ -282,6 +310,7 @@ int main(int argc, char** argv)
     std::printf("arrived: %.1f%%, mean %.1f s, worst %.1f s; lost %u, still walking %u\n",
                 total.released > 0 ? 100.0 * total.arrived / total.released : 0.0, total.meanSeconds(),
                 static_cast<f64>(total.worstSeconds), total.lost, total.walking);
-    std::printf("total: released %u, arrived %u, stalled %u\n", total.released, total.arrived, total.stalled);
+    std::printf("total: released %u, arrived %u, stalled %u; whole changes of the field %u\n", total.released,
+                total.arrived, total.stalled, totalResets);
     return failed.empty() ? 0 : 1;
 }

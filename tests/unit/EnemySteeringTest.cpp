@@ -1,5 +1,6 @@
 #include "Game/Enemies/EnemyRules.h"
 #include "Game/Enemies/EnemySteering.h"
+#include "Game/Navigation/NavigationRules.h"
 #include "World/Terrain/CollisionMesh.h"
 #include "World/Terrain/TerrainGrid.h"
 
@@ -121,14 +122,69 @@ TEST(EnemySteering, AStuckEnemyIsHelpedUpASteepClimbUntilTheGroundAheadIsWalkabl
     }
 
     // The field reset as a whole (a tower gone): distances may have grown anywhere, so
-    // the best so far starts again from where it stands.
+    // the best so far starts again from where it stands, while the wait goes on.
     ClimbWatch reset;
     EXPECT_FALSE(watchClimb(reset, 30.0f, 4, true));
     for (i32 i = 0; i < StuckSteps - 2; i++) watchClimb(reset, 30.0f, 4, true);
     EXPECT_FALSE(watchClimb(reset, 45.0f, 5, true));
     EXPECT_EQ(reset.best, 45.0f);
-    EXPECT_EQ(reset.stepsWithoutProgress, 0);
+    EXPECT_EQ(reset.stepsWithoutProgress, StuckSteps - 2);
     EXPECT_FALSE(watchClimb(reset, 44.0f, 5, true)) << "a step closer than the new best";
+    EXPECT_EQ(reset.stepsWithoutProgress, 0);
+}
+
+// Field changes elsewhere (walls placed or sold, buildings falling) while an enemy
+// waits below a climb or is helped up it: each reading is a run of `steps` physics
+// steps at one field distance, field change count and ground ahead.
+TEST(EnemySteering, AFieldChangeKeepsTheClimbHelpAndTheWaitForIt)
+{
+    using namespace EnemyClimbRules;
+    constexpr f32 Unreached = PathDistanceRules::Unreached;
+    struct Reading {
+        i32 steps;
+        f32 distance;
+        u32 resets;
+        bool steep;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Reading> readings;
+        bool helped; // after the last step
+    };
+    const Reading stuck{StuckSteps + 1, 30.0f, 0, true};
+    const Case cases[] = {
+        {"helped, a change far away", {stuck, {1, 30.0f, 1, true}}, true},
+        {"helped, a change that lengthens its way", {stuck, {1, 45.0f, 1, true}}, true},
+        {"helped, climbing on while the field regrows",
+         {stuck, {20, Unreached, 1, true}, {1, 25.0f, 1, true}, {1, 20.0f, 1, true}},
+         true},
+        {"helped, an old way read while the field regrows", {stuck, {5, Unreached, 1, false}}, true},
+        {"helped, the changed way ahead is walkable",
+         {stuck, {5, Unreached, 1, false}, {1, 30.0f, 1, false}},
+         false},
+        {"helped, off the changed field once it has reached it",
+         {stuck, {1, 30.0f, 1, true}, {1, Unreached, 1, false}},
+         false},
+        {"waiting, a building falls every second",
+         {{60, 30.0f, 0, true}, {60, 30.0f, 1, true}, {60, 30.0f, 2, true}, {60, 30.0f, 3, true},
+          {60, 30.0f, 4, true}, {60, 30.0f, 5, true}},
+         true},
+        {"waiting, the regrown field is no progress",
+         {{StuckSteps - 50, 30.0f, 0, true}, {20, Unreached, 1, true}, {40, 30.0f, 1, true}},
+         true},
+        {"waiting, a step closer on the changed field",
+         {{StuckSteps - 50, 30.0f, 0, true}, {1, 45.0f, 1, true}, {1, 44.0f, 1, true},
+          {StuckSteps - 1, 44.0f, 1, true}},
+         false},
+    };
+    for (const Case& c : cases) {
+        ClimbWatch watch;
+        bool helped = false;
+        for (const Reading& r : c.readings) {
+            for (i32 i = 0; i < r.steps; i++) helped = watchClimb(watch, r.distance, r.resets, r.steep);
+        }
+        EXPECT_EQ(helped, c.helped) << c.name;
+    }
 }
 
 TEST(EnemySteering, AClimbIsSteepWhenTheGroundAheadRisesMoreThanItsLength)

@@ -1,14 +1,27 @@
 #include "Game/Enemies/EnemySteering.h"
 
+#include "Game/Navigation/NavigationRules.h"
 #include "World/Terrain/QuadSplit.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 // The start-up boost's floor: k stays finite for a standing enemy.
 constexpr f32 BoostSpeedFloor = 0.2f;
+
+constexpr f32 NoBest = std::numeric_limits<f32>::infinity();
+
+// A whole change of the field, `resets` its new count: no best distance until the
+// changed field reaches where the enemy stands. The count of steps without progress
+// and the help stay.
+void rebaseClimb(ClimbWatch& watch, u32 resets)
+{
+    watch.fieldResets = resets;
+    watch.best = NoBest;
+}
 
 } // namespace
 
@@ -92,11 +105,17 @@ glm::vec3 steeringForce(const EnemyKindRules& kind, const glm::vec3& velocity, f
 bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep)
 {
     using namespace EnemyClimbRules;
-    if (resets != watch.fieldResets) {
-        watch = ClimbWatch{};
-        watch.fieldResets = resets;
-    }
-    if (distance <= watch.best - ProgressDistance) {
+    if (resets != watch.fieldResets) rebaseClimb(watch, resets);
+    // Where the field has not reached (yet) no distance compares: no progress.
+    const bool solved = distance < PathDistanceRules::SolvedLimit;
+    // Until a changed field reaches where it stands, its way there is an old direction
+    // that need not run up the climb: the ground ahead along it does not end the help.
+    const bool awaitingField = !solved && watch.best == NoBest;
+    if (solved && watch.best == NoBest) {
+        // The first distance of a new field is where progress counts from: that step
+        // counts neither way.
+        watch.best = distance;
+    } else if (solved && distance <= watch.best - ProgressDistance) {
         watch.best = distance;
         watch.stepsWithoutProgress = 0;
     } else if (watch.stepsWithoutProgress < StuckSteps) {
@@ -105,7 +124,7 @@ bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep)
     if (watch.stepsWithoutProgress >= StuckSteps) watch.stuck = true;
     // Helped on up the whole climb, however it gets on meanwhile, until the ground
     // ahead is walkable.
-    if (!steep) watch.stuck = false;
+    if (!steep && !awaitingField) watch.stuck = false;
     return watch.stuck;
 }
 

@@ -57,9 +57,10 @@ glm::vec3 steeringForce(const EnemyKindRules& kind, const glm::vec3& velocity, f
                         glm::vec2 direction, glm::vec2 lateralOffset);
 
 // How an enemy gets on along the field, kept by its steering (simulation thread): the
-// least field distance it has reached since the field last changed as a whole, the
-// physics steps since it last came a step closer, and whether it is stuck (which lasts
-// until the ground ahead is walkable).
+// least field distance it has reached since the field last changed as a whole (none
+// until the changed field has reached where it stands), the physics steps since it
+// last came a step closer, and whether it is stuck (which lasts until the ground ahead
+// is walkable).
 struct ClimbWatch {
     u32 fieldResets = 0;
     f32 best = std::numeric_limits<f32>::infinity();
@@ -68,10 +69,18 @@ struct ClimbWatch {
 };
 
 // One physics step of an enemy on the ground and not stunned, at field distance
-// `distance`, with `resets` the field's count of whole changes (a building gone, a wall
-// placed or sold: every distance may have grown, so the best so far starts again), and
-// `steep` whether the ground ahead on its way is steeper than it can walk. True when
-// its weight is carried this step: it is stuck and faces a steep climb.
+// `distance`, with `resets` the field's count of whole changes, and `steep` whether the
+// ground ahead on its way is steeper than it can walk. True when its weight is carried
+// this step: it is stuck and faces a steep climb.
+//
+// A whole change (a building gone, a wall placed or sold, anywhere on the island) may
+// have moved every distance, so progress counts afresh from the first distance the
+// changed field gives where the enemy stands; that distance is no progress in itself.
+// The steps already spent without progress still count, and help already given holds
+// while the ground ahead stays steep, as well as while the changed field has not yet
+// reached where the enemy stands (the old direction it steers by there says nothing of
+// the climb): buildings falling far away neither hold a waiting enemy below its climb
+// nor drop one halfway up.
 bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep);
 
 // An enemy that hits a building is fighting, not lost: progress.
