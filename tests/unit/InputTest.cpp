@@ -319,3 +319,51 @@ TEST(ButtonPointer, AClickIsReadWhereItWasMadeThoughThePointerMovedOnBeforeTheFr
     pointer.press(elsewhere);
     EXPECT_TRUE(same(pointer.forFrame(ground), elsewhere));
 }
+
+// Buttons acting between the same two frames, through the window's button events:
+// each button's press and release are read where that button acted, the left
+// button's before the others', and a button alone is read as the one record was.
+TEST(ButtonPointer, EachButtonIsReadAtItsOwnPlaceWhenTwoActInOneFrame)
+{
+    const PointerPosition click{100, 50}, turn{400, 300}, now{600, 20};
+    constexpr int Left = GLFW_MOUSE_BUTTON_LEFT, Right = GLFW_MOUSE_BUTTON_RIGHT, Middle = GLFW_MOUSE_BUTTON_MIDDLE;
+    struct Event {
+        int button;
+        int action;
+        PointerPosition at;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Event> events; // before the first frame
+        std::array<PointerPosition, 3> frames;
+    };
+    const Case cases[] = {
+        {"left pressed, right let go", {{Left, GLFW_PRESS, click}, {Right, GLFW_RELEASE, turn}}, {click, now, now}},
+        {"left clicked, middle let go",
+         {{Left, GLFW_PRESS, click}, {Left, GLFW_RELEASE, click}, {Middle, GLFW_RELEASE, turn}},
+         {click, click, now}},
+        {"right clicked, then left clicked",
+         {{Right, GLFW_PRESS, turn},
+          {Right, GLFW_RELEASE, turn},
+          {Left, GLFW_PRESS, click},
+          {Left, GLFW_RELEASE, click}},
+         {click, click, now}},
+        {"right clicked during a left hold",
+         {{Left, GLFW_PRESS, click}, {Right, GLFW_PRESS, turn}, {Right, GLFW_RELEASE, turn}},
+         {click, turn, now}},
+        {"right clicked alone", {{Right, GLFW_PRESS, turn}, {Right, GLFW_RELEASE, turn}}, {turn, turn, now}},
+    };
+    auto same = [](PointerPosition a, PointerPosition b) { return a.x == b.x && a.y == b.y; };
+    for (const Case& c : cases) {
+        pointerForFrame({}); // events left over from elsewhere
+        pointerForFrame({});
+        for (const Event& event : c.events) noteGlfwButtonEvent(event.button, event.action, event.at);
+        for (size_t frame = 0; frame < c.frames.size(); frame++) {
+            const PointerPosition read = pointerForFrame(now);
+            EXPECT_TRUE(same(read, c.frames[frame]))
+                << c.name << ", frame " << frame << ": read at " << read.x << ", " << read.y;
+        }
+    }
+    u8 presses[256];
+    takeNotedPresses(presses);
+}

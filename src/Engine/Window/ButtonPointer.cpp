@@ -19,7 +19,12 @@ void ButtonPointer::release(PointerPosition at)
 
 PointerPosition ButtonPointer::forFrame(PointerPosition now)
 {
-    PointerPosition at = now;
+    return takeForFrame().value_or(now);
+}
+
+std::optional<PointerPosition> ButtonPointer::takeForFrame()
+{
+    std::optional<PointerPosition> at;
     if (pressed) {
         at = pressAt;
         carried = released;
@@ -34,4 +39,26 @@ PointerPosition ButtonPointer::forFrame(PointerPosition now)
     pressed = false;
     released = false;
     return at;
+}
+
+void MouseButtonPointers::press(u32 button, PointerPosition at)
+{
+    if (button < ButtonCount) buttons[button].press(at);
+}
+
+void MouseButtonPointers::release(u32 button, PointerPosition at)
+{
+    if (button < ButtonCount) buttons[button].release(at);
+}
+
+PointerPosition MouseButtonPointers::forFrame(PointerPosition now)
+{
+    // Every button takes its events, so that a release it carries is read in the next
+    // frame and no later, whichever button this frame reads.
+    std::optional<PointerPosition> chosen;
+    for (ButtonPointer& button : buttons) {
+        const std::optional<PointerPosition> at = button.takeForFrame();
+        if (!chosen) chosen = at;
+    }
+    return chosen.value_or(now);
 }

@@ -20,7 +20,7 @@ constexpr u8 Down = 0x80;
 // Presses noted by the window's callbacks since the last snapshot (main thread only:
 // GLFW calls back from glfwPollEvents).
 u8 notedPresses[256] = {};
-ButtonPointer buttonPointer;
+MouseButtonPointers buttonPointers;
 
 // The side-less codes of Shift, Ctrl and Alt that Windows reports with the sided ones.
 u8 sidelessCode(u8 code)
@@ -153,16 +153,18 @@ void noteGlfwButtonEvent(int button, int action, PointerPosition at)
 {
     const u8 code = virtualKeyOfGlfwButton(button);
     if (code == 0) return;
+    // A button with a code is one of the first five, which GLFW numbers from 0.
+    const u32 index = static_cast<u32>(button - GLFW_MOUSE_BUTTON_1);
     if (action == GLFW_PRESS) {
         notePress(code);
-        buttonPointer.press(at);
+        buttonPointers.press(index, at);
     }
-    if (action == GLFW_RELEASE) buttonPointer.release(at);
+    if (action == GLFW_RELEASE) buttonPointers.release(index, at);
 }
 
 PointerPosition pointerForFrame(PointerPosition now)
 {
-    return buttonPointer.forFrame(now);
+    return buttonPointers.forFrame(now);
 }
 
 void takeNotedPresses(u8* presses)

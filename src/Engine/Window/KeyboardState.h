@@ -37,5 +37,6 @@ void noteGlfwButtonEvent(int glfwButton, int action, PointerPosition at);
 // press arrived) and forgets them.
 void takeNotedPresses(u8* presses);
 // The pointer for the frame that begins with the pointer at `now`: where the button
-// events noted since the last frame happened, else `now` (see ButtonPointer).
+// events noted since the last frame happened, else `now`; each button keeps its own
+// events (see MouseButtonPointers).
 PointerPosition pointerForFrame(PointerPosition now);
