@@ -5,6 +5,7 @@
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Pipeline/Pipeline.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -68,19 +69,22 @@ TEST_F(PipelineTest, DefaultsAndRegistration)
 
 TEST_F(PipelineTest, BadShaderFilesStopWithTheirName)
 {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(errorOf([&] { pipeline->loadShaderModule("shaders/noSuchVert.spv", &pipeline->vertexShader); }),
-              "failed to open file!");
-    std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_NE(printed.find("shaders/noSuchVert.spv"), std::string::npos) << printed;
-
+    // Each ends in one fatal line naming the file, and its message is what is thrown.
     std::string empty = writeFile("brackenhold_emptyVert.spv", "");
     std::string text = writeFile("brackenhold_textVert.spv", "#version 450\nvoid main(){}\n...");
     std::string odd = writeFile("brackenhold_oddVert.spv", std::string("\x03\x02\x23\x07\x00", 5));
-    for (const std::string& path : {empty, text, odd}) {
+    std::string magic = writeFile("brackenhold_magicVert.spv", "GLSL source!");
+    for (const std::string& path :
+         {std::string("shaders/noSuchVert.spv"), std::string("shaders"), empty, text, odd, magic}) {
+        testing::internal::CaptureStdout();
         std::string message = errorOf([&] { pipeline->loadShaderModule(path.c_str(), &pipeline->vertexShader); });
-        EXPECT_NE(message.find(path), std::string::npos) << message;
+        std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(message.rfind("Shader file " + path + " ", 0), 0u) << message;
+        EXPECT_EQ(printed.rfind("ERROR: " + message + " (in Pipeline at line #", 0), 0u) << printed;
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << "one line: " << printed;
         EXPECT_EQ(pipeline->vertexShader, VK_NULL_HANDLE) << "a bad file leaves the module unset";
+    }
+    for (const std::string& path : {empty, text, odd, magic}) {
         std::remove(path.c_str());
     }
 
@@ -170,4 +174,65 @@ TEST_F(PipelineTest, LayoutStringErrorsLeaveNothingBehind)
     pipeline->setDescriptorLayout("UBD_0+UBD_x");
     EXPECT_THROW(pipeline->create(AttachmentFormats{{VK_FORMAT_R8G8B8A8_UNORM}}), std::invalid_argument);
     // The device's shutdown deletes the half-made pipeline; validation reports leaks.
+}
+
+// Shaders put in a pipeline they do not fit (swapped files, another pass's shader) are
+// refused with one fatal line naming the file, before any Vulkan pipeline is made. The
+// driver would otherwise fail the pipeline, crash, or draw nothing.
+TEST_F(PipelineTest, ShadersThatDoNotFitTheirPipelineAreRefused)
+{
+    const char* sceneLayout = "UBD_0+UBD_1+UBD_2+CIS_3 SBD_4";
+    const char* waterLayout = "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5";
+    const std::vector<VkFormat> colour = {VK_FORMAT_B8G8R8A8_SRGB};
+    struct Row {
+        const char* what;
+        const char* vertex;
+        const char* fragment;
+        const char* layout;
+        VertexLayout* vertexLayout;
+        bool interleaved;
+        std::vector<VkPushConstantRange> pushConstants;
+        std::vector<VkFormat> colours;
+        const char* named;  // the file the line names
+        const char* phrase; // what it says of it
+    };
+    const Row rows[] = {
+        {"the enemy's shaders swapped", "shaders/enemyFrag.spv", "shaders/enemyVert.spv", sceneLayout,
+         vertexLayoutPosNormalUv, false, {}, colour, "shaders/enemyFrag.spv", "cannot be the vertex shader"},
+        {"the tower's fragment shader in the water", "shaders/waterVert.spv", "shaders/towerFrag.spv", waterLayout,
+         vertexLayoutUv, false, {}, {VK_FORMAT_B8G8R8A8_SRGB, VK_FORMAT_R32_SFLOAT}, "shaders/towerFrag.spv",
+         "does not fit its pipeline as the fragment shader: set 0 binding 3"},
+        {"the water's fragment shader on a tower", "shaders/towerVert.spv", "shaders/waterFrag.spv", sceneLayout,
+         vertexLayoutPosNormalColor, false, {}, colour, "shaders/waterFrag.spv",
+         "does not fit its pipeline as the fragment shader: set 1 binding"},
+        {"the enemy's vertex shader on the towers' meshes", "shaders/enemyVert.spv", "shaders/enemyFrag.spv",
+         sceneLayout, vertexLayoutPosNormalColor, false, {}, colour, "shaders/enemyVert.spv",
+         "vertex input location 2"},
+        {"the interface without its push constants", "shaders/imguiVert.spv", "shaders/imguiFrag.spv", "CIS_0",
+         vertexLayoutUi, true, {}, colour, "shaders/imguiVert.spv", "push-constant"},
+        {"a tower's vertex shader before the particles' fragment shader", "shaders/towerVert.spv",
+         "shaders/particleFrag.spv", sceneLayout, vertexLayoutPosNormalColor, false, {}, colour,
+         "shaders/particleFrag.spv", "which the vertex shader does not write"},
+    };
+    for (const Row& row : rows) {
+        auto* built = new Pipeline(Engine::graphicsDevice);
+        testing::internal::CaptureStdout();
+        std::string message = errorOf([&] {
+            built->loadShaderModule(row.vertex, &built->vertexShader);
+            built->loadShaderModule(row.fragment, &built->fragmentShader);
+            built->setVertexLayout(row.vertexLayout, row.interleaved);
+            built->setDescriptorLayout(row.layout);
+            built->setPushConstantRanges(row.pushConstants);
+            built->state->dynamicStates = {VK_DYNAMIC_STATE_SCISSOR, VK_DYNAMIC_STATE_VIEWPORT};
+            built->create(AttachmentFormats{row.colours, VK_FORMAT_D32_SFLOAT});
+        });
+        std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(message.rfind(std::string("Shader file ") + row.named + " ", 0), 0u) << row.what << ": " << message;
+        EXPECT_NE(message.find(row.phrase), std::string::npos) << row.what << ": " << message;
+        EXPECT_EQ(printed.rfind("ERROR: " + message + " (in Pipeline at line #", 0), 0u) << row.what << ": " << printed;
+        EXPECT_EQ(built->pipelineLayout, VK_NULL_HANDLE) << row.what;
+        EXPECT_EQ(built->pipeline, VK_NULL_HANDLE) << row.what;
+        Engine::graphicsDevice->releaseResource(built);
+    }
+    Engine::graphicsDevice->deleteDeferred();
 }

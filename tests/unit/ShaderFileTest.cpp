@@ -47,8 +47,12 @@ TEST(ShaderFile, ProblemTextsSayWhatIsWrong)
 TEST(ShaderFile, ReadsFilesIntoWords)
 {
     std::vector<u32> words;
-    EXPECT_EQ(readSpirvFile("/nonexistent/shaders/missingVert.spv", &words), SpirvProblem::Missing);
-    EXPECT_EQ(readSpirvFile(std::filesystem::temp_directory_path().string(), &words), SpirvProblem::Missing);
+    std::string unreadable;
+    EXPECT_EQ(readSpirvFile("/nonexistent/shaders/missingVert.spv", &words, &unreadable), SpirvProblem::Missing);
+    EXPECT_EQ(unreadable, "cannot be opened (No such file or directory)");
+    EXPECT_EQ(readSpirvFile(std::filesystem::temp_directory_path().string(), &words, &unreadable),
+              SpirvProblem::Missing);
+    EXPECT_EQ(unreadable, "is a directory, not a regular file");
 
     std::string empty = writeTempFile("brackenhold_empty.spv", {});
     EXPECT_EQ(readSpirvFile(empty, &words), SpirvProblem::Empty);

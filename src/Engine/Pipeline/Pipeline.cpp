@@ -5,6 +5,7 @@
 #include "Engine/Helper/Helper.h"
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Pipeline/ShaderFile.h"
+#include "Engine/Pipeline/ShaderFit.h"
 #include "Engine/Pipeline/VertexInput.h"
 
 #include <stdexcept>
@@ -81,18 +82,29 @@ void Pipeline::setPushConstantRanges(std::vector<VkPushConstantRange> ranges)
 
 bool Pipeline::loadShaderModule(const char* path, VkShaderModule* destination)
 {
+    const std::string file = path;
     std::vector<u32> words;
-    SpirvProblem problem = readSpirvFile(path, &words);
-    if (problem == SpirvProblem::Missing) {
-        printLine(std::string("Shader file not found: ") + path);
-        throw std::runtime_error("failed to open file!");
-    }
-    if (problem != SpirvProblem::None) {
-        throw std::runtime_error(std::string("Shader file ") + path + " " + spirvProblemText(problem));
+    std::string unreadable;
+    if (SpirvProblem problem = readSpirvFile(file, &words, &unreadable); problem != SpirvProblem::None) {
+        const std::string what = problem == SpirvProblem::Missing ? unreadable : spirvProblemText(problem);
+        fatalError("Shader file " + file + " " + what, "Pipeline", __LINE__);
     }
     // The driver trusts the module it is given: a broken one is refused here.
     if (std::string invalid = spirvValidationProblem(words); !invalid.empty()) {
-        fatalError(std::string("Shader file ") + path + " is not valid SPIR-V: " + invalid, "Pipeline", __LINE__);
+        fatalError("Shader file " + file + " is not valid SPIR-V: " + invalid, "Pipeline", __LINE__);
+    }
+    // A module loaded into the wrong stage would be handed to the driver with an entry
+    // point it does not have.
+    const bool vertex = destination == &vertexShader;
+    const bool fragment = destination == &fragmentShader;
+    ShaderInterface shaderInterface;
+    if (vertex || fragment) {
+        const u32 model = vertex ? SpirvVertex : SpirvFragment;
+        if (std::string wrong = reflectSpirv(words.data(), words.size(), model, &shaderInterface);
+            !wrong.empty()) {
+            fatalError("Shader file " + file + " cannot be the " + spirvStageName(model) + " shader: " + wrong,
+                       "Pipeline", __LINE__);
+        }
     }
 
     VkShaderModuleCreateInfo info{VK_STRUCTURE_TYPE_SHADER_MODULE_CREATE_INFO};
@@ -101,14 +113,53 @@ bool Pipeline::loadShaderModule(const char* path, VkShaderModule* destination)
     VkShaderModule module = VK_NULL_HANDLE;
     VkResult result = vkCreateShaderModule(device->device, &info, nullptr, &module);
     if (result != VK_SUCCESS) {
-        throw std::runtime_error(std::string("Shader file ") + path + " was refused by the driver (VkResult " +
-                                 std::to_string(result) + ")");
+        fatalError("Shader file " + file + " was refused by the driver (VkResult " + std::to_string(result) + ")",
+                   "Pipeline", __LINE__);
     }
     // Loading into a slot twice replaces the module instead of leaking it.
     vkDestroyShaderModule(device->device, *destination, nullptr);
     *destination = module;
-    shaderFiles += shaderFiles.empty() ? path : std::string(", ") + path;
+    if (vertex) {
+        vertexInterface = std::move(shaderInterface);
+        vertexFile = file;
+    } else if (fragment) {
+        fragmentInterface = std::move(shaderInterface);
+        fragmentFile = file;
+    }
+    shaderFiles += shaderFiles.empty() ? file : ", " + file;
     return true;
+}
+
+void Pipeline::checkShadersFit(const AttachmentFormats& formats) const
+{
+    auto refuse = [](const std::string& file, u32 model, const std::string& problem) {
+        if (!problem.empty()) {
+            fatalError("Shader file " + file + " does not fit its pipeline as the " + spirvStageName(model) +
+                           " shader: " + problem,
+                       "Pipeline", __LINE__);
+        }
+    };
+    const std::vector<std::vector<LayoutBinding>> sets = parseDescriptorLayout(descriptorLayout);
+    const std::string layout = " (descriptor layout \"" + descriptorLayout + "\")";
+    const bool hasVertex = !vertexFile.empty();
+    const bool hasFragment = !fragmentFile.empty();
+    if (hasVertex) {
+        std::string problem = descriptorFitProblem(vertexInterface, sets);
+        refuse(vertexFile, SpirvVertex, problem.empty() ? problem : problem + layout);
+        refuse(vertexFile, SpirvVertex, pushConstantFitProblem(vertexInterface, pushConstantRanges));
+        refuse(vertexFile, SpirvVertex, vertexInputFitProblem(vertexInterface, vertexAttributes));
+    }
+    if (hasFragment) {
+        std::string problem = descriptorFitProblem(fragmentInterface, sets);
+        refuse(fragmentFile, SpirvFragment, problem.empty() ? problem : problem + layout);
+        refuse(fragmentFile, SpirvFragment, pushConstantFitProblem(fragmentInterface, pushConstantRanges));
+        refuse(fragmentFile, SpirvFragment,
+               colorOutputFitProblem(fragmentInterface, formats.colorFormats, state->colorWriteEnable != 0));
+    }
+    if (hasVertex && hasFragment) {
+        std::string problem = stageLinkProblem(vertexInterface, fragmentInterface);
+        refuse(fragmentFile, SpirvFragment, problem.empty() ? problem : problem + " (" + vertexFile + ")");
+    }
 }
 
 void Pipeline::createSetLayouts()
@@ -135,6 +186,7 @@ void Pipeline::create(const AttachmentFormats& formats)
     if (vertexShader == VK_NULL_HANDLE || fragmentShader == VK_NULL_HANDLE) {
         throw std::runtime_error("Pipeline (" + shaders + ") needs a vertex and a fragment shader");
     }
+    checkShadersFit(formats);
 
     std::vector<VkPipelineShaderStageCreateInfo> stages = shaderStages(vertexShader, fragmentShader);
 

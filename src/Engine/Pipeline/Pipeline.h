@@ -2,6 +2,7 @@
 
 #include "Engine/Descriptor/DescriptorLayout.h"
 #include "Engine/GraphicsDevice/GraphicsResource.h"
+#include "Engine/Pipeline/SpirvInterface.h"
 
 #include <vulkan/vulkan.h>
 
@@ -47,6 +48,12 @@ public:
     std::vector<VkDescriptorSetLayout> setLayouts;
     std::vector<VkPushConstantRange> pushConstantRanges;
     std::string shaderFiles; // the shader files loaded, named in creation errors
+    // What each shader shows of itself (bindings, inputs, outputs, push constants), read
+    // when it is loaded and held against the layouts when the pipeline is created.
+    ShaderInterface vertexInterface;
+    ShaderInterface fragmentInterface;
+    std::string vertexFile;
+    std::string fragmentFile;
 
     explicit Pipeline(GraphicsDevice* device);
     ~Pipeline() override;
@@ -54,13 +61,20 @@ public:
     void setVertexLayout(VertexLayout* layout, bool interleaved);
     void setDescriptorLayout(std::string layout);
     void setPushConstantRanges(std::vector<VkPushConstantRange> ranges);
-    // Reads a SPIR-V file into a shader module stored in `destination`. A missing file
-    // throws "failed to open file!"; an empty or non-SPIR-V file, or one the driver
-    // refuses, throws an error naming the file.
+    // Reads a SPIR-V file into a shader module stored in `destination`, the pipeline's
+    // vertexShader or fragmentShader. A file that is missing, empty, not valid SPIR-V,
+    // without an entry point "main" of that stage, or refused by the driver is a fatal
+    // error naming the file.
     bool loadShaderModule(const char* path, VkShaderModule* destination);
-    // Builds the pipeline layout and the pipeline; a failure throws naming the shaders.
+    // Builds the pipeline layout and the pipeline. A shader whose descriptor bindings,
+    // vertex inputs, push constants, colour outputs or inputs from the vertex shader do
+    // not fit the pipeline is a fatal error naming its file, raised before any Vulkan
+    // object is made; a failure of the driver throws naming the shaders.
     void create(const AttachmentFormats& formats);
 
     // Set layouts of the descriptor-layout string, in set order.
     void createSetLayouts();
+
+private:
+    void checkShadersFit(const AttachmentFormats& formats) const;
 };

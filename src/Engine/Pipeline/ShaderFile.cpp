@@ -1,11 +1,11 @@
 #include "Engine/Pipeline/ShaderFile.h"
 
+#include "Engine/Helper/FileRead.h"
+
 #include <spirv-tools/libspirv.hpp>
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 
 SpirvProblem checkSpirv(const u8* bytes, size_t size)
 {
@@ -58,28 +58,14 @@ std::string spirvValidationProblem(const std::vector<u32>& words)
     return first.empty() ? "rejected by the validator" : first;
 }
 
-SpirvProblem readSpirvFile(const std::string& path, std::vector<u32>* words)
+SpirvProblem readSpirvFile(const std::string& path, std::vector<u32>* words, std::string* unreadable)
 {
-    // A directory "opens" as a stream of unknown length: only regular files are read.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
+    std::vector<u8> bytes;
+    if (std::string problem = readRegularFile(path, &bytes); !problem.empty()) {
+        if (unreadable != nullptr) *unreadable = problem;
         return SpirvProblem::Missing;
     }
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file.is_open()) {
-        return SpirvProblem::Missing;
-    }
-    std::streamoff end = file.tellg();
-    if (end < 0) {
-        return SpirvProblem::Missing;
-    }
-    size_t size = static_cast<size_t>(end);
-    std::vector<u8> bytes(size, 0);
-    file.seekg(0);
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
-    if (!file) {
-        return SpirvProblem::Missing;
-    }
+    const size_t size = bytes.size();
     SpirvProblem problem = checkSpirv(bytes.data(), size);
     if (problem != SpirvProblem::None) {
         return problem;

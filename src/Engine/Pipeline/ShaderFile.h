@@ -28,5 +28,8 @@ const char* spirvProblemText(SpirvProblem problem);
 std::string spirvValidationProblem(const std::vector<u32>& words);
 
 // Reads a SPIR-V file into 32-bit words (the alignment vkCreateShaderModule wants).
-// Returns the problem found; `words` is filled only when there is none.
-SpirvProblem readSpirvFile(const std::string& path, std::vector<u32>* words);
+// Returns the problem found; `words` is filled only when there is none. For a file that
+// cannot be read (Missing), `unreadable` gets why, as a phrase to follow the file's name
+// ("cannot be opened (No such file or directory)", "is a directory, not a regular
+// file", ...).
+SpirvProblem readSpirvFile(const std::string& path, std::vector<u32>* words, std::string* unreadable = nullptr);

@@ -1,0 +1,437 @@
+#include "Engine/Mesh/VertexLayout.h"
+#include "Engine/Pipeline/ShaderFile.h"
+#include "Engine/Pipeline/ShaderFit.h"
+#include "Engine/Pipeline/SpirvInterface.h"
+#include "Engine/Pipeline/VertexInput.h"
+
+#include <gtest/gtest.h>
+#include <spirv-tools/libspirv.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+namespace {
+
+std::string shaderFile(const std::string& name)
+{
+    return std::string(BRACKENHOLD_RUN_DIR) + "/shaders/" + name + ".spv";
+}
+
+std::vector<u32> readShader(const std::string& name)
+{
+    std::vector<u32> words;
+    EXPECT_EQ(readSpirvFile(shaderFile(name), &words), SpirvProblem::None) << name;
+    return words;
+}
+
+std::vector<u32> assembleText(const std::string& source)
+{
+    spvtools::SpirvTools tools(SPV_ENV_VULKAN_1_3);
+    std::vector<u32> words;
+    EXPECT_TRUE(tools.Assemble(source, &words)) << source;
+    return words;
+}
+
+// A module of one entry point "main" of `model` (Vertex or Fragment) listing `globals`,
+// with the declarations of `text` beside a few common types.
+std::vector<u32> assemble(const std::string& model, const std::string& globals, const std::string& text)
+{
+    return assembleText("OpCapability Shader\nOpCapability Float64\nOpMemoryModel Logical GLSL450\n"
+                        "OpEntryPoint " + model + " %main \"main\" " + globals + "\n" +
+                        (model == "Fragment" ? "OpExecutionMode %main OriginUpperLeft\n" : "") +
+                        "%void = OpTypeVoid\n%fn = OpTypeFunction %void\n%float = OpTypeFloat 32\n"
+                        "%int = OpTypeInt 32 1\n%uint = OpTypeInt 32 0\n%v2 = OpTypeVector %float 2\n"
+                        "%v4 = OpTypeVector %float 4\n%double = OpTypeFloat 64\n" +
+                        text + "\n%main = OpFunction %void None %fn\n%entry = OpLabel\nOpReturn\nOpFunctionEnd\n");
+}
+
+ShaderInterface reflect(const std::vector<u32>& words, u32 model)
+{
+    ShaderInterface shader;
+    EXPECT_EQ(reflectSpirv(words.data(), words.size(), model, &shader), "");
+    return shader;
+}
+
+const ShaderSlot* slotAt(const std::vector<ShaderSlot>& slots, u32 location)
+{
+    for (const ShaderSlot& slot : slots) {
+        if (slot.location == location) return &slot;
+    }
+    return nullptr;
+}
+
+bool shadersBuilt()
+{
+    return std::filesystem::exists(shaderFile("towerVert"));
+}
+
+#define REQUIRE_SHADERS()                                                                                     \
+    if (!shadersBuilt()) GTEST_SKIP() << "the run directory has no compiled shaders"
+
+} // namespace
+
+// The reader against what the GLSL sources of a few shaders declare.
+TEST(SpirvInterface, ReadsWhatTheGameShadersDeclare)
+{
+    REQUIRE_SHADERS();
+    ShaderInterface tower = reflect(readShader("towerVert"), SpirvVertex);
+    ASSERT_EQ(tower.inputs.size(), 3u);
+    ASSERT_NE(slotAt(tower.inputs, 2), nullptr);
+    EXPECT_EQ(slotAt(tower.inputs, 2)->components, 4u); // vec4 inColor
+    EXPECT_EQ(slotAt(tower.inputs, 2)->name, "inColor");
+    EXPECT_EQ(tower.outputs.size(), 3u) << "gl_Position is a built-in, not an output slot";
+    bool instances = false;
+    for (const ShaderResource& resource : tower.resources) {
+        instances |= resource.set == 1 && resource.binding == 4 && resource.kind == ShaderResourceKind::StorageBuffer;
+    }
+    EXPECT_TRUE(instances) << "readonly buffer at set 1 binding 4";
+
+    ShaderInterface fragment = reflect(readShader("towerFrag"), SpirvFragment);
+    bool shadowMap = false;
+    for (const ShaderResource& resource : fragment.resources) {
+        shadowMap |= resource.binding == 3 && resource.kind == ShaderResourceKind::CombinedImageSampler;
+    }
+    EXPECT_TRUE(shadowMap);
+
+    ShaderInterface ui = reflect(readShader("imguiVert"), SpirvVertex);
+    EXPECT_TRUE(ui.hasPushConstants);
+    EXPECT_EQ(ui.pushConstantBegin, 0u);
+    EXPECT_EQ(ui.pushConstantEnd, 16u); // vec2 scale, vec2 translate
+    EXPECT_EQ(reflect(readShader("waterFrag"), SpirvFragment).outputs.size(), 2u);
+}
+
+// A module is refused for a stage whose entry point "main" it lacks.
+TEST(SpirvInterface, WrongStageTable)
+{
+    auto module = [](const std::string& entryPoints) {
+        return assembleText("OpCapability Shader\nOpMemoryModel Logical GLSL450\n" + entryPoints +
+                            "%void = OpTypeVoid\n%fn = OpTypeFunction %void\n%v = OpFunction %void None %fn\n"
+                            "%l1 = OpLabel\nOpReturn\nOpFunctionEnd\n%f = OpFunction %void None %fn\n"
+                            "%l2 = OpLabel\nOpReturn\nOpFunctionEnd\n");
+    };
+    const std::vector<u32> both = module("OpEntryPoint Vertex %v \"main\"\nOpEntryPoint Fragment %f \"main\"\n"
+                                         "OpExecutionMode %f OriginUpperLeft\n");
+    const std::vector<u32> otherName = module("OpEntryPoint Vertex %v \"vertexMain\"\n"
+                                              "OpEntryPoint Fragment %f \"mainly\"\n"
+                                              "OpExecutionMode %f OriginUpperLeft\n");
+    ASSERT_EQ(spirvValidationProblem(both), "");
+
+    struct Row {
+        const char* what;
+        std::vector<u32> words;
+        u32 model;
+        const char* problem; // "" for a module that fits
+    };
+    std::vector<Row> rows = {
+        {"fragment module as vertex", assemble("Fragment", "", ""), SpirvVertex,
+         "its entry point \"main\" is a fragment shader, not a vertex shader"},
+        {"vertex module as fragment", assemble("Vertex", "", ""), SpirvFragment,
+         "its entry point \"main\" is a vertex shader, not a fragment shader"},
+        {"entry point of another name", otherName, SpirvVertex, "it has no entry point \"main\""},
+        {"both stages, as vertex", both, SpirvVertex, ""},
+        {"both stages, as fragment", both, SpirvFragment, ""},
+        {"header only", std::vector<u32>(both.begin(), both.begin() + 5), SpirvVertex, "no entry point"},
+        {"instruction longer than the module", {SpirvMagic, 0x10600, 0, 10, 0, (9u << 16) | 15u, 0, 1}, SpirvVertex,
+         "cannot be read"},
+        {"fewer words than a header", {SpirvMagic, 0x10600}, SpirvVertex, "cannot be read"},
+    };
+    if (shadersBuilt()) {
+        rows.push_back({"enemyFrag.spv as vertex", readShader("enemyFrag"), SpirvVertex, "is a fragment shader"});
+        rows.push_back({"enemyVert.spv as fragment", readShader("enemyVert"), SpirvFragment, "is a vertex shader"});
+    }
+    for (const Row& row : rows) {
+        ShaderInterface shader;
+        std::string problem = reflectSpirv(row.words.data(), row.words.size(), row.model, &shader);
+        if (std::string(row.problem).empty()) {
+            EXPECT_EQ(problem, "") << row.what;
+        } else {
+            EXPECT_NE(problem.find(row.problem), std::string::npos) << row.what << ": " << problem;
+        }
+    }
+}
+
+// Descriptor bindings of a shader against descriptor-layout strings.
+TEST(SpirvInterface, DescriptorMismatchTable)
+{
+    const std::string block = "OpDecorate %B Block\nOpMemberDecorate %B 0 Offset 0\n%B = OpTypeStruct %v4\n";
+    auto resource = [&](const std::string& type, const std::string& storage, const std::string& extra) {
+        return assemble("Fragment", "%r",
+                        block + extra + "OpDecorate %r DescriptorSet 0\nOpDecorate %r Binding 1\n%p = OpTypePointer " +
+                            storage + " " + type + "\n%r = OpVariable %p " + storage);
+    };
+    const std::string image = "%img = OpTypeImage %float 2D 0 0 0 1 Unknown\n";
+    const std::vector<u32> uniform = resource("%B", "Uniform", "");
+    const std::vector<u32> storage = resource("%B", "StorageBuffer", "");
+    const std::vector<u32> sampled = resource("%si", "UniformConstant", image + "%si = OpTypeSampledImage %img\n");
+    const std::vector<u32> texture = resource("%img", "UniformConstant", image);
+    const std::vector<u32> sampler = resource("%s", "UniformConstant", "%s = OpTypeSampler\n");
+    const std::vector<u32> storageImage =
+        resource("%simg", "UniformConstant", "%simg = OpTypeImage %float 2D 0 0 0 2 Rgba8\n");
+    const std::vector<u32> pair = resource(
+        "%arr", "UniformConstant",
+        image + "%si = OpTypeSampledImage %img\n%two = OpConstant %uint 2\n%arr = OpTypeArray %si %two\n");
+
+    struct Row {
+        const char* what;
+        std::vector<u32> words;
+        const char* layout;
+        const char* problem;
+        u32 model = SpirvFragment;
+    };
+    std::vector<Row> rows = {
+        {"uniform block, dynamic uniform buffer", uniform, "UBD_0+UBD_1", ""},
+        {"storage block, dynamic storage buffer", storage, "UBD_0+SBD_1", ""},
+        {"sampler2D, combined image sampler", sampled, "CIS_1", ""},
+        {"texture2D, combined image sampler", texture, "CIS_1", ""},
+        {"sampler, combined image sampler", sampler, "CIS_1", ""},
+        {"binding the layout lacks", uniform, "UBD_0+UBD_2", "set 0 of the layout has no binding 1"},
+        {"set the layout lacks", uniform, "", "the layout has no set 0"},
+        {"uniform block as storage buffer", uniform, "SBD_1", "makes it a dynamic storage buffer"},
+        {"storage block as uniform buffer", storage, "UBD_1", "makes it a dynamic uniform buffer"},
+        {"sampler2D as uniform buffer", sampled, "UBD_1", "combined image sampler in the shader"},
+        {"uniform block as image", uniform, "CIS_1", "makes it a combined image sampler"},
+        {"storage image", storageImage, "CIS_1", "storage image in the shader"},
+        {"two samplers for one descriptor", pair, "CIS_1", "an array of 2"},
+    };
+    if (shadersBuilt()) {
+        // The fragment shaders of the tower and the water, each in the other's pipeline.
+        rows.push_back({"towerFrag.spv in the water's layout", readShader("towerFrag"),
+                        "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5", "set 0 of the layout has no binding 3"});
+        rows.push_back({"waterFrag.spv in the tower's layout", readShader("waterFrag"), "UBD_0+UBD_1+UBD_2+CIS_3 SBD_4",
+                        "is a combined image sampler in the shader, but"});
+        rows.push_back({"shadowInstanceVert.spv without its instance set", readShader("shadowInstanceVert"), "UBD_0",
+                        "the layout has no set 1", SpirvVertex});
+        rows.push_back(
+            {"towerFrag.spv in its own layout", readShader("towerFrag"), "UBD_0+UBD_1+UBD_2+CIS_3 SBD_4", ""});
+    }
+    for (const Row& row : rows) {
+        std::string problem = descriptorFitProblem(reflect(row.words, row.model), parseDescriptorLayout(row.layout));
+        if (std::string(row.problem).empty()) {
+            EXPECT_EQ(problem, "") << row.what;
+        } else {
+            EXPECT_NE(problem.find(row.problem), std::string::npos) << row.what << ": " << problem;
+        }
+    }
+}
+
+// Vertex inputs of the game's vertex shaders against the game's vertex layouts.
+TEST(SpirvInterface, VertexInputMismatchTable)
+{
+    REQUIRE_SHADERS();
+    const std::vector<u32> integer = assemble(
+        "Vertex", "%in", "OpDecorate %in Location 0\n%v3i = OpTypeVector %int 3\n%p = OpTypePointer Input %v3i\n"
+                         "%in = OpVariable %p Input");
+    const std::vector<u32> wide = assemble(
+        "Vertex", "%in", "OpDecorate %in Location 0\n%p = OpTypePointer Input %double\n%in = OpVariable %p Input");
+    struct Row {
+        const char* what;
+        std::vector<u32> words;
+        VertexLayout* layout;
+        bool interleaved;
+        const char* problem;
+    };
+    const Row rows[] = {
+        {"towerVert, its layout", readShader("towerVert"), vertexLayoutPosNormalColor, false, ""},
+        {"enemyVert, its layout", readShader("enemyVert"), vertexLayoutPosNormalUv, false, ""},
+        {"imguiVert, interleaved with packed colour", readShader("imguiVert"), vertexLayoutUi, true, ""},
+        {"waterVert, the grid", readShader("waterVert"), vertexLayoutUv, false, ""},
+        {"towerVert, a layout with uv", readShader("towerVert"), vertexLayoutPosNormalUv, false,
+         "reads 4 components of vertex input location 2 (inColor), but the vertex layout gives 2"},
+        {"enemyVert, a layout with colour", readShader("enemyVert"), vertexLayoutPosNormalColor, false,
+         "reads 2 components of vertex input location 2 (inUv), but the vertex layout gives 4"},
+        {"towerVert, positions only", readShader("towerVert"), vertexLayoutPosition, false,
+         "has no attribute at location 1"},
+        {"terrainVert, no attributes", readShader("terrainVert"), vertexLayoutEmpty, false,
+         "has no attribute at location 0"},
+        {"ivec3 from floats", integer, vertexLayoutPosition, false,
+         "as signed integer, but the vertex layout gives float"},
+        {"double from floats", wide, vertexLayoutPosition, false, "as 64-bit float"},
+    };
+    for (const Row& row : rows) {
+        VertexInputDescription input = describeVertexInput(row.layout->attributes, row.layout->stride, row.interleaved);
+        std::string problem = vertexInputFitProblem(reflect(row.words, SpirvVertex), input.attributes);
+        if (std::string(row.problem).empty()) {
+            EXPECT_EQ(problem, "") << row.what;
+        } else {
+            EXPECT_NE(problem.find(row.problem), std::string::npos) << row.what << ": " << problem;
+        }
+    }
+}
+
+// Push constants, colour outputs and the inputs a fragment shader takes from the vertex shader.
+TEST(SpirvInterface, PushConstantOutputAndLinkTable)
+{
+    REQUIRE_SHADERS();
+    const ShaderInterface ui = reflect(readShader("imguiVert"), SpirvVertex);
+    const ShaderInterface portal = reflect(readShader("portalFrag"), SpirvFragment);
+    const VkShaderStageFlags vertex = VK_SHADER_STAGE_VERTEX_BIT, fragment = VK_SHADER_STAGE_FRAGMENT_BIT;
+    struct PushRow {
+        const char* what;
+        const ShaderInterface& shader;
+        std::vector<VkPushConstantRange> ranges;
+        const char* problem;
+    };
+    const PushRow pushRows[] = {
+        {"imgui, its range", ui, {{vertex, 0, 16}}, ""},
+        {"imgui, a range for all stages", ui, {{vertex | fragment, 0, 64}}, ""},
+        {"imgui, no range", ui, {}, "has no push-constant range for its stage"},
+        {"imgui, a fragment range", ui, {{fragment, 0, 16}}, "has no push-constant range for its stage"},
+        {"imgui, a range too short", ui, {{vertex, 0, 8}}, "no push-constant range of the pipeline"},
+        {"portal, its range", portal, {{fragment, 0, 4}}, ""},
+        {"portal, a vertex range", portal, {{vertex, 0, 4}}, "has no push-constant range for its stage"},
+    };
+    for (const PushRow& row : pushRows) {
+        std::string problem = pushConstantFitProblem(row.shader, row.ranges);
+        EXPECT_EQ(problem.empty(), std::string(row.problem).empty()) << row.what << ": " << problem;
+        EXPECT_NE(problem.find(row.problem), std::string::npos) << row.what << ": " << problem;
+    }
+
+    const VkFormat colour = VK_FORMAT_B8G8R8A8_SRGB;
+    const std::vector<u32> unsignedOut = assemble(
+        "Fragment", "%out", "OpDecorate %out Location 0\n%v4u = OpTypeVector %uint 4\n%p = OpTypePointer Output %v4u\n"
+                            "%out = OpVariable %p Output");
+    struct OutputRow {
+        const char* what;
+        std::vector<u32> words;
+        std::vector<VkFormat> formats;
+        bool writes;
+        const char* problem;
+    };
+    const OutputRow outputRows[] = {
+        {"towerFrag, one attachment", readShader("towerFrag"), {colour}, true, ""},
+        {"waterFrag, two attachments", readShader("waterFrag"), {colour, VK_FORMAT_R32_SFLOAT}, true, ""},
+        {"shadowFrag, depth only", readShader("shadowFrag"), {}, true, ""},
+        {"towerFrag, depth only", readShader("towerFrag"), {}, true, ""},
+        {"waterFrag, one attachment", readShader("waterFrag"), {colour}, true,
+         "writes colour output location 1 (outSurfaceDepth), but the pass has 1 colour attachment"},
+        {"towerFrag, two attachments", readShader("towerFrag"), {colour, colour}, true,
+         "no colour output at location 1"},
+        {"towerFrag, two attachments left as they are", readShader("towerFrag"), {colour, colour}, false, ""},
+        {"shadowFrag, a colour attachment", readShader("shadowFrag"), {colour}, true, "no colour output at location 0"},
+        {"uvec4, an integer target", unsignedOut, {VK_FORMAT_R32_UINT}, true, ""},
+        {"uvec4, a colour target", unsignedOut, {colour}, true, "as unsigned integer, but that attachment holds float"},
+    };
+    for (const OutputRow& row : outputRows) {
+        std::string problem = colorOutputFitProblem(reflect(row.words, SpirvFragment), row.formats, row.writes);
+        EXPECT_EQ(problem.empty(), std::string(row.problem).empty()) << row.what << ": " << problem;
+        EXPECT_NE(problem.find(row.problem), std::string::npos) << row.what << ": " << problem;
+    }
+
+    const std::vector<u32> floatOut = assemble(
+        "Vertex", "%o", "OpDecorate %o Location 0\n%p = OpTypePointer Output %float\n%o = OpVariable %p Output");
+    const std::vector<u32> intIn = assemble("Fragment", "%i",
+                                            "OpDecorate %i Location 0\nOpDecorate %i Flat\n"
+                                            "%p = OpTypePointer Input %int\n%i = OpVariable %p Input");
+    const std::vector<u32> vec4Out = assemble(
+        "Vertex", "%o", "OpDecorate %o Location 0\n%p = OpTypePointer Output %v4\n%o = OpVariable %p Output");
+    const std::vector<u32> halvesIn = assemble(
+        "Fragment", "%a %b",
+        "OpDecorate %a Location 0\nOpDecorate %b Location 0\nOpDecorate %b Component 2\n"
+        "%p = OpTypePointer Input %v2\n%a = OpVariable %p Input\n%b = OpVariable %p Input");
+    struct LinkRow {
+        const char* what;
+        std::vector<u32> vertex;
+        std::vector<u32> fragment;
+        const char* problem;
+    };
+    const LinkRow linkRows[] = {
+        {"enemy", readShader("enemyVert"), readShader("enemyFrag"), ""},
+        {"water", readShader("waterVert"), readShader("waterFrag"), ""},
+        {"particle into tower", readShader("particleVert"), readShader("towerFrag"), ""}, // reads fewer than written
+        {"tower into particle", readShader("towerVert"), readShader("particleFrag"),
+         "reads input location 3 (inOpacity), which the vertex shader does not write"},
+        {"enemy into tower", readShader("enemyVert"), readShader("towerFrag"),
+         "reads 3 components of input location 2 (inColor), but the vertex shader writes 2"},
+        {"vec4 read as two halves", vec4Out, halvesIn, ""},
+        {"float read as two halves of a vec4", floatOut, halvesIn,
+         "reads 2 components of input location 0, but the vertex shader writes 1"},
+        {"float into int", floatOut, intIn,
+         "reads input location 0 as signed integer, but the vertex shader writes float"},
+    };
+    for (const LinkRow& row : linkRows) {
+        std::string problem = stageLinkProblem(reflect(row.vertex, SpirvVertex), reflect(row.fragment, SpirvFragment));
+        EXPECT_EQ(problem.empty(), std::string(row.problem).empty()) << row.what << ": " << problem;
+        EXPECT_NE(problem.find(row.problem), std::string::npos) << row.what << ": " << problem;
+    }
+}
+
+// Every check a shader file goes through before the driver sees it, on mutations of the
+// game's compiled shaders: none may read out of bounds, hang or crash, whatever the words.
+TEST(SpirvInterface, FuzzedModulesNeverCrashTheChecks)
+{
+    std::vector<std::vector<u32>> corpus = {assemble("Vertex", "", ""), assemble("Fragment", "", "")};
+    const std::string directory = std::string(BRACKENHOLD_RUN_DIR) + "/shaders";
+    if (std::filesystem::is_directory(directory)) {
+        for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+            std::vector<u32> words;
+            ASSERT_EQ(readSpirvFile(entry.path().string(), &words), SpirvProblem::None) << entry.path();
+            // Each game shader is read whole for the stage its name gives.
+            const bool vertex = entry.path().stem().string().find("Vert") != std::string::npos;
+            ShaderInterface shader;
+            EXPECT_EQ(reflectSpirv(words.data(), words.size(), vertex ? SpirvVertex : SpirvFragment, &shader), "")
+                << entry.path();
+            corpus.push_back(std::move(words));
+        }
+    }
+
+    const std::vector<std::vector<LayoutBinding>> layout = parseDescriptorLayout("UBD_0+UBD_1+UBD_2+CIS_3 SBD_4");
+    const VertexInputDescription vertexInput =
+        describeVertexInput(vertexLayoutPosNormalColor->attributes, vertexLayoutPosNormalColor->stride, false);
+    const auto started = std::chrono::steady_clock::now();
+    int runs = 0, valid = 0, read = 0;
+    for (u32 seed = 0; seed < 1000; seed++, runs++) {
+        // Bounded in time as well, for the slow sanitizer builds.
+        if (seed >= 100 && std::chrono::steady_clock::now() - started > std::chrono::seconds(4)) break;
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 random(seed);
+        std::vector<u32> words = corpus[random() % corpus.size()];
+        auto at = [&]() -> size_t { return random() % words.size(); };
+        // An operand word of a random instruction: edits there keep the stream of
+        // instructions whole, so that the reader goes on to the declarations.
+        auto operand = [&]() -> size_t {
+            std::vector<size_t> starts;
+            for (size_t i = 5; i < words.size() && (words[i] >> 16) != 0; i += words[i] >> 16) starts.push_back(i);
+            if (starts.empty()) return at();
+            size_t start = starts[random() % starts.size()], length = std::max<u32>(words[start] >> 16, 1);
+            return std::min(start + random() % length, words.size() - 1);
+        };
+        for (u32 edits = 1 + random() % 4; edits > 0 && !words.empty(); edits--) {
+            switch (random() % 8) {
+            case 0: words[at()] ^= 1u << (random() % 32); break;                   // a flipped bit
+            case 1: words[at()] = random(); break;                                   // a random word
+            case 2: words[operand()] = random() % 64; break;                        // an id, a count, an enum
+            case 3: words[operand()] = random() % 4096; break;                      // an id, a location
+            case 4: words[operand()] ^= 1u << (random() % 32); break;
+            case 5: { size_t i = at(); words[i] = (words[i] & 0xFFFFu) | (random() % 16) << 16; break; } // a word count
+            case 6: words.resize(at()); break;                                      // cut short
+            default: {                                                               // a slice repeated
+                size_t from = at(), length = std::min<size_t>(random() % 32, words.size() - from);
+                std::vector<u32> slice(words.begin() + static_cast<long>(from),
+                                       words.begin() + static_cast<long>(from + length));
+                words.insert(words.begin() + static_cast<long>(at()), slice.begin(), slice.end());
+            }
+            }
+        }
+        checkSpirv(reinterpret_cast<const u8*>(words.data()), words.size() * 4);
+        const bool passes = spirvValidationProblem(words).empty();
+        valid += passes;
+        for (u32 model : {SpirvVertex, SpirvFragment}) {
+            ShaderInterface shader;
+            std::string problem = reflectSpirv(words.data(), words.size(), model, &shader);
+            EXPECT_EQ(problem.find('\n'), std::string::npos);
+            if (passes) {
+                EXPECT_EQ(problem.find("cannot be read"), std::string::npos) << "a valid module is readable";
+            }
+            if (!problem.empty()) continue;
+            read++;
+            descriptorFitProblem(shader, layout);
+            pushConstantFitProblem(shader, {{VK_SHADER_STAGE_ALL, 0, 64}});
+            vertexInputFitProblem(shader, vertexInput.attributes);
+            colorOutputFitProblem(shader, {VK_FORMAT_B8G8R8A8_SRGB, VK_FORMAT_R32_UINT}, true);
+            stageLinkProblem(shader, shader);
+        }
+    }
+    EXPECT_GE(runs, 100);
+    std::printf("%d mutated modules checked: %d valid, %d entry points read\n", runs, valid, read);
+}
