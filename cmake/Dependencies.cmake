@@ -4,6 +4,9 @@ find_package(Vulkan REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(GLFW3 REQUIRED IMPORTED_TARGET glfw3)
 pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
+# The interface's font atlas is drawn by FreeType (the interface library's FreeType
+# builder, in libimgui.a, calls into it), which stays safe on a malformed font file.
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(BULLET REQUIRED IMPORTED_TARGET bullet)
 find_package(assimp REQUIRED)
 find_package(nlohmann_json REQUIRED)

@@ -3,14 +3,21 @@
 
 #include "UiHeadless.h"
 
+#include "Engine/Helper/FileRead.h"
 #include "Game/Ui/FontFile.h"
 #include "Game/Ui/Ui.h"
+#include "Game/Ui/UiFonts.h"
 
 #include <gtest/gtest.h>
+#include <imgui.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <random>
 #include <stdexcept>
 
 namespace {
@@ -18,7 +25,7 @@ namespace {
 std::vector<u8> roboto()
 {
     std::vector<u8> bytes;
-    EXPECT_TRUE(readFontFile(DebianFont, &bytes));
+    EXPECT_EQ(readRegularFile(DebianFont, &bytes), "");
     return bytes;
 }
 
@@ -140,4 +147,147 @@ TEST(FontFile, AddingATruncatedFontStopsWithTheFileNamed)
     std::filesystem::remove(path);
     EXPECT_EQ(message.rfind("Unable to load font file " + path + ": the table", 0), 0u) << message;
     EXPECT_EQ(printed.rfind("ERROR: " + message + " (in UiFonts at line #", 0), 0u) << printed;
+}
+
+namespace {
+
+struct TableSpan {
+    size_t offset = 0;
+    size_t length = 0;
+};
+
+TableSpan tableOf(const std::vector<u8>& font, const char* tag)
+{
+    const size_t record = recordOf(font, tag);
+    return {be32(font, record + 8), be32(font, record + 12)};
+}
+
+// Overwrites a table's body from `skip` bytes on with noise.
+void scramble(std::vector<u8>& font, const char* tag, size_t skip = 0)
+{
+    std::mt19937 noise(7);
+    const TableSpan table = tableOf(font, tag);
+    for (size_t i = table.offset + skip; i < table.offset + table.length; i++) font[i] = u8(noise());
+}
+
+// The line's ascender and descender (font units above the baseline) in both tables that
+// hold them: 'hhea', and the typographic and Windows metrics of 'OS/2'.
+void setLine(std::vector<u8>& font, u16 ascender, u16 descender)
+{
+    const size_t hhea = tableOf(font, "hhea").offset, os2 = tableOf(font, "OS/2").offset;
+    putBe32(font, hhea + 4, u32{ascender} << 16 | descender);
+    putBe32(font, os2 + 68, u32{ascender} << 16 | descender);
+    putBe32(font, os2 + 74, u32{ascender} << 16 | u16(-descender));
+}
+
+} // namespace
+
+// Fonts whose tables are where the directory says but whose contents are garbage, and
+// paths that are no font file at all: each is refused with a line naming the file,
+// never a crash, an assertion or a wait.
+TEST(FontFile, BrokenFontsAreRefusedNamingTheFile)
+{
+    const std::vector<u8> font = roboto();
+    const auto fontWith = [&font](std::function<void(std::vector<u8>&)> damage) {
+        return [&font, damage](const std::string& path) {
+            std::vector<u8> broken = font;
+            damage(broken);
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(broken.data()), static_cast<std::streamsize>(broken.size()));
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        const char* reason; // in the message after the path
+    } cases[] = {
+        {"glyph outlines overwritten", fontWith([](auto& f) { scramble(f, "glyf"); }), "the glyph of"},
+        {"character maps overwritten past their records",
+         fontWith([](auto& f) { scramble(f, "cmap", 4 + 8 * f[tableOf(f, "cmap").offset + 3]); }),
+         "it has no Unicode character map"},
+        {"advance widths overwritten", fontWith([](auto& f) { scramble(f, "hmtx"); }), "advances"},
+        // A size is asked for as the span from ascender to descender.
+        {"lines 40 units high: giant glyphs", fontWith([](auto& f) { setLine(f, 40, 0); }), "advances"},
+        {"lines 400 units high: glyphs five times too large", fontWith([](auto& f) { setLine(f, 400, 0); }),
+         "px tall"},
+        {"lines of no height", fontWith([](auto& f) { setLine(f, 0, 0); }), "cannot be scaled to 16 px"},
+        {"the descender above the baseline", fontWith([](auto& f) { setLine(f, 3000, 2000); }),
+         "its lines at 16 px reach 48 px from the baseline"},
+        {"a directory", [](const std::string& path) { std::filesystem::create_directory(path); }, "directory"},
+        {"a pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, "pipe"},
+    };
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("brackenhold-font-" + std::to_string(getpid()) + "-broken.ttf"))
+                                 .string();
+    ImGuiContext* shared = headlessUiContext();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make(path);
+        // A context of its own, as at the game's start.
+        ImGuiContext* context = ImGui::CreateContext();
+        testing::internal::CaptureStdout();
+        std::string message = "(no error)";
+        try {
+            Ui::addFonts(path.c_str());
+        } catch (const std::runtime_error& error) {
+            message = error.what();
+        }
+        const std::string printed = testing::internal::GetCapturedStdout();
+        ImGui::DestroyContext(context);
+        ImGui::SetCurrentContext(shared);
+        std::filesystem::remove_all(path);
+        EXPECT_EQ(message.rfind("Unable to load font file " + path + ": ", 0), 0u) << message;
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        EXPECT_EQ(printed.rfind("ERROR: " + message + " (in UiFonts at line #", 0), 0u) << printed;
+    }
+}
+
+// Random damage to the real font, as a disk or a player might do it: bytes overwritten
+// here and there or in a run, in the table directory or in one table, or the file cut
+// short. Each damaged copy is refused or gives an atlas whose three fonts draw the
+// letters, within a texture any device takes; nothing crashes (the sanitizer build
+// runs this too).
+TEST(FontFile, DamagedFontsAreRefusedOrBuilt)
+{
+    const std::vector<u8> font = roboto();
+    const u32 tables = u32(font[4]) << 8 | font[5];
+    u32 refused = 0, built = 0;
+    for (u32 seed = 1; seed <= 600; seed++) {
+        std::mt19937 random(seed);
+        std::vector<u8> damaged = font;
+        const size_t record = 12 + 16 * (random() % tables);
+        const TableSpan region = seed % 8 == 0 ? TableSpan{0, 12 + 16 * size_t{tables}}
+                                               : TableSpan{be32(font, record + 8), be32(font, record + 12)};
+        if (seed % 5 == 0) {
+            damaged.resize(random() % font.size());
+        } else if (seed % 2 == 0) {
+            for (u32 n = 1 + random() % 16; n > 0; n--) {
+                damaged[region.offset + random() % region.length] = u8(random());
+            }
+        } else {
+            const size_t length = std::min<size_t>(region.length, 1 + random() % 512);
+            const size_t from = region.offset + random() % (region.length - length + 1);
+            std::generate_n(damaged.begin() + static_cast<long>(from), length, [&] { return u8(random()); });
+        }
+        ImFontAtlas atlas;
+        std::array<ImFont*, 3> fonts{};
+        if (!Ui::buildFontAtlas(atlas, damaged, "damaged", &fonts).empty()) {
+            refused++;
+            continue;
+        }
+        built++;
+        for (const ImFont* size : fonts) {
+            ASSERT_NE(size, nullptr) << "seed " << seed;
+            EXPECT_NE(size->FindGlyphNoFallback('A'), nullptr) << "seed " << seed;
+        }
+        // As the renderer takes it.
+        unsigned char* pixels = nullptr;
+        int width = 0, height = 0;
+        atlas.GetTexDataAsRGBA32(&pixels, &width, &height);
+        EXPECT_NE(pixels, nullptr) << "seed " << seed;
+        EXPECT_LE(std::max(width, height), 4096) << "seed " << seed;
+    }
+    // Both ways out are taken often.
+    EXPECT_GT(refused, 60u);
+    EXPECT_GT(built, 60u);
 }

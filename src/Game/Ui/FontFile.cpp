@@ -1,7 +1,11 @@
 #include "Game/Ui/FontFile.h"
 
-#include <fstream>
-#include <iterator>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -157,10 +161,124 @@ std::string fontFileProblem(const std::vector<u8>& bytes)
     return FontTables(bytes, 0).check();
 }
 
-bool readFontFile(const std::string& path, std::vector<u8>* bytes)
+namespace {
+
+// A glyph drawn larger than this many times the font's pixel size, or placed or advanced
+// further, or lines reaching further from the baseline, come from garbage: the glyphs of
+// ordinary Latin fonts stay within one size (Roboto's largest is 22 px at 24 px). The
+// bound also keeps every glyph far inside the atlas builder's bitmap buffers (256 KiB
+// each; it writes past one for a larger glyph) and the atlas small.
+constexpr i64 MaxGlyphSpan = 2;
+
+// FreeType's own texts of its errors (the library is built without them).
+const char* freeTypeErrorText(FT_Error error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
+#undef FTERRORS_H_
+#define FT_ERROR_START_LIST switch (error) {
+#define FT_ERRORDEF(e, v, s) \
+    case v:                  \
+        return s;
+#define FT_ERROR_END_LIST }
+#include FT_ERRORS_H
+    return "unknown error";
+}
+
+std::string charName(u32 c)
+{
+    if (c > 0x20 && c < 0x7F) return std::string("'") + static_cast<char>(c) + "'";
+    char name[8];
+    std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
+    return name;
+}
+
+class FreeTypeFont {
+public:
+    ~FreeTypeFont()
+    {
+        if (face != nullptr) FT_Done_Face(face);
+        if (library != nullptr) FT_Done_FreeType(library);
+    }
+
+    std::string open(const std::vector<u8>& bytes)
+    {
+        if (FT_Error error = FT_Init_FreeType(&library)) return std::string("FreeType: ") + freeTypeErrorText(error);
+        if (FT_Error error = FT_New_Memory_Face(library, bytes.data(), static_cast<FT_Long>(bytes.size()), 0, &face)) {
+            return std::string("FreeType cannot read it (") + freeTypeErrorText(error) + ")";
+        }
+        if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) != 0) return "it has no Unicode character map";
+        return "";
+    }
+
+    // The atlas builder asks for a size whose ascender-to-descender span is the size
+    // (FreeType's "real dimension" request), of whole pixels.
+    std::string checkSize(f32 size)
+    {
+        const i64 pixels = static_cast<i64>(size);
+        const std::string at = " at " + std::to_string(pixels) + " px";
+        FT_Size_RequestRec request{FT_SIZE_REQUEST_TYPE_REAL_DIM, 0, static_cast<FT_Long>(pixels * 64), 0, 0};
+        if (FT_Error error = FT_Request_Size(face, &request)) {
+            return "it cannot be scaled to " + std::to_string(pixels) + " px (" + freeTypeErrorText(error) + ")";
+        }
+        const i64 limit = MaxGlyphSpan * pixels;
+        const FT_Size_Metrics& metrics = face->size->metrics;
+        const FT_Pos reach = std::max(std::abs(metrics.ascender), std::abs(metrics.descender));
+        if (reach > limit * 64) {
+            return "its lines" + at + " reach " + std::to_string(reach / 64) + " px from the baseline";
+        }
+        for (u32 c = FontFirstChar; c <= FontLastChar; c++) {
+            const FT_UInt glyph = FT_Get_Char_Index(face, c);
+            if (glyph == 0) {
+                // The builder leaves out what the map lacks; the game writes ASCII.
+                if (c < 0x7F) return "it has no glyph for " + charName(c);
+                continue;
+            }
+            if (std::string problem = checkGlyph(glyph, limit); !problem.empty()) {
+                return "the glyph of " + charName(c) + at + " " + problem;
+            }
+        }
+        return "";
+    }
+
+private:
+    // Loads and draws as the atlas builder does (outlines only, no hinting, 8-bit
+    // coverage), which asserts an outline and a pixel mode it knows.
+    std::string checkGlyph(FT_UInt glyph, i64 limit)
+    {
+        constexpr FT_Int32 flags = FT_LOAD_NO_BITMAP | FT_LOAD_NO_HINTING | FT_LOAD_TARGET_NORMAL;
+        if (FT_Error error = FT_Load_Glyph(face, glyph, flags)) {
+            return std::string("cannot be read (") + freeTypeErrorText(error) + ")";
+        }
+        FT_GlyphSlot slot = face->glyph;
+        if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return "is not an outline";
+        if (FT_Error error = FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL)) {
+            return std::string("cannot be drawn (") + freeTypeErrorText(error) + ")";
+        }
+        const FT_Bitmap& bitmap = slot->bitmap;
+        if (bitmap.width > limit) return "is " + std::to_string(bitmap.width) + " px wide";
+        if (bitmap.rows > limit) return "is " + std::to_string(bitmap.rows) + " px tall";
+        if (bitmap.width > 0 && bitmap.rows > 0 && bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) {
+            return "is drawn in an unknown pixel format";
+        }
+        if (std::abs(slot->bitmap_left) > limit || std::abs(slot->bitmap_top) > limit) {
+            return "lies " + std::to_string(std::max(std::abs(slot->bitmap_left), std::abs(slot->bitmap_top))) +
+                   " px from its place";
+        }
+        if (std::abs(slot->advance.x) > limit * 64) return "advances " + std::to_string(slot->advance.x / 64) + " px";
+        return "";
+    }
+
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+};
+
+} // namespace
+
+std::string fontGlyphProblem(const std::vector<u8>& bytes, std::span<const f32> pixelSizes)
+{
+    FreeTypeFont font;
+    if (std::string problem = font.open(bytes); !problem.empty()) return problem;
+    for (f32 size : pixelSizes) {
+        if (std::string problem = font.checkSize(size); !problem.empty()) return problem;
+    }
+    return "";
 }

@@ -26,8 +26,8 @@ void drawWindows();
 // and fonts stay until the process ends.
 void shutdown();
 
-// Adds the three sizes of the font at `path` to the font atlas; a missing file ends
-// the start with an error naming it.
+// Adds the three sizes of the font at `path` to the font atlas and builds it; a file
+// that cannot be read or is refused (UiFonts.h) ends the start with an error naming it.
 void addFonts(const char* path);
 
 void drawMainMenu();

@@ -1,40 +1,81 @@
+#include "Game/Ui/UiFonts.h"
+
+#include "Engine/Helper/FileRead.h"
 #include "Engine/Helper/Fatal.h"
 #include "Game/Ui/FontFile.h"
 #include "Game/Ui/Ui.h"
 
 #include <imgui.h>
+#include <imgui_freetype.h>
 
-#include <string>
-#include <vector>
+#include <cstdio>
+#include <cstring>
 
 namespace Ui {
 
 namespace {
 
-constexpr f32 SmallSize = 16.0f;
-constexpr f32 MediumSize = 20.0f;
-constexpr f32 LargeSize = 24.0f;
+// Fonts larger than this are refused unread (the game's is 300 KB; the atlas takes a
+// font's size as an int).
+constexpr u64 MaxFontBytes = u64{64} << 20;
+
+const ImWchar GlyphRanges[] = {FontFirstChar, FontLastChar, 0};
+
+// The atlas frees the copy it is given.
+void* atlasCopy(const std::vector<u8>& bytes)
+{
+    void* copy = IM_ALLOC(bytes.size());
+    std::memcpy(copy, bytes.data(), bytes.size());
+    return copy;
+}
 
 } // namespace
 
+std::string buildFontAtlas(ImFontAtlas& atlas, const std::vector<u8>& bytes, const std::string& name,
+                           std::array<ImFont*, 3>* fonts)
+{
+    // The checks come first: the atlas builder trusts what FreeType gives it (a glyph
+    // drawn far too large overruns its buffers).
+    if (std::string problem = fontFileProblem(bytes); !problem.empty()) return problem;
+    if (std::string problem = fontGlyphProblem(bytes, FontSizes); !problem.empty()) return problem;
+
+    // FreeType, not the library's own TrueType reader, which checks no bounds.
+    atlas.FontBuilderIO = ImGuiFreeType::GetBuilderForFreeType();
+    // Unhinted, as fontGlyphProblem draws: the glyphs keep the shapes the library's own
+    // reader gave them (FreeType's default hinting draws them bolder, and "$" then reads
+    // as "5").
+    atlas.FontBuilderFlags = ImGuiFreeTypeBuilderFlags_NoHinting;
+    for (size_t i = 0; i < FontSizes.size(); i++) {
+        ImFontConfig config;
+        config.GlyphRanges = GlyphRanges;
+        std::snprintf(config.Name, sizeof config.Name, "%s, %.0fpx", name.c_str(), static_cast<double>(FontSizes[i]));
+        (*fonts)[i] = atlas.AddFontFromMemoryTTF(atlasCopy(bytes), static_cast<int>(bytes.size()), FontSizes[i],
+                                                 &config);
+    }
+    if (!atlas.Build()) {
+        atlas.Clear();
+        *fonts = {};
+        return "FreeType cannot build the font atlas from it";
+    }
+    return "";
+}
+
 void addFonts(const char* path)
 {
-    // The interface library trusts the file's tables and reads past the end of a
-    // truncated or corrupt one, so the file is checked first.
+    const std::string prefix = std::string("Unable to load font file ") + path + ": ";
     std::vector<u8> bytes;
-    if (!readFontFile(path, &bytes)) {
-        fatalError(std::string("Unable to load font file ") + path, "UiFonts", __LINE__);
+    if (std::string problem = readRegularFile(path, &bytes, MaxFontBytes); !problem.empty()) {
+        fatalError(prefix + problem, "UiFonts", __LINE__);
     }
-    if (std::string problem = fontFileProblem(bytes); !problem.empty()) {
-        fatalError(std::string("Unable to load font file ") + path + ": " + problem, "UiFonts", __LINE__);
+    std::array<ImFont*, 3> fonts{};
+    const char* slash = std::strrchr(path, '/');
+    if (std::string problem = buildFontAtlas(*ImGui::GetIO().Fonts, bytes, slash ? slash + 1 : path, &fonts);
+        !problem.empty()) {
+        fatalError(prefix + problem, "UiFonts", __LINE__);
     }
-    ImFontAtlas* atlas = ImGui::GetIO().Fonts;
-    fontSmall = atlas->AddFontFromFileTTF(path, SmallSize);
-    fontMedium = atlas->AddFontFromFileTTF(path, MediumSize);
-    fontLarge = atlas->AddFontFromFileTTF(path, LargeSize);
-    if (fontSmall == nullptr || fontMedium == nullptr || fontLarge == nullptr || !atlas->Build()) {
-        fatalError(std::string("Unable to load font file ") + path, "UiFonts", __LINE__);
-    }
+    fontSmall = fonts[0];
+    fontMedium = fonts[1];
+    fontLarge = fonts[2];
 }
 
 } // namespace Ui
