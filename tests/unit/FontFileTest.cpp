@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -290,4 +292,31 @@ TEST(FontFile, DamagedFontsAreRefusedOrBuilt)
     // Both ways out are taken often.
     EXPECT_GT(refused, 60u);
     EXPECT_GT(built, 60u);
+}
+
+// Texts are as wide as the library's own TrueType reader lays them out (which the game's
+// panels were laid out with): the FreeType builder's advances, rounded up to whole
+// pixels, made "Start wave 1" several pixels wider.
+TEST(FontFile, TextsKeepTheirWidthsWithFreeType)
+{
+    const std::vector<u8> font = roboto();
+    ImFontAtlas freeType;
+    std::array<ImFont*, 3> fonts{};
+    ASSERT_EQ(Ui::buildFontAtlas(freeType, font, "Roboto", &fonts), "");
+    // The real font is trusted here, so the library's own reader may read it.
+    ImFontAtlas reference;
+    reference.FontBuilderIO = ImFontAtlasGetBuilderForStbTruetype();
+    for (size_t i = 0; i < Ui::FontSizes.size(); i++) {
+        void* copy = IM_ALLOC(font.size());
+        std::memcpy(copy, font.data(), font.size());
+        reference.AddFontFromMemoryTTF(copy, static_cast<int>(font.size()), Ui::FontSizes[i]);
+    }
+    ASSERT_TRUE(reference.Build());
+    for (size_t i = 0; i < Ui::FontSizes.size(); i++) {
+        for (const char* text : {"Start wave 1", "Money: 5000$", "Apply and save", "Open debug window", "Wall (100$)"}) {
+            const f32 ours = fonts[i]->CalcTextSizeA(fonts[i]->FontSize, 10000.0f, 0.0f, text).x;
+            const f32 theirs = reference.Fonts[static_cast<int>(i)]->CalcTextSizeA(Ui::FontSizes[i], 10000.0f, 0.0f, text).x;
+            EXPECT_NEAR(ours, theirs, 0.01f) << text << " at " << Ui::FontSizes[i] << " px";
+        }
+    }
 }

@@ -211,7 +211,7 @@ public:
 
     // The atlas builder asks for a size whose ascender-to-descender span is the size
     // (FreeType's "real dimension" request), of whole pixels.
-    std::string checkSize(f32 size)
+    std::string checkSize(f32 size, std::vector<f32>* advances)
     {
         const i64 pixels = static_cast<i64>(size);
         const std::string at = " at " + std::to_string(pixels) + " px";
@@ -234,6 +234,10 @@ public:
             }
             if (std::string problem = checkGlyph(glyph, limit); !problem.empty()) {
                 return "the glyph of " + charName(c) + at + " " + problem;
+            }
+            // In 16.16 fixed point, unhinted: what the glyph's metrics say exactly.
+            if (advances != nullptr) {
+                (*advances)[c - FontFirstChar] = static_cast<f32>(face->glyph->linearHoriAdvance) / 65536.0f;
             }
         }
         return "";
@@ -273,12 +277,14 @@ private:
 
 } // namespace
 
-std::string fontGlyphProblem(const std::vector<u8>& bytes, std::span<const f32> pixelSizes)
+std::string fontGlyphProblem(const std::vector<u8>& bytes, std::span<const f32> pixelSizes, FontAdvances* advances)
 {
     FreeTypeFont font;
     if (std::string problem = font.open(bytes); !problem.empty()) return problem;
-    for (f32 size : pixelSizes) {
-        if (std::string problem = font.checkSize(size); !problem.empty()) return problem;
+    if (advances != nullptr) advances->assign(pixelSizes.size(), std::vector<f32>(FontLastChar - FontFirstChar + 1));
+    for (size_t i = 0; i < pixelSizes.size(); i++) {
+        std::vector<f32>* sizeAdvances = advances != nullptr ? &(*advances)[i] : nullptr;
+        if (std::string problem = font.checkSize(pixelSizes[i], sizeAdvances); !problem.empty()) return problem;
     }
     return "";
 }

@@ -26,4 +26,10 @@ std::string fontFileProblem(const std::vector<u8>& bytes);
 // ascender to descender spanning the size, no hinting, 8-bit coverage), each within
 // twice the size; otherwise the first problem found ("the glyph of 'A' at 24 px is
 // 3001 px wide").
-std::string fontGlyphProblem(const std::vector<u8>& bytes, std::span<const f32> pixelSizes);
+//
+// `advances`, when given, gets for each size the exact (unrounded) advance of every
+// character from FontFirstChar to FontLastChar, 0 where the font has no glyph: the
+// atlas builder rounds advances up to whole pixels, which would widen every text.
+using FontAdvances = std::vector<std::vector<f32>>;
+std::string fontGlyphProblem(const std::vector<u8>& bytes, std::span<const f32> pixelSizes,
+                             FontAdvances* advances = nullptr);

@@ -29,6 +29,19 @@ void* atlasCopy(const std::vector<u8>& bytes)
     return copy;
 }
 
+// The builder rounds each glyph's advance up to a whole pixel, which widens every text
+// by up to a pixel a character: texts are laid out with the exact advances instead.
+void setExactAdvances(ImFont& font, const std::vector<f32>& advances)
+{
+    for (ImFontGlyph& glyph : font.Glyphs) {
+        const u32 index = glyph.Codepoint - FontFirstChar;
+        if (glyph.Codepoint >= FontFirstChar && index < advances.size() && advances[index] > 0.0f) {
+            glyph.AdvanceX = advances[index];
+        }
+    }
+    font.BuildLookupTable();
+}
+
 } // namespace
 
 std::string buildFontAtlas(ImFontAtlas& atlas, const std::vector<u8>& bytes, const std::string& name,
@@ -37,7 +50,8 @@ std::string buildFontAtlas(ImFontAtlas& atlas, const std::vector<u8>& bytes, con
     // The checks come first: the atlas builder trusts what FreeType gives it (a glyph
     // drawn far too large overruns its buffers).
     if (std::string problem = fontFileProblem(bytes); !problem.empty()) return problem;
-    if (std::string problem = fontGlyphProblem(bytes, FontSizes); !problem.empty()) return problem;
+    FontAdvances advances;
+    if (std::string problem = fontGlyphProblem(bytes, FontSizes, &advances); !problem.empty()) return problem;
 
     // FreeType, not the library's own TrueType reader, which checks no bounds.
     atlas.FontBuilderIO = ImGuiFreeType::GetBuilderForFreeType();
@@ -57,6 +71,7 @@ std::string buildFontAtlas(ImFontAtlas& atlas, const std::vector<u8>& bytes, con
         *fonts = {};
         return "FreeType cannot build the font atlas from it";
     }
+    for (size_t i = 0; i < FontSizes.size(); i++) setExactAdvances(*(*fonts)[i], advances[i]);
     return "";
 }
 
