@@ -27,8 +27,11 @@ for _ in $(seq 1 300); do
     sleep 0.1
 done
 kill -0 "$GAME_PID" 2>/dev/null && fail "the game kept running with a broken wall file"
-wait "$GAME_PID" && fail "the game ended with status 0 on a broken wall file"
+status=0
+wait "$GAME_PID" || status=$?
 GAME_PID=""
+[ "$status" = 1 ] || fail "the game ended with status $status on a broken wall file (1 expected)"
+! grep -q "terminate called" "$ARTIFACTS/stderr.txt" || fail "the game aborted"
 errors=$(grep -c '^ERROR: ' "$ARTIFACTS/stdout.txt" || true)
 [ "$errors" = 1 ] || fail "$errors error lines"
 grep -q '^ERROR: assets/Buildings/BdWall/config.json: "levels" is empty: a building needs at least one level (in BuildingConfig at line #[0-9]*)$' \

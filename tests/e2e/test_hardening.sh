@@ -10,6 +10,10 @@
 #    ends at once with one line.
 # 3. Playing: the world is drawn with the smaller shadow map; the window is killed in
 #    the game: the game ends at once with one line.
+# Before them, broken run directories: a building file missing and the interface's
+# shaders swapped (both met at start-up), and the enemies' shaders swapped (met by the
+# loader thread of a new game). Each ends with status 1 and one line naming the file,
+# never with an abort.
 source "$(dirname "$0")/lib.sh"
 
 WIDTH=800
@@ -49,6 +53,9 @@ world_drawn() { above "$(region_brightness "$1" 200x60+20+480)" 0.1; }
 # Starts the game at the small size, its main menu shown.
 start_small() {
     game_start
+    start_small_started
+}
+start_small_started() {
     game_wait_window
     xdotool windowsize "$WINDOW_ID" $WIDTH $HEIGHT
     for _ in $(seq 1 100); do
@@ -79,6 +86,60 @@ save_stdout() {
     cp "$ARTIFACTS/stderr.txt" "$ARTIFACTS/stderr-$1.txt"
 }
 
+# --- 0: broken run directories ---
+# $1 name, $2 the file the last line must name, $3 "new-game" when the file is met by
+# the loader of a new game; the run directory is a tree of links to the real one,
+# broken by the command that follows ("$@" from $4 on, run inside it).
+broken_run() {
+    local name=$1 file=$2 when=$3 started=$SECONDS
+    shift 3
+    local saved_work_dir=$WORK_DIR
+    WORK_DIR=$(mktemp -d)
+    cp -rs "$RUN_DIR/shaders" "$RUN_DIR/assets" "$WORK_DIR/"
+    (cd "$WORK_DIR" && "$@")
+    game_start
+    if [ "$when" = new-game ]; then
+        start_small_started
+        click_new_game_until_end "$name"
+    fi
+    game_wait_exit 120
+    rm -rf "$WORK_DIR"
+    WORK_DIR=$saved_work_dir
+    save_stdout "$name"
+    local last
+    last=$(tail -n 1 "$ARTIFACTS/stdout-$name.txt")
+    [ "$GAME_STATUS" = 1 ] || fail "$name: exit status $GAME_STATUS"
+    ! grep -q "terminate called" "$ARTIFACTS/stdout-$name.txt" "$ARTIFACTS/stderr-$name.txt" ||
+        fail "$name: the game aborted"
+    [ "$(grep -c '^ERROR: ' "$ARTIFACTS/stdout-$name.txt")" = 1 ] || fail "$name: not one ERROR line"
+    case "$last" in
+    "ERROR: "*"$file"*) ;;
+    *) fail "$name: the last line does not name $file: $last" ;;
+    esac
+    echo "$name: status 1 in $((SECONDS - started)) s with \"$last\""
+}
+# Clicks "New Game" until the game ends, again when a click went unseen (the loading
+# window then covers the button, and a click on it does nothing).
+click_new_game_until_end() {
+    local end=$((SECONDS + 180))
+    while kill -0 "$GAME_PID" 2>/dev/null; do
+        [ $SECONDS -lt $end ] || fail "$1: the game did not end within 180 s of clicks on \"New Game\""
+        focus_game 2>/dev/null || true
+        xdotool mousemove --window "$WINDOW_ID" $((WIDTH / 2)) $((HEIGHT / 2 - 44)) click 1 2>/dev/null || true
+        for _ in $(seq 1 300); do
+            kill -0 "$GAME_PID" 2>/dev/null || return 0
+            sleep 0.1
+        done
+    done
+}
+swap_files() { mv "$1" "$1.swap" && mv "$2" "$1" && mv "$1.swap" "$2"; }
+
+PHASE_START=$SECONDS
+broken_run missing-building assets/Buildings/BdWall/config.json start rm assets/Buildings/BdWall/config.json
+broken_run swapped-interface-shaders shaders/imgui start swap_files shaders/imguiVert.spv shaders/imguiFrag.spv
+broken_run swapped-enemy-shaders shaders/enemy new-game swap_files shaders/enemyVert.spv shaders/enemyFrag.spv
+echo "the broken run directories took $((SECONDS - PHASE_START)) s"
+
 write_config
 chmod 444 "$WORK_DIR/config.gcfg"
 cp "$WORK_DIR/config.gcfg" "$ARTIFACTS/config-before.gcfg"
@@ -103,7 +164,7 @@ grep -q "Unable to save settings to config.gcfg: the file is read-only" "$ARTIFA
     fail "no line says why the settings were not saved"
 cmp -s "$WORK_DIR/config.gcfg" "$ARTIFACTS/config-before.gcfg" || fail "the read-only config.gcfg was changed"
 [ "$(stat -c %a "$WORK_DIR/config.gcfg")" = 444 ] || fail "config.gcfg lost its read-only mode"
-[ ! -e "$WORK_DIR/config.gcfg.tmp" ] || fail "a temporary file was left behind"
+! compgen -G "$WORK_DIR/config.gcfg.tmp*" >/dev/null || fail "a temporary file was left behind"
 
 "$XCLOSE" --destroy "$WINDOW_ID"
 expect_prompt_end "$GONE_LINE" "window destroyed in the main menu"
