@@ -9,6 +9,7 @@
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Pipeline/Pipeline.h"
 #include "Engine/Storage/DataStorage.h"
+#include "Engine/Ui/UiLayoutFile.h"
 #include "Engine/SwapChain/SwapChain.h"
 #include "Engine/Window/Window.h"
 
@@ -75,6 +76,7 @@ UiRenderer::UiRenderer()
     GraphicsDevice* device = Engine::graphicsDevice;
 
     ImGui::CreateContext();
+    UiLayoutFile::load();
     applyStyle();
     ImGui_ImplGlfw_InitForVulkan(Engine::window->handle, true);
     ImGuiIO& io = ImGui::GetIO();

@@ -4,6 +4,7 @@
 #include "Engine/Window/Input.h"
 #include "Engine/Window/Window.h"
 #include "Engine/Settings/Settings.h"
+#include "Engine/Ui/UiLayoutFile.h"
 #include "Game/Enemies/EnemyManager.h"
 #include "Game/EntityTypes/EntityTypes.h"
 #include "Game/Intro/CameraPath.h"
@@ -28,6 +29,7 @@ void frame()
         io.MousePos = ImVec2(Engine::input->cursorX, Engine::input->cursorY);
     }
     ImGui::NewFrame();
+    UiLayoutFile::saveWhenAsked();
     drawWindows();
 }
 

@@ -1,0 +1,56 @@
+#include "Engine/Ui/UiLayoutFile.h"
+
+#include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/FileRead.h"
+#include "Engine/Helper/FileWrite.h"
+
+#include <imgui.h>
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <vector>
+
+namespace UiLayoutFile {
+
+namespace {
+
+// A layout of a few dozen windows is a few kilobytes.
+constexpr u64 MaxLayoutBytes = u64{1} << 20;
+
+bool saveFailureSaid = false;
+
+} // namespace
+
+std::string load(const std::string& path)
+{
+    ImGui::GetIO().IniFilename = nullptr;
+    saveFailureSaid = false;
+    // No file yet is the usual start (a link to nothing is not).
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0 && errno == ENOENT) return "";
+    std::vector<u8> bytes;
+    if (std::string problem = readRegularFile(path, &bytes, MaxLayoutBytes); !problem.empty()) {
+        std::string line = "Interface layout file " + path + " " + problem + "; the windows start where they always do";
+        printLine(line);
+        return line;
+    }
+    ImGui::LoadIniSettingsFromMemory(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return "";
+}
+
+std::string saveWhenAsked(const std::string& path)
+{
+    ImGuiIO& io = ImGui::GetIO();
+    if (!io.WantSaveIniSettings) return "";
+    io.WantSaveIniSettings = false;
+    size_t size = 0;
+    const char* text = ImGui::SaveIniSettingsToMemory(&size);
+    std::string problem = replaceRegularFile(path, reinterpret_cast<const u8*>(text), size);
+    if (problem.empty() || saveFailureSaid) return "";
+    saveFailureSaid = true;
+    std::string line = "Unable to save the interface layout to " + path + ": " + problem;
+    printLine(line);
+    return line;
+}
+
+} // namespace UiLayoutFile
