@@ -21,6 +21,7 @@
 #include <functional>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -54,6 +55,19 @@ size_t recordOf(const std::vector<u8>& font, const char* tag)
     }
     ADD_FAILURE() << "no table " << tag;
     return 0;
+}
+
+// What adding the fonts of `path` throws ("(no error)" when nothing) and prints.
+std::pair<std::string, std::string> addFontsMessage(const std::string& path)
+{
+    testing::internal::CaptureStdout();
+    std::string message = "(no error)";
+    try {
+        Ui::addFonts(path.c_str());
+    } catch (const std::runtime_error& error) {
+        message = error.what();
+    }
+    return {message, testing::internal::GetCapturedStdout()};
 }
 
 } // namespace
@@ -138,14 +152,7 @@ TEST(FontFile, AddingATruncatedFontStopsWithTheFileNamed)
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(font.data()), static_cast<std::streamsize>(font.size() / 2));
     }
-    testing::internal::CaptureStdout();
-    std::string message = "(no error)";
-    try {
-        Ui::addFonts(path.c_str());
-    } catch (const std::runtime_error& error) {
-        message = error.what();
-    }
-    const std::string printed = testing::internal::GetCapturedStdout();
+    const auto [message, printed] = addFontsMessage(path);
     std::filesystem::remove(path);
     EXPECT_EQ(message.rfind("Unable to load font file " + path + ": the table", 0), 0u) << message;
     EXPECT_EQ(printed.rfind("ERROR: " + message + " (in UiFonts at line #", 0), 0u) << printed;
@@ -227,14 +234,7 @@ TEST(FontFile, BrokenFontsAreRefusedNamingTheFile)
         c.make(path);
         // A context of its own, as at the game's start.
         ImGuiContext* context = ImGui::CreateContext();
-        testing::internal::CaptureStdout();
-        std::string message = "(no error)";
-        try {
-            Ui::addFonts(path.c_str());
-        } catch (const std::runtime_error& error) {
-            message = error.what();
-        }
-        const std::string printed = testing::internal::GetCapturedStdout();
+        const auto [message, printed] = addFontsMessage(path);
         ImGui::DestroyContext(context);
         ImGui::SetCurrentContext(shared);
         std::filesystem::remove_all(path);

@@ -69,6 +69,16 @@ bool shadersBuilt()
 #define REQUIRE_SHADERS()                                                                                     \
     if (!shadersBuilt()) GTEST_SKIP() << "the run directory has no compiled shaders"
 
+// `problem` is empty when `expected` is, else holds it.
+void expectProblem(const std::string& problem, const char* expected, const char* what)
+{
+    if (std::string(expected).empty()) {
+        EXPECT_EQ(problem, "") << what;
+    } else {
+        EXPECT_NE(problem.find(expected), std::string::npos) << what << ": " << problem;
+    }
+}
+
 } // namespace
 
 // The reader against what the GLSL sources of a few shaders declare.
@@ -143,11 +153,7 @@ TEST(SpirvInterface, WrongStageTable)
     for (const Row& row : rows) {
         ShaderInterface shader;
         std::string problem = reflectSpirv(row.words.data(), row.words.size(), row.model, &shader);
-        if (std::string(row.problem).empty()) {
-            EXPECT_EQ(problem, "") << row.what;
-        } else {
-            EXPECT_NE(problem.find(row.problem), std::string::npos) << row.what << ": " << problem;
-        }
+        expectProblem(problem, row.problem, row.what);
     }
 }
 
@@ -207,11 +213,7 @@ TEST(SpirvInterface, DescriptorMismatchTable)
     }
     for (const Row& row : rows) {
         std::string problem = descriptorFitProblem(reflect(row.words, row.model), parseDescriptorLayout(row.layout));
-        if (std::string(row.problem).empty()) {
-            EXPECT_EQ(problem, "") << row.what;
-        } else {
-            EXPECT_NE(problem.find(row.problem), std::string::npos) << row.what << ": " << problem;
-        }
+        expectProblem(problem, row.problem, row.what);
     }
 }
 
@@ -251,11 +253,7 @@ TEST(SpirvInterface, VertexInputMismatchTable)
     for (const Row& row : rows) {
         VertexInputDescription input = describeVertexInput(row.layout->attributes, row.layout->stride, row.interleaved);
         std::string problem = vertexInputFitProblem(reflect(row.words, SpirvVertex), input.attributes);
-        if (std::string(row.problem).empty()) {
-            EXPECT_EQ(problem, "") << row.what;
-        } else {
-            EXPECT_NE(problem.find(row.problem), std::string::npos) << row.what << ": " << problem;
-        }
+        expectProblem(problem, row.problem, row.what);
     }
 }
 
