@@ -6,8 +6,7 @@
 
 namespace {
 
-// Opcodes, decorations and storage classes of the SPIR-V specification that the reader
-// looks at.
+// The SPIR-V opcodes, decorations and storage classes that the reader looks at.
 enum Op : u32 {
     OpName = 5,
     OpEntryPoint = 15,
@@ -76,15 +75,11 @@ struct Type {
     std::vector<u32> members;
 };
 
+// What the decorations of an id, or of a member of a structure, say.
 struct Decorations {
-    std::optional<u32> set, binding, location, component, arrayStride;
+    std::optional<u32> set, binding, location, component, arrayStride, offset, matrixStride;
     bool builtIn = false;
     bool bufferBlock = false;
-};
-
-struct MemberDecorations {
-    std::optional<u32> offset, location, component, matrixStride;
-    bool builtIn = false;
 };
 
 struct Variable {
@@ -198,7 +193,7 @@ private:
     std::unordered_map<u32, Type> types;
     std::unordered_map<u32, u32> constants;
     std::unordered_map<u32, Decorations> decorations;
-    std::unordered_map<u64, MemberDecorations> memberDecorations;
+    std::unordered_map<u64, Decorations> memberDecorations;
     std::unordered_map<u32, std::string> names;
     std::unordered_map<u32, Variable> variables;
     std::vector<u32> variableOrder;
@@ -304,8 +299,8 @@ private:
             break;
         case OpMemberDecorate:
             if (length >= 4) {
-                decorateMember(memberDecorations[memberKey(op[1], op[2])], op[3],
-                               length >= 5 ? std::optional<u32>(op[4]) : std::nullopt);
+                decorate(memberDecorations[memberKey(op[1], op[2])], op[3],
+                         length >= 5 ? std::optional<u32>(op[4]) : std::nullopt);
             }
             break;
         default:
@@ -337,25 +332,8 @@ private:
         case DecorationArrayStride:
             target.arrayStride = value;
             break;
-        default:
-            break;
-        }
-    }
-
-    static void decorateMember(MemberDecorations& target, u32 decoration, std::optional<u32> value)
-    {
-        switch (decoration) {
-        case DecorationBuiltIn:
-            target.builtIn = true;
-            break;
         case DecorationOffset:
             target.offset = value;
-            break;
-        case DecorationLocation:
-            target.location = value;
-            break;
-        case DecorationComponent:
-            target.component = value;
             break;
         case DecorationMatrixStride:
             target.matrixStride = value;
@@ -377,7 +355,7 @@ private:
         return found == decorations.end() ? nullptr : &found->second;
     }
 
-    const MemberDecorations* memberDecorationsOf(u32 structure, u32 member) const
+    const Decorations* memberDecorationsOf(u32 structure, u32 member) const
     {
         auto found = memberDecorations.find(memberKey(structure, member));
         return found == memberDecorations.end() ? nullptr : &found->second;
@@ -544,7 +522,7 @@ private:
             u32 next = location;
             u32 taken = 0;
             for (u32 m = 0; m < held->members.size() && !broken; m++) {
-                const MemberDecorations* member = memberDecorationsOf(typeId, m);
+                const Decorations* member = memberDecorationsOf(typeId, m);
                 if (member != nullptr && member->builtIn) {
                     continue;
                 }
@@ -603,7 +581,7 @@ private:
         case OpTypeStruct: {
             u64 end = 0;
             for (u32 m = 0; m < held->members.size() && !broken; m++) {
-                const MemberDecorations* member = memberDecorationsOf(typeId, m);
+                const Decorations* member = memberDecorationsOf(typeId, m);
                 if (member == nullptr || !member->offset) {
                     continue;
                 }
@@ -627,17 +605,13 @@ private:
         if (block == nullptr || block->op != OpTypeStruct) {
             return;
         }
+        // From the first member's offset to the end of the last one.
         u64 begin = SizeCap;
-        u64 end = 0;
-        for (u32 m = 0; m < block->members.size() && !broken; m++) {
-            const MemberDecorations* member = memberDecorationsOf(pointer->b, m);
-            if (member == nullptr || !member->offset) {
-                continue;
-            }
-            u64 size = byteSize(block->members[m], member->matrixStride, 1);
-            begin = std::min(begin, u64(*member->offset));
-            end = std::max(end, std::min(u64(*member->offset) + size, SizeCap));
+        for (u32 m = 0; m < block->members.size(); m++) {
+            const Decorations* member = memberDecorationsOf(pointer->b, m);
+            if (member != nullptr && member->offset) begin = std::min(begin, u64(*member->offset));
         }
+        u64 end = byteSize(pointer->b, std::nullopt, 1);
         if (begin > end) {
             begin = end = 0;
         }
