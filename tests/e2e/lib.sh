@@ -407,19 +407,30 @@ shows_text() {
 }
 
 # The centre (window pixels) of the first word of region $2 of shot file $1 that
-# reads $3 (punctuation aside), in either reading; nothing when none does.
+# reads $3, in any of the readings; nothing when none does. A word read with
+# punctuation stuck to it (the edge of a check box beside a label reads as a quote, and
+# widens the word's box) is taken only when no reading gives the word alone.
 find_word() {
-    local x0 y0 variant
+    local x0 y0 variant readings=() reading
     x0=$(echo "$2" | sed 's/.*+\([0-9]*\)+[0-9]*$/\1/')
     y0=$(echo "$2" | sed 's/.*+\([0-9]*\)$/\1/')
+    # $1 the reading, $2 "punctuated" to take the word with punctuation stuck to it.
+    word_in() {
+        awk -F'\t' -v w="$3" -v x="$x0" -v y="$y0" -v pass="$2" \
+            'NR > 1 { t = $12; if (pass == "punctuated") gsub(/[^A-Za-z0-9]/, "", t) }
+             NR > 1 && t == w { print int(x + ($7 + $9 / 2) / 3), int(y + ($8 + $10 / 2) / 3); found = 1; exit }
+             END { exit !found }' "$1"
+    }
     for variant in "" "-threshold 60%" "-threshold 40%"; do
         # shellcheck disable=SC2086
         convert "$1" -crop "$2" +repage -scale 300% -colorspace Gray -negate $variant "$ARTIFACTS/ocr.png"
-        tesseract "$ARTIFACTS/ocr.png" - --psm 11 tsv 2>/dev/null |
-            awk -F'\t' -v w="$3" -v x="$x0" -v y="$y0" \
-                'NR > 1 { t = $12; gsub(/[^A-Za-z0-9]/, "", t) }
-                 NR > 1 && t == w { print int(x + ($7 + $9 / 2) / 3), int(y + ($8 + $10 / 2) / 3); found = 1; exit }
-                 END { exit !found }' && return 0
+        reading="$ARTIFACTS/ocr-${#readings[@]}.tsv"
+        tesseract "$ARTIFACTS/ocr.png" - --psm 11 tsv 2>/dev/null >"$reading" || true
+        readings+=("$reading")
+        word_in "$reading" exact "$3" && return 0
+    done
+    for reading in "${readings[@]}"; do
+        word_in "$reading" punctuated "$3" && return 0
     done
     return 0
 }
