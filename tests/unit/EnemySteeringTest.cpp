@@ -172,6 +172,10 @@ TEST(EnemySteering, AFieldChangeKeepsTheClimbHelpAndTheWaitForIt)
         {"waiting, the regrown field is no progress",
          {{StuckSteps - 50, 30.0f, 0, true}, {20, Unreached, 1, true}, {40, 30.0f, 1, true}},
          true},
+        // Where no field has reached yet (the grid's border, deep water): a new enemy
+        // awaits no changed field, so walkable ground ahead ends any help.
+        {"new, where the field has not reached, walkable ahead", {{2 * StuckSteps, Unreached, 0, false}}, false},
+        {"new, where the field has not reached, a steep climb ahead", {{StuckSteps + 1, Unreached, 0, true}}, true},
         {"waiting, a step closer on the changed field",
          {{StuckSteps - 50, 30.0f, 0, true}, {1, 45.0f, 1, true}, {1, 44.0f, 1, true},
           {StuckSteps - 1, 44.0f, 1, true}},

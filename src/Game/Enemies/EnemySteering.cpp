@@ -12,15 +12,14 @@ namespace {
 // The start-up boost's floor: k stays finite for a standing enemy.
 constexpr f32 BoostSpeedFloor = 0.2f;
 
-constexpr f32 NoBest = std::numeric_limits<f32>::infinity();
-
 // A whole change of the field, `resets` its new count: no best distance until the
 // changed field reaches where the enemy stands. The count of steps without progress
 // and the help stay.
 void rebaseClimb(ClimbWatch& watch, u32 resets)
 {
     watch.fieldResets = resets;
-    watch.best = NoBest;
+    watch.best = std::numeric_limits<f32>::infinity();
+    watch.awaitingField = true;
 }
 
 } // namespace
@@ -108,13 +107,11 @@ bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep)
     if (resets != watch.fieldResets) rebaseClimb(watch, resets);
     // Where the field has not reached (yet) no distance compares: no progress.
     const bool solved = distance < PathDistanceRules::SolvedLimit;
-    // Until a changed field reaches where it stands, its way there is an old direction
-    // that need not run up the climb: the ground ahead along it does not end the help.
-    const bool awaitingField = !solved && watch.best == NoBest;
-    if (solved && watch.best == NoBest) {
-        // The first distance of a new field is where progress counts from: that step
-        // counts neither way.
+    if (solved && watch.awaitingField) {
+        // The first distance of a changed field is where progress counts from: that
+        // step counts neither way.
         watch.best = distance;
+        watch.awaitingField = false;
     } else if (solved && distance <= watch.best - ProgressDistance) {
         watch.best = distance;
         watch.stepsWithoutProgress = 0;
@@ -124,7 +121,9 @@ bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep)
     if (watch.stepsWithoutProgress >= StuckSteps) watch.stuck = true;
     // Helped on up the whole climb, however it gets on meanwhile, until the ground
     // ahead is walkable.
-    if (!steep && !awaitingField) watch.stuck = false;
+    // Until a changed field reaches where it stands, its way there is an old direction
+    // that need not run up the climb: the ground ahead along it does not end the help.
+    if (!steep && !watch.awaitingField) watch.stuck = false;
     return watch.stuck;
 }
 

@@ -57,15 +57,17 @@ glm::vec3 steeringForce(const EnemyKindRules& kind, const glm::vec3& velocity, f
                         glm::vec2 direction, glm::vec2 lateralOffset);
 
 // How an enemy gets on along the field, kept by its steering (simulation thread): the
-// least field distance it has reached since the field last changed as a whole (none
-// until the changed field has reached where it stands), the physics steps since it
-// last came a step closer, and whether it is stuck (which lasts until the ground ahead
-// is walkable).
+// least field distance it has reached since the field last changed as a whole, the
+// physics steps since it last came a step closer, whether it is stuck (which lasts
+// until the ground ahead is walkable), and whether it awaits a changed field: set by a
+// whole change of the field, cleared by the first distance the changed field gives
+// where it stands. A new enemy awaits nothing: it follows the ordinary rule.
 struct ClimbWatch {
     u32 fieldResets = 0;
     f32 best = std::numeric_limits<f32>::infinity();
     i32 stepsWithoutProgress = 0;
     bool stuck = false;
+    bool awaitingField = false;
 };
 
 // One physics step of an enemy on the ground and not stunned, at field distance
