@@ -1,4 +1,5 @@
 #include "Engine/Engine.h"
+#include "Engine/Helper/Fatal.h"
 
 #include <exception>
 
@@ -6,6 +7,8 @@ int main(int, char**)
 {
     // A failure ends the game with its line and status 1, never with an abort.
     std::set_terminate(Engine::endOnTerminate);
+    // The game ends on its first fatal error, with that error's line alone.
+    keepFirstFatalLineOnly(true);
     try {
         Engine::init();
         Engine::run();

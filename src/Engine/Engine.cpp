@@ -273,6 +273,9 @@ void drawFrame()
 
 void shutdown()
 {
+    // From here the main thread waits on the other threads: one that fails meanwhile
+    // ends the game at once, as the main thread would not come to its error.
+    FatalHandoff::MainThreadWait waiting(fatalHandoff);
     // 1: the world (a world still loading is finished first).
     delete world;
     world = nullptr;

@@ -15,7 +15,7 @@ namespace Engine {
 
 void endOnError(const std::exception_ptr& error)
 {
-    if (std::string line = uncaughtErrorLine(error); !line.empty()) printLine(line);
+    if (std::string line = uncaughtErrorLine(error); !line.empty()) printFatalLine(line);
 
     // The swap chain goes before the window system: the driver's presentation may still
     // talk to the window through the connection that glfwTerminate closes. Everything
@@ -37,7 +37,7 @@ void endOnTerminate()
 {
     std::exception_ptr error = std::current_exception();
     std::string line = error != nullptr ? uncaughtErrorLine(error) : "ERROR: the game ended unexpectedly";
-    if (!line.empty()) printLine(line);
+    if (!line.empty()) printFatalLine(line);
     std::fflush(stdout);
     std::_Exit(FatalHandoff::ExitStatus);
 }

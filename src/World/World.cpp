@@ -304,6 +304,9 @@ void World::shutdown()
 
 World::~World()
 {
+    // Waits on the loader and the game's threads: one that fails meanwhile ends the
+    // game at once.
+    FatalHandoff::MainThreadWait waiting(fatalHandoff);
     // The loader must be done before anything it builds is torn down: a window closed
     // while loading waits here for the world to be complete.
     if (loader.joinable()) loader.join();

@@ -1,13 +1,24 @@
+#include "Engine/Engine.h"
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/FatalHandoff.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -115,4 +126,152 @@ TEST(FatalHandoffDeathTest, UntakenErrorEndsTheProcessWithStatusOne)
             std::abort();
         },
         ::testing::ExitedWithCode(FatalHandoff::ExitStatus), "");
+}
+
+// The main thread waiting on workers (tearing a world down, shutting down) cannot come
+// to a worker's error: the worker ends the process at once, whether it failed before
+// or during the wait, instead of after the grace.
+TEST(FatalHandoffThreaded, AWorkerEndsAtOnceWhileTheMainThreadWaitsOnIt)
+{
+    constexpr auto Grace = 30s;
+    for (const bool failsFirst : {true, false}) {
+        SCOPED_TRACE(failsFirst ? "failed before the wait" : "fails during the wait");
+        endedWith = -1;
+        FatalHandoff handoff(Grace, recordEnd);
+        std::atomic<bool> failed{false};
+        const auto started = std::chrono::steady_clock::now();
+        std::thread worker([&] {
+            handoff.runGuarded([&] {
+                failed = true;
+                throw FatalError("shaders/enemyVert.spv is empty");
+            });
+        });
+        if (failsFirst) {
+            while (!failed) std::this_thread::sleep_for(1ms);
+            std::this_thread::sleep_for(20ms); // into its wait for the main thread
+        }
+        {
+            FatalHandoff::MainThreadWait waiting(handoff);
+            worker.join();
+        }
+        EXPECT_EQ(endedWith.load(), FatalHandoff::ExitStatus);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, Grace / 2) << "the grace was waited out";
+    }
+}
+
+// Lines from several threads at once come out whole, each on its own line; and with
+// the first fatal line kept only, one fatal line comes out of many at once.
+TEST(FatalLinesThreaded, LinesOfThreadsNeverTearAndOnlyTheFirstFatalOneIsKept)
+{
+    const std::vector<std::string> texts = {std::string(300, 'a'), std::string(300, 'b'), std::string(300, 'c')};
+    testing::internal::CaptureStdout();
+    std::vector<std::thread> threads;
+    for (const std::string& text : texts) {
+        threads.emplace_back([&text] {
+            for (int i = 0; i < 500; i++) printLine(text);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    std::istringstream printed(testing::internal::GetCapturedStdout());
+    const std::set<std::string> whole(texts.begin(), texts.end());
+    int lines = 0;
+    for (std::string line; std::getline(printed, line); lines++) {
+        ASSERT_EQ(whole.count(line), 1u) << "a torn line: " << line.substr(0, 80) << "...";
+    }
+    EXPECT_EQ(lines, 1500);
+
+    keepFirstFatalLineOnly(true);
+    testing::internal::CaptureStdout();
+    threads.clear();
+    std::atomic<int> printedFatal{0};
+    for (int t = 0; t < 3; t++) {
+        threads.emplace_back([&printedFatal, t] {
+            for (int i = 0; i < 100; i++) printedFatal += printFatalLine("ERROR: thread " + std::to_string(t));
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    const std::string fatal = testing::internal::GetCapturedStdout();
+    keepFirstFatalLineOnly(false);
+    EXPECT_EQ(printedFatal.load(), 1);
+    EXPECT_EQ(std::count(fatal.begin(), fatal.end(), '\n'), 1) << fatal;
+}
+
+// A fatal error ends the game on its own line: later fatal errors (and the end paths'
+// lines) say nothing more, while other lines go on; tests, which go on after a fatal
+// error, see every line.
+TEST(FatalLines, TheGameKeepsTheFirstFatalLineOnly)
+{
+    keepFirstFatalLineOnly(true);
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(fatalError("shaders/towerFrag.spv is empty", "Pipeline", 90), FatalError);
+    EXPECT_THROW(fatalError("Failed to get swapchain Images", "SwapChain", 200), FatalError);
+    EXPECT_FALSE(printFatalLine("ERROR: The game window is gone"));
+    printLine("Recreating swapchain!");
+    const std::string game = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(game, "ERROR: shaders/towerFrag.spv is empty (in Pipeline at line #90)\nRecreating swapchain!\n");
+
+    keepFirstFatalLineOnly(false);
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(fatalError("a", "Test", 1), FatalError);
+    EXPECT_THROW(fatalError("b", "Test", 2), FatalError);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: a (in Test at line #1)\nERROR: b (in Test at line #2)\n");
+}
+
+// The game's two last resorts, in a process of their own each: an error that reaches
+// the top of the main thread (Engine::endOnError) and anything that reaches
+// std::terminate (Engine::endOnTerminate, the game's handler) end it with status 1 and
+// one line at most, never with an abort.
+TEST(FatalEndDeathTest, TheLastResortsEndWithStatusOneAndOneLine)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* name;
+        void (*fail)();
+        const char* printed; // all of standard output
+    };
+    const Case cases[] = {
+        {"an exception escapes a thread",
+         [] { std::thread([] { throw std::runtime_error("boom"); }).join(); }, "ERROR: boom\n"},
+        {"a fatal error escapes a thread",
+         [] { std::thread([] { fatalError("assets/x.json: broken", "Test", 3); }).join(); },
+         "ERROR: assets/x.json: broken (in Test at line #3)\n"},
+        {"terminate without an exception", [] { std::terminate(); }, "ERROR: the game ended unexpectedly\n"},
+        {"the main thread ends on a plain error",
+         [] { Engine::endOnError(std::make_exception_ptr(std::runtime_error("out of memory"))); },
+         "ERROR: out of memory\n"},
+        {"the main thread ends on a fatal error",
+         [] { Engine::endOnError(std::make_exception_ptr(FatalError("printed already"))); }, ""},
+        {"the main thread ends after another fatal line",
+         [] {
+             try {
+                 fatalError("shaders/a.spv is empty", "Pipeline", 9);
+             } catch (const FatalError&) {
+             }
+             Engine::endOnError(std::make_exception_ptr(std::runtime_error("the window is gone")));
+         },
+         "ERROR: shaders/a.spv is empty (in Pipeline at line #9)\n"},
+    };
+    // (No process id in the name: the dying process is a new run of this test.)
+    const std::string out = ::testing::TempDir() + "brackenhold-fatal-end.txt";
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        std::filesystem::remove(out);
+        EXPECT_EXIT(
+            {
+                // As the game's main sets it up; standard output goes to a file.
+                std::fflush(stdout);
+                const int file = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+                dup2(file, STDOUT_FILENO);
+                std::set_terminate(Engine::endOnTerminate);
+                keepFirstFatalLineOnly(true);
+                test.fail();
+                std::_Exit(42);
+            },
+            ::testing::ExitedWithCode(FatalHandoff::ExitStatus), "");
+        std::ifstream file(out);
+        std::stringstream printed;
+        printed << file.rdbuf();
+        EXPECT_EQ(printed.str(), test.printed);
+    }
+    std::filesystem::remove(out);
 }

@@ -1,7 +1,15 @@
 #include "Engine/Helper/Fatal.h"
 
+#include <atomic>
 #include <cstdio>
 #include <exception>
+
+namespace {
+
+std::atomic<bool> firstFatalLineOnly{false};
+std::atomic<bool> fatalLineOut{false};
+
+} // namespace
 
 std::string fatalErrorLine(const std::string& message, const char* source, int line)
 {
@@ -10,9 +18,26 @@ std::string fatalErrorLine(const std::string& message, const char* source, int l
 
 void printLine(const std::string& line)
 {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
+    const std::string text = line + '\n';
+    // The stream's lock keeps other threads' output out from the write to the flush.
+    flockfile(stdout);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
+    funlockfile(stdout);
+}
+
+bool printFatalLine(const std::string& line)
+{
+    const bool earlier = fatalLineOut.exchange(true);
+    if (earlier && firstFatalLineOnly.load()) return false;
+    printLine(line);
+    return true;
+}
+
+void keepFirstFatalLineOnly(bool on)
+{
+    firstFatalLineOnly.store(on);
+    fatalLineOut.store(false);
 }
 
 std::string uncaughtErrorLine(const std::exception_ptr& error)
@@ -30,7 +55,7 @@ std::string uncaughtErrorLine(const std::exception_ptr& error)
 
 void fatalError(const std::string& message, const char* source, int line)
 {
-    printLine(fatalErrorLine(message, source, line));
+    printFatalLine(fatalErrorLine(message, source, line));
     // The window system is shut down where the game ends, on the main thread and after
     // the swap chain that presents into the window (Engine::endOnError).
     throw FatalError(message);

@@ -26,5 +26,18 @@ std::string fatalErrorLine(const std::string& message, const char* source, int l
 std::string uncaughtErrorLine(const std::exception_ptr& error);
 
 // Prints one diagnostic line on standard output and flushes it at once, so the line
-// is out even if the process ends right after.
+// is out even if the process ends right after. The text and its line end go out in one
+// write: lines of two threads never tear each other.
 void printLine(const std::string& line);
+
+// Prints a line that ends the game ("ERROR: ..."). The game ends on its first fatal
+// error, and whatever else fails on the way out (another thread that lost what the
+// first was building, a window system that went meanwhile) would only bury the cause:
+// with `keepFirstFatalLineOnly(true)`, which the game sets at its start, only the first
+// such line is printed. Tests, which catch fatal errors and go on, see every line.
+// Returns whether the line was printed.
+bool printFatalLine(const std::string& line);
+
+// Turns keeping the first fatal line only on or off; either way the next fatal line
+// counts as the first.
+void keepFirstFatalLineOnly(bool on);

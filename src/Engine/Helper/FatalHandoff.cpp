@@ -64,13 +64,30 @@ void FatalHandoff::runGuarded(const std::function<void()>& body)
     // The line goes out now, whatever the main thread is doing; what is posted is a
     // FatalError, which the main thread ends the game on without a second line.
     if (std::string line = uncaughtErrorLine(error); !line.empty()) {
-        printLine(line);
+        printFatalLine(line);
         error = std::make_exception_ptr(FatalError(line));
     }
     post(error);
     std::unique_lock lock(mutex);
-    if (!takenSignal.wait_for(lock, grace, [this] { return taken; })) {
+    const bool handedOver = takenSignal.wait_for(lock, grace, [this] { return taken || mainThreadWaits > 0; });
+    if (!handedOver || !taken) {
         lock.unlock();
         end(ExitStatus);
     }
+}
+
+FatalHandoff::MainThreadWait::MainThreadWait(FatalHandoff& owner) : handoff(owner)
+{
+    {
+        std::lock_guard lock(handoff.mutex);
+        handoff.mainThreadWaits++;
+    }
+    // A worker already waiting for its error to be taken stops waiting.
+    handoff.takenSignal.notify_all();
+}
+
+FatalHandoff::MainThreadWait::~MainThreadWait()
+{
+    std::lock_guard lock(handoff.mutex);
+    handoff.mainThreadWaits--;
 }

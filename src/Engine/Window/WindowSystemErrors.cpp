@@ -38,7 +38,9 @@ std::string windowSystemErrorLine(const std::string& errorText, u64 resource, u6
 
 [[noreturn]] void endNow(const std::string& line)
 {
-    printLine(line);
+    // After another fatal error (a loader's, say) this says nothing: the game was
+    // ending on that one.
+    printFatalLine(line);
     // No static destructors: other threads may be waiting on static objects.
     std::_Exit(WindowSystemFailureStatus);
 }
