@@ -118,3 +118,60 @@ TEST_F(ModelLoaderTest, PortalMeshesGetTheirOwnLayouts)
         Engine::graphicsDevice->releaseResource(mesh);
     }
 }
+
+// A model is refused as a whole, naming the file, when its meshes do not fit the room
+// left in the mesh storage; a model that just fits is loaded. Each row is a storage
+// with so many bytes more (or fewer) than the portal needs, some of them taken first.
+TEST_F(ModelLoaderTest, AModelTooLargeForTheMeshStorageIsRefusedNamingTheFile)
+{
+    const ModelUse portal = modelUses()[1];
+    const ImportedModel imported = importModel(portal.path, portal.layout, portal.overrides);
+    ASSERT_EQ(imported.error, "");
+    const u64 needed = meshStorageBytes(imported, 16);
+    ASSERT_GT(needed, 1000u);
+    struct Case {
+        const char* name;
+        i64 extra; // storage size - needed
+        u32 takenFirst;
+        bool loads;
+    };
+    const Case cases[] = {
+        {"just fits", 0, 0, true},
+        {"16 bytes short", -16, 0, false},
+        {"fits but for what is taken", 64, 80, false},
+        {"room left after what is taken", 96, 80, true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        auto* small = new DsDeviceMeshSingle(Engine::graphicsDevice, static_cast<u32>(static_cast<i64>(needed) + test.extra));
+        Engine::meshStorage = small;
+        if (test.takenFirst > 0) {
+            std::vector<u8> filler(test.takenFirst, 7);
+            small->write(NoOffset, filler.data(), test.takenFirst, false);
+        }
+        const u32 cursor = small->cursor;
+        testing::internal::CaptureStdout();
+        std::string message;
+        std::vector<Mesh*> meshes;
+        try {
+            meshes = ModelLoader::load(portal.path, portal.layout, portal.overrides);
+        } catch (const std::runtime_error& error) {
+            message = error.what();
+        }
+        const std::string printed = testing::internal::GetCapturedStdout();
+        if (test.loads) {
+            EXPECT_EQ(message, "");
+            EXPECT_EQ(meshes.size(), imported.meshes.size());
+        } else {
+            EXPECT_EQ(message.rfind(std::string("model \"") + portal.path + "\" is too large for the mesh storage: ", 0),
+                      0u)
+                << message;
+            EXPECT_NE(message.find(std::to_string(needed) + " bytes"), std::string::npos) << message;
+            EXPECT_EQ(printed.rfind("ERROR: " + message + " (in ModelLoader at line #", 0), 0u) << printed;
+            EXPECT_EQ(small->cursor, cursor) << "nothing of the model is written";
+        }
+        for (Mesh* mesh : meshes) Engine::graphicsDevice->releaseResource(mesh);
+        Engine::graphicsDevice->releaseResource(small);
+    }
+    Engine::meshStorage = storage;
+}

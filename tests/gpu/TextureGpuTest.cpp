@@ -221,12 +221,18 @@ TEST_F(TextureGpuTest, CubeFacesOfDifferentSizeOrFormatAreRefused)
     }
     std::string good[6] = {paths[0], paths[1], paths[2], paths[3], paths[4], paths[5]};
     paths[4] = save("small.dds", makeTexture(44, 4, 4, 1, 0));
+    testing::internal::CaptureStdout();
+    std::string message = "(no exception)";
     try {
         ImageCube::loadFiles(paths);
-        FAIL() << "no exception";
     } catch (const std::runtime_error& error) {
-        EXPECT_NE(std::string(error.what()).find("small.dds"), std::string::npos) << error.what();
+        message = error.what();
     }
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_NE(message.find("small.dds"), std::string::npos) << message;
+    // One fatal line, ending as every other does.
+    EXPECT_EQ(printed.rfind("ERROR: " + message + " (in Image at line #", 0), 0u) << printed;
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
     good[2] = save("bc1.dds", makeTexture(133, 8, 8, 1, 0));
     EXPECT_THROW(ImageCube::loadFiles(good), std::runtime_error);
     EXPECT_TRUE(Engine::graphicsDevice->pendingImageUploads.empty());

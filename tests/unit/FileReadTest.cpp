@@ -1,10 +1,19 @@
+#include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
+#include "Engine/Image/Dds.h"
+#include "Engine/Mesh/ModelImport.h"
+#include "Engine/Pipeline/ShaderFile.h"
+#include "Engine/Ui/UiLayoutFile.h"
+#include "Game/Buildings/BuildingConfig.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+
+#include <imgui.h>
 #include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -54,7 +63,7 @@ TEST(FileRead, KindsOfPaths)
     for (const Case& test : cases) {
         SCOPED_TRACE(test.path);
         std::vector<u8> bytes{1, 2};
-        EXPECT_EQ(readRegularFile(test.path, &bytes), test.problem);
+        EXPECT_EQ(readRegularFile(test.path, &bytes, 1000), test.problem);
         EXPECT_EQ(std::string(bytes.begin(), bytes.end()), test.bytes);
         EXPECT_EQ(regularFileProblem(test.path), test.problem);
     }
@@ -76,4 +85,65 @@ TEST(FileRead, SizeLimit)
     EXPECT_EQ(bytes.size(), 54u);
     EXPECT_EQ(readRegularFileStart(path, &bytes, 200000), "");
     EXPECT_EQ(bytes.size(), 100000u);
+}
+
+// Each kind of game file has a limit of its own, far above the game's own files: a
+// file one byte past it is refused by its reader at once, unread, in a line (or
+// reason) that names it, whatever the memory could hold.
+TEST(FileRead, EachKindOfFileIsRefusedPastItsLimit)
+{
+    const std::string dir = ::testing::TempDir() + "file-limits/";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    struct Case {
+        const char* name;
+        u64 limit;
+        // Reads the file and gives what it said of it.
+        std::function<std::string(const std::string& path)> read;
+    };
+    const Case cases[] = {
+        {"config.json", FileLimits::BuildingFile,
+         [](const std::string& path) {
+             BuildingConfig config;
+             std::string error;
+             EXPECT_FALSE(readBuildingFile(path, config, error));
+             return error;
+         }},
+        {"shader.spv", FileLimits::ShaderFile,
+         [](const std::string& path) {
+             std::vector<u32> words;
+             std::string unreadable;
+             EXPECT_EQ(readSpirvFile(path, &words, &unreadable), SpirvProblem::Missing);
+             return path + " " + unreadable;
+         }},
+        {"texture.dds", FileLimits::TextureFile,
+         [](const std::string& path) {
+             std::string error;
+             EXPECT_TRUE(readDds(path, &error).empty());
+             return error;
+         }},
+        {"model.glb", FileLimits::ModelFile,
+         [](const std::string& path) { return importModel(path.c_str(), vertexLayoutPosNormalColor, {}).error; }},
+        {"imgui.ini", FileLimits::LayoutFile,
+         [](const std::string& path) {
+             ImGuiContext* previous = ImGui::GetCurrentContext();
+             ImGuiContext* context = ImGui::CreateContext();
+             std::string line = UiLayoutFile::load(path);
+             ImGui::DestroyContext(context);
+             ImGui::SetCurrentContext(previous);
+             return line;
+         }},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const std::string path = dir + test.name;
+        // Sparse: no disk is taken by the file's size.
+        std::ofstream(path, std::ios::binary).close();
+        fs::resize_file(path, test.limit + 1);
+        const std::string said = test.read(path);
+        EXPECT_NE(said.find(path), std::string::npos) << said;
+        EXPECT_NE(said.find("is too large (" + std::to_string(test.limit + 1) + " bytes)"), std::string::npos) << said;
+        EXPECT_LE(test.limit, u64{256} << 20) << "far below what a player's machine holds";
+    }
+    fs::remove_all(dir);
 }

@@ -3,6 +3,7 @@
 
 #include "UiHeadless.h"
 
+#include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
 #include "Game/Ui/FontFile.h"
 #include "Game/Ui/Ui.h"
@@ -28,7 +29,7 @@ namespace {
 std::vector<u8> roboto()
 {
     std::vector<u8> bytes;
-    EXPECT_EQ(readRegularFile(DebianFont, &bytes), "");
+    EXPECT_EQ(readRegularFile(DebianFont, &bytes, FileLimits::FontFile), "");
     return bytes;
 }
 

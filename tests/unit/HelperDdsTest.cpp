@@ -71,12 +71,17 @@ TEST(LoadDds, ReadsATextureAndFailsFatallyOnBrokenFiles)
               "ERROR: Unsupported format. DDS image file from path[" + path + "] (in Helper at line #68)\n");
     ASSERT_TRUE(writeDds(path, texture, &error)) << error;
 
+    // The reason stands in the one line, after the file it names.
     std::filesystem::resize_file(path, std::filesystem::file_size(path) - 1);
     auto [message, output] = fatal([&] { loadDDS(path); });
-    EXPECT_EQ(message, "Unable to load DDS image file from path[" + path + "]");
-    EXPECT_EQ(output, "ERROR: Unable to load DDS image file from path[" + path + "] (in Helper at line #77)\n");
+    const std::string cut = "Unable to load DDS image file from path[" + path + "]: truncated: ";
+    EXPECT_EQ(message.rfind(cut, 0), 0u) << message;
+    EXPECT_EQ(output, "ERROR: " + message + " (in Helper at line #77)\n");
     std::filesystem::remove(path);
 
-    auto [missing, missingOutput] = fatal([&] { loadDDS(temporaryPath("missing.dds")); });
-    EXPECT_EQ(missing, "Unable to load DDS image file from path[" + temporaryPath("missing.dds") + "]");
+    const std::string gone = temporaryPath("missing.dds");
+    auto [missing, missingOutput] = fatal([&] { loadDDS(gone); });
+    EXPECT_EQ(missing, "Unable to load DDS image file from path[" + gone +
+                           "]: the file cannot be opened (No such file or directory)");
+    EXPECT_EQ(missingOutput, "ERROR: " + missing + " (in Helper at line #77)\n");
 }

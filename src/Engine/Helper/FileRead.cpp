@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -78,7 +79,11 @@ std::string readRegularFile(const std::string& path, std::vector<u8>* bytes, u64
     if (size > maxBytes) return "is too large (" + std::to_string(size) + " bytes)";
     // One byte past the limit tells a file that grew beyond it since it was opened.
     std::vector<u8> data;
-    if (std::string problem = readUpTo(file, size, maxBytes + 1, data); !problem.empty()) return problem;
+    try {
+        if (std::string problem = readUpTo(file, size, maxBytes + 1, data); !problem.empty()) return problem;
+    } catch (const std::bad_alloc&) {
+        return "cannot be read (not enough memory for its " + std::to_string(size) + " bytes)";
+    }
     if (data.size() > maxBytes) return "is too large (more than " + std::to_string(maxBytes) + " bytes)";
     *bytes = std::move(data);
     return "";
@@ -91,7 +96,11 @@ std::string readRegularFileStart(const std::string& path, std::vector<u8>* bytes
     u64 size = 0;
     if (std::string problem = openRegular(path, file, &size); !problem.empty()) return problem;
     std::vector<u8> data;
-    if (std::string problem = readUpTo(file, size, count, data); !problem.empty()) return problem;
+    try {
+        if (std::string problem = readUpTo(file, size, count, data); !problem.empty()) return problem;
+    } catch (const std::bad_alloc&) {
+        return "cannot be read (not enough memory for its " + std::to_string(size) + " bytes)";
+    }
     *bytes = std::move(data);
     return "";
 }

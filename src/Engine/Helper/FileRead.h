@@ -15,11 +15,9 @@
 // ("cannot be opened (No such file or directory)", "is a directory, not a regular
 // file", ...); on failure `bytes` is left empty.
 
-// Files larger than this are refused rather than read (no file of the game comes near).
-constexpr u64 MaxGameFileBytes = u64{1} << 30;
-
-// The whole file; a file larger than `maxBytes` is refused.
-std::string readRegularFile(const std::string& path, std::vector<u8>* bytes, u64 maxBytes = MaxGameFileBytes);
+// The whole file; a file larger than `maxBytes` (its kind's limit, FileLimits.h) is
+// refused unread, and one that the memory cannot hold is refused too.
+std::string readRegularFile(const std::string& path, std::vector<u8>* bytes, u64 maxBytes);
 
 // At most the first `count` bytes of the file (fewer when it is shorter).
 std::string readRegularFileStart(const std::string& path, std::vector<u8>* bytes, u64 count);

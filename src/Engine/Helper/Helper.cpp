@@ -46,8 +46,11 @@ DdsTexture loadDDS(const std::string& path)
     std::string error;
     DdsTexture texture = readDds(path, &error);
     if (texture.empty() && !texture.unsupportedFormat) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        fatalError("Unable to load DDS image file from path[" + path + "]", "Helper", 77);
+        // One line: the file, then why (the reader's reason follows the path it names).
+        const std::string named = path + ": ";
+        const std::string reason = error.rfind(named, 0) == 0 ? error.substr(named.size()) : error;
+        fatalError("Unable to load DDS image file from path[" + path + "]" + (reason.empty() ? "" : ": " + reason),
+                   "Helper", 77);
     }
     return texture;
 }

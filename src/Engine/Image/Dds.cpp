@@ -1,5 +1,6 @@
 #include "Engine/Image/Dds.h"
 
+#include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
 
 #include <algorithm>
@@ -154,7 +155,7 @@ u32 ddsFullLevelCount(u32 width, u32 height)
 DdsTexture readDds(const std::string& path, std::string* error)
 {
     std::vector<u8> bytes;
-    if (std::string problem = readRegularFile(path, &bytes); !problem.empty()) {
+    if (std::string problem = readRegularFile(path, &bytes, FileLimits::TextureFile); !problem.empty()) {
         return fail(path, "the file " + problem, error);
     }
     if (bytes.size() < 4 + HeaderSize) {

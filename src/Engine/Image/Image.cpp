@@ -349,7 +349,7 @@ ImageCube* ImageCube::loadFiles(const std::string paths[6])
     VkFormat format = vkFormatOfTexture(textures[0]);
     std::string error;
     if (!ddsCheckCubeFaces(textures, std::vector<std::string>(paths, paths + 6), &error)) {
-        throw std::runtime_error(error);
+        fatalError(error, "Image", __LINE__);
     }
     const DdsTexture& first = textures[0];
     refuseOversizedTexture(paths[0], imageCreateInfo(first.width, first.height, format, TextureUsage, 1, 6,

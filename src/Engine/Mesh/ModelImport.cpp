@@ -1,5 +1,6 @@
 #include "Engine/Mesh/ModelImport.h"
 
+#include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
 
 #include <assimp/Importer.hpp>
@@ -60,6 +61,15 @@ std::string oneLine(std::string text)
         text.pop_back();
     }
     return text;
+}
+
+// The file's extension ("glb"), which tells the importer the format, as the name of
+// a file it opened itself would.
+std::string formatHint(const char* path)
+{
+    const char* name = std::strrchr(path, '/');
+    const char* dot = std::strrchr(name != nullptr ? name : path, '.');
+    return dot != nullptr ? std::string(dot + 1) : std::string();
 }
 
 std::string modelPrefix(const char* path)
@@ -152,15 +162,21 @@ ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
                           const std::vector<MeshLayoutOverride>& overrides)
 {
     ImportedModel model;
-    // The importer opens the file itself and would wait for ever on a FIFO.
-    if (std::string problem = regularFileProblem(path); !problem.empty()) {
+    // Read once through the game's reader and imported from memory: the importer would
+    // open the path again and again itself, and wait for ever on a FIFO put there meanwhile.
+    std::vector<u8> bytes;
+    if (std::string problem = readRegularFile(path, &bytes, FileLimits::ModelFile); !problem.empty()) {
         model.error = oneLine(modelPrefix(path) + " cannot be read: the file " + problem);
+        return model;
+    }
+    if (bytes.empty()) {
+        model.error = modelPrefix(path) + " cannot be read: the file is empty";
         return model;
     }
     Assimp::Importer importer;
     const aiScene* scene = nullptr;
     try {
-        scene = importer.ReadFile(path, modelImportFlags);
+        scene = importer.ReadFileFromMemory(bytes.data(), bytes.size(), modelImportFlags, formatHint(path).c_str());
     } catch (const std::exception& error) {
         // (The importer reports what it recognises as broken through its error string;
         // this is what it did not, such as an allocation the file's counts asked for.)
@@ -183,6 +199,41 @@ ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
         }
     }
     return model;
+}
+
+u64 meshStorageBytes(const ImportedModel& model, u32 alignment)
+{
+    const auto aligned = [alignment](u64 bytes) {
+        return alignment == 0 ? bytes : (bytes + alignment - 1) / alignment * alignment;
+    };
+    u64 total = 0;
+    for (const ImportedMesh& mesh : model.meshes) {
+        // As the vertex buffer writes them: each stream into the first attribute of its
+        // kind, at that attribute's size.
+        const std::vector<VertexAttribute>& attributes = mesh.layout->attributes;
+        for (const VertexAttribute& source : attributes) {
+            for (const VertexAttribute& target : attributes) {
+                if (target.kind != source.kind) continue;
+                total += aligned(u64{mesh.vertices.vertexCount} * target.size);
+                break;
+            }
+        }
+        total += aligned(u64{mesh.indices.size()} * sizeof(u32));
+    }
+    return total;
+}
+
+std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u64 needed, u64 room, u64 size)
+{
+    u64 vertices = 0;
+    u64 indices = 0;
+    for (const ImportedMesh& mesh : model.meshes) {
+        vertices += mesh.vertices.vertexCount;
+        indices += mesh.indices.size();
+    }
+    return modelPrefix(path) + " is too large for the mesh storage: its " + std::to_string(vertices) +
+           " vertices and " + std::to_string(indices) + " indices take " + std::to_string(needed) + " bytes, and " +
+           std::to_string(room) + " of the storage's " + std::to_string(size) + " are left";
 }
 
 std::string missingMeshMessage(const char* path, const char* meshName)

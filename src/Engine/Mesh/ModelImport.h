@@ -42,6 +42,14 @@ VertexLayout* chooseLayout(const std::string& meshName, VertexLayout* defaultLay
 ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
                           const std::vector<MeshLayoutOverride>& overrides);
 
+// What the model's vertex streams and indices take in a mesh storage whose writes
+// start and end on `alignment` bytes (each stream and index list is one write).
+u64 meshStorageBytes(const ImportedModel& model, u32 alignment);
+
+// The error line for a model whose meshes need `needed` bytes of a mesh storage of
+// `size` bytes with only `room` left.
+std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u64 needed, u64 room, u64 size);
+
 // The error line for a model that lacks a mesh its user needs.
 std::string missingMeshMessage(const char* path, const char* meshName);
 // The error line for a model without any mesh, for users that take its first one.

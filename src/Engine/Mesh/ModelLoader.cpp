@@ -13,6 +13,12 @@ std::vector<Mesh*> load(const char* path, VertexLayout* defaultLayout, const std
     if (!model.error.empty()) {
         fatalError(model.error, "ModelLoader", __LINE__);
     }
+    // Refused as a whole, naming the file, before any of it is written.
+    DsDeviceMeshSingle* storage = Engine::meshStorage;
+    const u64 needed = meshStorageBytes(model, storage->alignment);
+    if (const u64 room = storage->roomLeft(); needed > room) {
+        fatalError(modelTooLargeMessage(path, model, needed, room, storage->halfSize), "ModelLoader", __LINE__);
+    }
     std::vector<Mesh*> meshes;
     meshes.reserve(model.meshes.size());
     for (ImportedMesh& imported : model.meshes) {

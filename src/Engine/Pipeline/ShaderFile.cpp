@@ -1,5 +1,6 @@
 #include "Engine/Pipeline/ShaderFile.h"
 
+#include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
 
 #include <spirv-tools/libspirv.hpp>
@@ -61,7 +62,7 @@ std::string spirvValidationProblem(const std::vector<u32>& words)
 SpirvProblem readSpirvFile(const std::string& path, std::vector<u32>* words, std::string* unreadable)
 {
     std::vector<u8> bytes;
-    if (std::string problem = readRegularFile(path, &bytes); !problem.empty()) {
+    if (std::string problem = readRegularFile(path, &bytes, FileLimits::ShaderFile); !problem.empty()) {
         if (unreadable != nullptr) *unreadable = problem;
         return SpirvProblem::Missing;
     }

@@ -392,6 +392,13 @@ void DsDeviceMeshSingle::markReservedWritten()
     regions[0].size = cursor - regions[0].start;
 }
 
+u64 DsDeviceMeshSingle::roomLeft()
+{
+    std::lock_guard lock(device->uploadMutex);
+    const u64 start = alignUp64(cursor, alignment);
+    return start >= halfEnd ? 0 : halfEnd - start;
+}
+
 u32 DsDeviceMeshSingle::totalSize()
 {
     return 2 * halfSize;

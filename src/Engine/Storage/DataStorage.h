@@ -189,6 +189,8 @@ public:
     u32 reserve(void** out, u32 size);
     // Everything reserved so far has been written: it joins the copy region.
     void markReservedWritten();
+    // Bytes left in the current half for aligned writes.
+    u64 roomLeft();
     u32 totalSize() override;
     VkDescriptorType descriptorType() override;
     // Writing continues at the start of the other half; the copy region restarts there.

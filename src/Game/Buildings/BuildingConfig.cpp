@@ -1,12 +1,14 @@
 #include "Game/Buildings/BuildingConfig.h"
 
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
 #include "Game/Buildings/BuildingRules.h"
 
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <new>
 
 using nlohmann::json;
 
@@ -285,7 +287,7 @@ u32 totalCostOf(const std::vector<BuildingLevel>& levels, i32 level)
 json parseBuildingFile(const std::string& path)
 {
     std::vector<u8> bytes;
-    if (std::string problem = readRegularFile(path, &bytes); !problem.empty()) {
+    if (std::string problem = readRegularFile(path, &bytes, FileLimits::BuildingFile); !problem.empty()) {
         throw BuildingFileError("the file " + problem);
     }
     try {
@@ -296,6 +298,9 @@ json parseBuildingFile(const std::string& path)
         const size_t tag = what.find("] ");
         if (tag != std::string::npos) what = what.substr(tag + 2);
         throw BuildingFileError("not valid JSON: " + what);
+    } catch (const std::bad_alloc&) {
+        throw BuildingFileError("cannot be read (not enough memory to parse its " + std::to_string(bytes.size()) +
+                                " bytes)");
     }
 }
 

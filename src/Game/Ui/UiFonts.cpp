@@ -1,5 +1,6 @@
 #include "Game/Ui/UiFonts.h"
 
+#include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
 #include "Engine/Helper/Fatal.h"
 #include "Game/Ui/FontFile.h"
@@ -15,10 +16,8 @@ namespace Ui {
 
 namespace {
 
-// Fonts larger than this are refused unread (the game's is 300 KB; the atlas takes a
-// font's size as an int).
-constexpr u64 MaxFontBytes = u64{64} << 20;
-
+// (The font's limit, FileLimits::FontFile, also keeps its size within the int the
+// atlas takes it as.)
 const ImWchar GlyphRanges[] = {FontFirstChar, FontLastChar, 0};
 
 // The atlas frees the copy it is given.
@@ -79,7 +78,7 @@ void addFonts(const char* path)
 {
     const std::string prefix = std::string("Unable to load font file ") + path + ": ";
     std::vector<u8> bytes;
-    if (std::string problem = readRegularFile(path, &bytes, MaxFontBytes); !problem.empty()) {
+    if (std::string problem = readRegularFile(path, &bytes, FileLimits::FontFile); !problem.empty()) {
         fatalError(prefix + problem, "UiFonts", __LINE__);
     }
     std::array<ImFont*, 3> fonts{};
