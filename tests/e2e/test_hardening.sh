@@ -2,9 +2,11 @@
 # The game as a hostile user treats it, in three short runs that share one settings
 # file: shadow quality "Ultra" (a map larger than lavapipe's 2 GiB heap), a window
 # position far outside the screen, and the file made read-only.
-# 1. Main menu: the window opens on the screen; "Apply and save" refuses to replace the
-#    read-only file and the settings window says the settings were not saved; another
-#    X client destroys the window: the game ends at once with one line.
+# 1. Main menu: the window opens on the screen, also with an interface layout file
+#    whose table section the interface library would crash on (refused in one line);
+#    "Apply and save" refuses to replace the read-only file and the settings window
+#    says the settings were not saved; another X client destroys the window: the game
+#    ends at once with one line.
 # 2. Loading: "New Game" falls back to the largest shadow quality that fits, with a
 #    line; the window is killed (xdotool windowkill) while the world loads: the game
 #    ends at once with one line.
@@ -142,6 +144,7 @@ echo "the broken run directories took $((SECONDS - PHASE_START)) s"
 
 write_config
 chmod 444 "$WORK_DIR/config.gcfg"
+printf '[Window][Main Menu]\nPos=10,10\n[Table][0x00000001,2147483647]\n' >"$WORK_DIR/imgui.ini"
 cp "$WORK_DIR/config.gcfg" "$ARTIFACTS/config-before.gcfg"
 
 # --- 1: main menu ---
@@ -153,6 +156,8 @@ phase_done() {
 start_small
 read -r X Y < <(xdotool getwindowgeometry "$WINDOW_ID" | sed -n 's/.*Position: \([-0-9]*\),\([-0-9]*\).*/\1 \2/p')
 echo "saved position 32767,32767: the window opened at $X,$Y"
+grep -q -F "Interface layout file imgui.ini has a section the game does not keep at line 3" "$ARTIFACTS/stdout.txt" ||
+    fail "no line refuses the layout file's table section"
 [ "$X" -ge 0 ] && [ "$X" -le 1800 ] && [ "$Y" -ge 0 ] && [ "$Y" -le 1000 ] ||
     fail "the window opened off the screen at $X,$Y"
 

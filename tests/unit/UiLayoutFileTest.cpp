@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -87,6 +89,86 @@ TEST(UiLayoutFile, HostileFilesAreNeitherWaitedOnNorWrittenThrough)
         }
         if (!victim.empty()) {
             EXPECT_EQ(contents(dir / "victim"), victim);
+        }
+        ImGui::DestroyContext(context);
+    }
+    ImGui::SetCurrentContext(previous);
+}
+
+// What a hostile or hand-edited layout file may hold: only the places of windows reach
+// the interface library, as numbers it keeps exactly; a file holding anything else it
+// would act on (tables, whose counts it trusts, other sections, numbers it would cut
+// to 16 bits, zero bytes) is refused in one line and the windows start where they
+// always do.
+TEST(UiLayoutFile, OnlyWindowPlacesTheLibraryKeepsExactlyReachIt)
+{
+    ImGuiContext* previous = ImGui::GetCurrentContext();
+    const fs::path dir = fs::path(::testing::TempDir()) / "ui-layout-text";
+    struct Window {
+        const char* name;
+        int x, y, width, height;
+        bool collapsed;
+    };
+    struct Case {
+        const char* what;
+        std::string file;
+        const char* refusal; // in the line said; "" when the file is read
+        std::vector<Window> windows;
+    };
+    using namespace std::string_literals;
+    const Case cases[] = {
+        {"a table of two billion columns", "[Table][0x00000001,2147483647]\n", "has a section the game does not keep at line 1: \"[Table][0x00000001,2147483647]\"",
+         {}},
+        {"a table of -5 columns", "[Window][A]\nPos=1,2\n[Table][0x00000002,-5]\nColumn 0 Width=4\n",
+         "has a section the game does not keep at line 3: \"[Table][0x00000002,-5]\"", {}},
+        {"another kind of section", "[Docking][Data]\n", "a section the game does not keep at line 1", {}},
+        {"a position past 16 bits", "[Window][Main Menu]\nPos=70000,5\n", "has a window position other than two whole numbers from -32768 to 32767 at line 2: \"Pos=70000,5\"", {}},
+        {"a negative size", "[Window][A]\nSize=-5,3\n", "a window size other than two whole numbers from 0 to 32767", {}},
+        {"a number in hex", "[Window][A]\nPos=0x10,5\n", "a window position other than two whole numbers", {}},
+        {"a collapse of 2", "[Window][A]\nCollapsed=2\n", "a collapsed flag other than 0 or 1", {}},
+        {"a zero byte in a name", "[Window][Main\0Menu]\nPos=1,2\n"s, "holds a zero byte", {}},
+        {"empty", "", "", {}},
+        {"a saved layout, CRLF and a comment",
+         "; kept by hand\r\n[Window][Main Menu]\r\nPos=123,45\r\nSize=300,144\r\nCollapsed=1\r\n\r\n"
+         "[Window][Debug##Default]\r\nPos=60,60\r\nSize=400,400\r\nCollapsed=0\r\n",
+         "",
+         {{"Main Menu", 123, 45, 300, 144, true}, {"Debug##Default", 60, 60, 400, 400, false}}},
+        {"lines the library ignores, the ends of the range",
+         "Pos=9,9\n[Window][A]\nDockId=0x5\nPos=-32768,32767\nSize=0,32767\n[broken header\n", "",
+         {{"A", -32768, 32767, 0, 32767, false}}},
+        {"a name with brackets", "[Window][a]b[c]\nPos=5,6\n", "", {{"a]b[c", 5, 6, 0, 0, false}}},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        const std::string path = (dir / "imgui.ini").string();
+        std::ofstream(path, std::ios::binary) << test.file;
+
+        ImGuiContext* context = ImGui::CreateContext();
+        const std::string said = UiLayoutFile::load(path);
+        if (test.refusal[0] == '\0') {
+            EXPECT_EQ(said, "");
+        } else {
+            EXPECT_EQ(said.rfind("Interface layout file " + path + " ", 0), 0u) << said;
+            EXPECT_NE(said.find(test.refusal), std::string::npos) << said;
+            EXPECT_NE(said.find("; the windows start where they always do"), std::string::npos) << said;
+        }
+        ImGuiContext& g = *context;
+        int count = 0;
+        for (ImGuiWindowSettings* s = g.SettingsWindows.begin(); s != nullptr; s = g.SettingsWindows.next_chunk(s)) {
+            count++;
+        }
+        EXPECT_EQ(count, static_cast<int>(test.windows.size()));
+        for (const Window& window : test.windows) {
+            SCOPED_TRACE(window.name);
+            const ImGuiWindowSettings* settings = ImGui::FindWindowSettings(ImHashStr(window.name));
+            ASSERT_NE(settings, nullptr);
+            EXPECT_EQ(settings->Pos.x, window.x);
+            EXPECT_EQ(settings->Pos.y, window.y);
+            EXPECT_EQ(settings->Size.x, window.width);
+            EXPECT_EQ(settings->Size.y, window.height);
+            EXPECT_EQ(settings->Collapsed, window.collapsed);
         }
         ImGui::DestroyContext(context);
     }

@@ -65,7 +65,7 @@ void syncDirectoryOf(const std::string& path)
 
 } // namespace
 
-std::string replaceRegularFile(const std::string& path, const u8* bytes, size_t size)
+std::string replaceRegularFile(const std::string& path, const u8* bytes, size_t size, FileSync sync)
 {
     // The file is looked at itself, not through a link. A link is refused rather than
     // written through or replaced: the game cannot tell a player's own link from one
@@ -104,7 +104,7 @@ std::string replaceRegularFile(const std::string& path, const u8* bytes, size_t 
     if (exists && ::fchmod(file.fd, existing.st_mode & 07777) != 0) {
         return failRemoving(errno);
     }
-    if (!writeAll(file.fd, bytes, size) || ::fsync(file.fd) != 0) {
+    if (!writeAll(file.fd, bytes, size) || (sync == FileSync::Durable && ::fsync(file.fd) != 0)) {
         return failRemoving(errno);
     }
     const int fd = file.fd;
@@ -117,6 +117,6 @@ std::string replaceRegularFile(const std::string& path, const u8* bytes, size_t 
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         return failRemoving(errno);
     }
-    syncDirectoryOf(path);
+    if (sync == FileSync::Durable) syncDirectoryOf(path);
     return "";
 }

@@ -1,8 +1,10 @@
 #include "Engine/Ui/UiLayoutFile.h"
 
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
 #include "Engine/Helper/FileWrite.h"
+#include "Engine/Ui/UiLayoutText.h"
 
 #include <imgui.h>
 
@@ -13,9 +15,6 @@
 namespace UiLayoutFile {
 
 namespace {
-
-// A layout of a few dozen windows is a few kilobytes.
-constexpr u64 MaxLayoutBytes = u64{1} << 20;
 
 bool saveFailureSaid = false;
 
@@ -29,12 +28,21 @@ std::string load(const std::string& path)
     struct stat status {};
     if (lstat(path.c_str(), &status) != 0 && errno == ENOENT) return "";
     std::vector<u8> bytes;
-    if (std::string problem = readRegularFile(path, &bytes, MaxLayoutBytes); !problem.empty()) {
+    std::string problem = readRegularFile(path, &bytes, FileLimits::LayoutFile);
+    // Only the windows' places reach the library, which trusts what it reads.
+    UiLayoutText layout;
+    if (problem.empty()) {
+        layout = windowPlacesOf(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        problem = layout.problem;
+    }
+    if (!problem.empty()) {
         std::string line = "Interface layout file " + path + " " + problem + "; the windows start where they always do";
         printLine(line);
         return line;
     }
-    ImGui::LoadIniSettingsFromMemory(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    // (An empty text must not be handed over: the library reads a size of 0 as "up to
+    // the first zero byte".)
+    if (!layout.text.empty()) ImGui::LoadIniSettingsFromMemory(layout.text.data(), layout.text.size());
     return "";
 }
 
@@ -45,7 +53,7 @@ std::string saveWhenAsked(const std::string& path)
     io.WantSaveIniSettings = false;
     size_t size = 0;
     const char* text = ImGui::SaveIniSettingsToMemory(&size);
-    std::string problem = replaceRegularFile(path, reinterpret_cast<const u8*>(text), size);
+    std::string problem = replaceRegularFile(path, reinterpret_cast<const u8*>(text), size, FileSync::Replaced);
     if (problem.empty() || saveFailureSaid) return "";
     saveFailureSaid = true;
     std::string line = "Unable to save the interface layout to " + path + ": " + problem;
