@@ -127,6 +127,13 @@ std::string numericName(ShaderNumeric numeric, bool wide)
 
 std::string descriptorFitProblem(const ShaderInterface& shader, const std::vector<std::vector<LayoutBinding>>& sets)
 {
+    // Vulkan wants a matching layout binding only for the resources the entry point
+    // statically uses, and only those are listed (in a module before SPIR-V 1.4, whose
+    // entry point does not list them, the reader finds them in the functions it runs).
+    // So a binding that is declared but never used is not looked at, whatever the layout
+    // makes of it. One that is used and that the layout lacks or types otherwise reads a
+    // descriptor that is not there or not of its kind, which a driver may crash on: the
+    // mark of a shader swapped for another's.
     for (const ShaderResource& resource : shader.resources) {
         std::string what = "set " + std::to_string(resource.set) + " binding " + std::to_string(resource.binding) +
                            (resource.name.empty() ? "" : " (" + resource.name + ")");
@@ -225,13 +232,17 @@ std::string colorOutputFitProblem(const ShaderInterface& fragment, const std::ve
     if (count == 0) {
         return "";
     }
-    std::vector<bool> written(count, false);
+    bool writesAttachment = false;
     for (const ShaderSlot& slot : fragment.outputs) {
+        // Vulkan discards an output at a location that has no attachment (the validation
+        // layers may warn), so a shader made for a pass of more targets, such as the
+        // water's second one, still draws the targets this pass has.
         if (slot.location >= count) {
-            return "it writes colour output " + slotName(slot) + ", but the pass has " + std::to_string(count) +
-                   " colour attachment" + (count == 1 ? "" : "s");
+            continue;
         }
-        written[slot.location] = true;
+        writesAttachment = true;
+        // A value of another numeric type than the attachment's format leaves the
+        // attachment undefined in Vulkan: the shader was made for another target.
         std::optional<FormatInfo> format = formatInfo(colorFormats[slot.location]);
         if (format && format->numeric != slot.numeric) {
             return "it writes colour output " + slotName(slot) + " as " + shaderNumericName(slot.numeric) +
@@ -239,13 +250,15 @@ std::string colorOutputFitProblem(const ShaderInterface& fragment, const std::ve
                    std::to_string(colorFormats[slot.location]) + ")";
         }
     }
-    if (writesColor) {
-        for (size_t i = 0; i < count; i++) {
-            if (!written[i]) {
-                return "it writes no colour output at location " + std::to_string(i) +
-                       ", but the pass has a colour attachment there";
-            }
-        }
+    // Vulkan lets a shader leave attachments unwritten: they get undefined values, or
+    // keep theirs where colour writes are off. So a shader made for a pass of fewer
+    // targets is not refused. One that writes none of them while the pipeline writes
+    // colour draws nothing but undefined values: that is a depth-only shader, such as the
+    // shadow pass's, put in a colour pass.
+    if (writesColor && !writesAttachment) {
+        const std::string where = count == 1 ? "location 0" : "locations 0 to " + std::to_string(count - 1);
+        return "it writes no colour output at " + where + ", where the pass has its colour attachment" +
+               (count == 1 ? "" : "s") + ", so all it would draw is undefined";
     }
     return "";
 }

@@ -17,7 +17,7 @@
 // binding it names, with a descriptor type that can back it (a uniform block takes a
 // uniform buffer, dynamic or not; a sampler2D a combined image sampler; ...), and is not
 // an array of more descriptors than the layout's one. Bindings of the layout that the
-// shader does not use are fine.
+// shader does not use are fine, and so are bindings the shader declares but never uses.
 std::string descriptorFitProblem(const ShaderInterface& shader, const std::vector<std::vector<LayoutBinding>>& sets);
 
 // The push-constant block the shader declares lies within one range of the pipeline
@@ -30,9 +30,11 @@ std::string pushConstantFitProblem(const ShaderInterface& shader, const std::vec
 std::string vertexInputFitProblem(const ShaderInterface& vertex,
                                   const std::vector<VkVertexInputAttributeDescription>& attributes);
 
-// With colour attachments, the fragment shader writes each of them (when colour writes
-// are on) and nothing past them, with the numeric type of the attachment's format. A
-// depth-only pass takes any fragment shader: there is no colour to write.
+// With colour attachments, the fragment shader writes at least one of them when colour
+// writes are on, and writes each with the numeric type of the attachment's format.
+// Attachments it leaves unwritten and outputs past the attachments are fine (Vulkan
+// leaves the one undefined and discards the other). A depth-only pass takes any fragment
+// shader: there is no colour to write.
 std::string colorOutputFitProblem(const ShaderInterface& fragment, const std::vector<VkFormat>& colorFormats,
                                   bool writesColor);
 

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
 // The SPIR-V opcodes, decorations and storage classes that the reader looks at.
 enum Op : u32 {
     OpName = 5,
+    OpLine = 8,
+    OpExtInst = 12,
     OpEntryPoint = 15,
     OpTypeBool = 20,
     OpTypeInt = 21,
@@ -24,9 +27,36 @@ enum Op : u32 {
     OpTypePointer = 32,
     OpConstant = 43,
     OpSpecConstant = 50,
+    OpFunction = 54,
+    OpFunctionEnd = 56,
+    OpFunctionCall = 57,
     OpVariable = 59,
+    OpLoad = 61,
+    OpStore = 62,
+    OpCopyMemory = 63,
+    OpCopyMemorySized = 64,
     OpDecorate = 71,
     OpMemberDecorate = 72,
+    OpVectorShuffle = 79,
+    OpCompositeExtract = 81,
+    OpCompositeInsert = 82,
+    OpImageSampleImplicitLod = 87,
+    OpImageSampleExplicitLod = 88,
+    OpImageSampleDrefImplicitLod = 89,
+    OpImageSampleDrefExplicitLod = 90,
+    OpImageSampleProjImplicitLod = 91,
+    OpImageSampleProjExplicitLod = 92,
+    OpImageSampleProjDrefImplicitLod = 93,
+    OpImageSampleProjDrefExplicitLod = 94,
+    OpImageFetch = 95,
+    OpImageGather = 96,
+    OpImageDrefGather = 97,
+    OpImageRead = 98,
+    OpImageWrite = 99,
+    OpLoopMerge = 246,
+    OpSelectionMerge = 247,
+    OpBranchConditional = 250,
+    OpSwitch = 251,
 };
 
 enum Decoration : u32 {
@@ -62,9 +92,15 @@ constexpr u32 MaxLocation = 4096;
 constexpr u32 MaxArrayLength = 256; // of an input or output variable
 constexpr u32 NoLocation = 0xFFFFFFFFu;
 constexpr u64 SizeCap = u64(1) << 40;
-// Steps of the type walks over one module: types that repeat types (arrays of structs
-// of arrays) would otherwise multiply the walk.
+// Steps of the type walks over one module: each type visited and each member of a
+// structure looked at, skipped or not, is one. Types that repeat types (arrays of structs
+// of arrays, structures of large structures) would otherwise multiply the walk. Every
+// other pass of the reader goes over the words once, and a step costs a bounded amount
+// (names are cut to MaxNameLength), so the reader's work on any module is bounded by
+// its length and MaxSteps.
 constexpr u64 MaxSteps = u64(1) << 20;
+// Names only serve messages; a longer one is cut, so that copying it stays cheap.
+constexpr size_t MaxNameLength = 256;
 
 struct Type {
     u32 op = 0;
@@ -89,6 +125,7 @@ struct Variable {
 
 struct EntryPoint {
     u32 model = 0;
+    u32 function = 0;
     std::string name;
     std::vector<u32> interface;
 };
@@ -112,12 +149,24 @@ public:
             return false;
         }
         version = words[1];
+        u32 function = 0;
+        bool inFunction = false;
         for (size_t at = 5; at < count;) {
             u32 length = words[at] >> 16;
             if (length == 0 || length > count - at) {
                 return false;
             }
-            instruction(words[at] & 0xFFFFu, words + at, length);
+            u32 opcode = words[at] & 0xFFFFu;
+            instruction(opcode, words + at, length);
+            // Where each function's body lies, for finding what an entry point uses.
+            if (opcode == OpFunction && length >= 3 && !inFunction) {
+                function = words[at + 2];
+                inFunction = true;
+                functions[function] = {at + length, count};
+            } else if (opcode == OpFunctionEnd && inFunction) {
+                functions[function].second = at;
+                inFunction = false;
+            }
             at += length;
         }
         return true;
@@ -150,6 +199,12 @@ public:
         *out = ShaderInterface{};
         out->executionModel = executionModel;
         std::vector<u32> listed = entry->interface;
+        if (version < SpirvVersion14) {
+            // The entry point lists only its inputs and outputs: the bindings and push
+            // constants it uses are those its functions name.
+            std::vector<u32> used = staticallyUsed(entry->function);
+            listed.insert(listed.end(), used.begin(), used.end());
+        }
         std::sort(listed.begin(), listed.end());
         for (u32 id : variableOrder) {
             const Variable& variable = variables[id];
@@ -165,17 +220,20 @@ public:
             case StorageUniformConstant:
             case StorageUniform:
             case StorageStorageBuffer:
-                if (isListed || version < SpirvVersion14) {
+                if (isListed) {
                     addResource(id, variable, out->resources);
                 }
                 break;
             case StoragePushConstant:
-                if (isListed || version < SpirvVersion14) {
+                if (isListed) {
                     addPushConstants(variable, out);
                 }
                 break;
             default:
                 break;
+            }
+            if (tooManySteps) {
+                return "its declarations take more than " + std::to_string(MaxSteps) + " steps to read";
             }
             if (broken) {
                 return "its declarations are too deep or too large to read";
@@ -189,6 +247,7 @@ private:
     size_t count;
     u32 version = 0;
     bool broken = false;
+    bool tooManySteps = false;
     u64 steps = 0;
     std::unordered_map<u32, Type> types;
     std::unordered_map<u32, u32> constants;
@@ -198,11 +257,24 @@ private:
     std::unordered_map<u32, Variable> variables;
     std::vector<u32> variableOrder;
     std::vector<EntryPoint> entryPoints;
+    // The words of each function's body: from the instruction after OpFunction to its
+    // OpFunctionEnd (to the end of the module when it has none).
+    std::unordered_map<u32, std::pair<size_t, size_t>> functions;
 
     static u64 memberKey(u32 structure, u32 member) { return (u64(structure) << 32) | member; }
 
-    // A literal string starting at word `first` of an instruction of `length` words; sets
-    // `next` to the word after it (`length` when the string runs to the end unterminated).
+    // One unit of the type walks; false once they have taken MaxSteps.
+    bool step()
+    {
+        if (++steps > MaxSteps) {
+            tooManySteps = broken = true;
+        }
+        return !broken;
+    }
+
+    // A literal string starting at word `first` of an instruction of `length` words, cut
+    // to MaxNameLength; sets `next` to the word after it (`length` when the string runs
+    // to the end unterminated).
     static std::string literal(const u32* op, u32 first, u32 length, u32* next)
     {
         std::string text;
@@ -213,7 +285,9 @@ private:
                     *next = w + 1;
                     return text;
                 }
-                text.push_back(c);
+                if (text.size() < MaxNameLength) {
+                    text.push_back(c);
+                }
             }
         }
         *next = length;
@@ -233,6 +307,7 @@ private:
             if (length >= 4) {
                 EntryPoint point;
                 point.model = op[1];
+                point.function = op[2];
                 u32 next = 0;
                 point.name = literal(op, 3, length, &next);
                 point.interface.assign(op + next, op + length);
@@ -373,6 +448,98 @@ private:
         return found == names.end() ? std::string() : found->second;
     }
 
+    // ---- what an entry point uses
+
+    // Whether word `w` of an instruction in a function is a literal rather than an id,
+    // for the instructions that commonly carry small literals. Every other word is taken
+    // for an id: a literal that equals a variable's id makes the variable count as used,
+    // which only means its binding is checked; a use is never missed.
+    static bool literalWord(u32 opcode, u32 w)
+    {
+        switch (opcode) {
+        case OpLine:
+            return true;
+        case OpExtInst:
+            return w == 4; // the instruction's number in its set
+        case OpLoad:
+            return w >= 4; // memory operands
+        case OpStore:
+        case OpCopyMemory:
+            return w >= 3;
+        case OpCopyMemorySized:
+            return w >= 4;
+        case OpVectorShuffle:
+        case OpCompositeInsert:
+            return w >= 5; // components, indices
+        case OpCompositeExtract:
+            return w >= 4;
+        case OpLoopMerge:
+            return w >= 3; // loop control
+        case OpSelectionMerge:
+            return w >= 2;
+        case OpBranchConditional:
+            return w >= 4; // branch weights
+        case OpSwitch:
+            return w >= 3; // case literals and their labels
+        // The image operands mask: after the coordinate, or after the depth reference or
+        // the component that some take.
+        case OpImageWrite:
+            return w == 4;
+        case OpImageSampleImplicitLod:
+        case OpImageSampleExplicitLod:
+        case OpImageSampleProjImplicitLod:
+        case OpImageSampleProjExplicitLod:
+        case OpImageFetch:
+        case OpImageRead:
+            return w == 5;
+        case OpImageSampleDrefImplicitLod:
+        case OpImageSampleDrefExplicitLod:
+        case OpImageSampleProjDrefImplicitLod:
+        case OpImageSampleProjDrefExplicitLod:
+        case OpImageGather:
+        case OpImageDrefGather:
+            return w == 6;
+        default:
+            return false;
+        }
+    }
+
+    // The module-scope variables that the call tree of the entry point's function names:
+    // what a module of SPIR-V 1.4 or later lists on its entry point. Each function is
+    // looked at once, so this takes one pass over the words at most.
+    std::vector<u32> staticallyUsed(u32 entryFunction) const
+    {
+        std::vector<u32> globals = variableOrder;
+        std::sort(globals.begin(), globals.end());
+        std::vector<u32> used;
+        std::vector<u32> pending = {entryFunction};
+        std::unordered_set<u32> seen = {entryFunction};
+        while (!pending.empty()) {
+            auto body = functions.find(pending.back());
+            pending.pop_back();
+            if (body == functions.end()) {
+                continue;
+            }
+            // read() has checked that the instructions tile the words.
+            for (size_t at = body->second.first; at < body->second.second;) {
+                const u32 length = words[at] >> 16;
+                const u32 opcode = words[at] & 0xFFFFu;
+                if (opcode == OpFunctionCall && length >= 4 && seen.insert(words[at + 3]).second) {
+                    pending.push_back(words[at + 3]);
+                }
+                for (u32 w = 1; w < length; w++) {
+                    if (!literalWord(opcode, w) && std::binary_search(globals.begin(), globals.end(), words[at + w])) {
+                        used.push_back(words[at + w]);
+                    }
+                }
+                at += length;
+            }
+        }
+        std::sort(used.begin(), used.end());
+        used.erase(std::unique(used.begin(), used.end()), used.end());
+        return used;
+    }
+
     // ---- descriptor bindings
 
     void addResource(u32 id, const Variable& variable, std::vector<ShaderResource>& resources)
@@ -468,8 +635,10 @@ private:
     u32 addSlots(u32 typeId, u32 location, u32 component, const std::string& name, int depth,
                  std::vector<ShaderSlot>& slots)
     {
-        if (depth > MaxTypeDepth || slots.size() > MaxSlots || ++steps > MaxSteps) {
+        if (depth > MaxTypeDepth || slots.size() > MaxSlots) {
             broken = true;
+        }
+        if (!step()) {
             return 0;
         }
         const Type* held = type(typeId);
@@ -521,7 +690,7 @@ private:
             // An interface block: members follow each other unless they carry their own location.
             u32 next = location;
             u32 taken = 0;
-            for (u32 m = 0; m < held->members.size() && !broken; m++) {
+            for (u32 m = 0; m < held->members.size() && step(); m++) {
                 const Decorations* member = memberDecorationsOf(typeId, m);
                 if (member != nullptr && member->builtIn) {
                     continue;
@@ -545,8 +714,10 @@ private:
     // The bytes a value of the type takes in a block: from its offset to its last byte.
     u64 byteSize(u32 typeId, std::optional<u32> matrixStride, int depth)
     {
-        if (depth > MaxTypeDepth || ++steps > MaxSteps) {
+        if (depth > MaxTypeDepth) {
             broken = true;
+        }
+        if (!step()) {
             return 0;
         }
         const Type* held = type(typeId);
@@ -580,7 +751,7 @@ private:
         }
         case OpTypeStruct: {
             u64 end = 0;
-            for (u32 m = 0; m < held->members.size() && !broken; m++) {
+            for (u32 m = 0; m < held->members.size() && step(); m++) {
                 const Decorations* member = memberDecorationsOf(typeId, m);
                 if (member == nullptr || !member->offset) {
                     continue;
@@ -607,7 +778,7 @@ private:
         }
         // From the first member's offset to the end of the last one.
         u64 begin = SizeCap;
-        for (u32 m = 0; m < block->members.size(); m++) {
+        for (u32 m = 0; m < block->members.size() && step(); m++) {
             const Decorations* member = memberDecorationsOf(pointer->b, m);
             if (member != nullptr && member->offset) begin = std::min(begin, u64(*member->offset));
         }

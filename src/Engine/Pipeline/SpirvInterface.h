@@ -69,7 +69,10 @@ struct ShaderInterface {
 
 // Reads the interface of the module's entry point "main" of `executionModel`. Returns ""
 // and fills `out`, or says what is missing: no entry point "main" of that stage (naming
-// the stage it has, if it has one), or a module too broken to read. Modules of SPIR-V
-// 1.4 and later list every global they use on the entry point, and only those count;
-// older ones list only inputs and outputs, so all their descriptor bindings count.
+// the stage it has, if it has one), or a module too broken or too large to read. Only
+// the descriptor bindings and push constants the entry point uses count: modules of
+// SPIR-V 1.4 and later list them on the entry point; in older ones, which list only
+// inputs and outputs there, they are those named in the entry point's function or in a
+// function it calls. Whatever the words, the work is bounded by the module's length and
+// a fixed number of steps of the walks over its types.
 std::string reflectSpirv(const u32* words, size_t count, u32 executionModel, ShaderInterface* out);
