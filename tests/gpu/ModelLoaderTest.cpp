@@ -143,7 +143,8 @@ TEST_F(ModelLoaderTest, AModelTooLargeForTheMeshStorageIsRefusedNamingTheFile)
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
-        auto* small = new DsDeviceMeshSingle(Engine::graphicsDevice, static_cast<u32>(static_cast<i64>(needed) + test.extra));
+        const u32 size = static_cast<u32>(static_cast<i64>(needed) + test.extra);
+        auto* small = new DsDeviceMeshSingle(Engine::graphicsDevice, size);
         Engine::meshStorage = small;
         if (test.takenFirst > 0) {
             std::vector<u8> filler(test.takenFirst, 7);

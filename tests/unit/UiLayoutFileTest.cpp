@@ -117,12 +117,13 @@ TEST(UiLayoutFile, OnlyWindowPlacesTheLibraryKeepsExactlyReachIt)
     };
     using namespace std::string_literals;
     const Case cases[] = {
-        {"a table of two billion columns", "[Table][0x00000001,2147483647]\n", "has a section the game does not keep at line 1: \"[Table][0x00000001,2147483647]\"",
-         {}},
+        {"a table of two billion columns", "[Table][0x00000001,2147483647]\n",
+         "has a section the game does not keep at line 1: \"[Table][0x00000001,2147483647]\"", {}},
         {"a table of -5 columns", "[Window][A]\nPos=1,2\n[Table][0x00000002,-5]\nColumn 0 Width=4\n",
          "has a section the game does not keep at line 3: \"[Table][0x00000002,-5]\"", {}},
         {"another kind of section", "[Docking][Data]\n", "a section the game does not keep at line 1", {}},
-        {"a position past 16 bits", "[Window][Main Menu]\nPos=70000,5\n", "has a window position other than two whole numbers from -32768 to 32767 at line 2: \"Pos=70000,5\"", {}},
+        {"a position past 16 bits", "[Window][Main Menu]\nPos=70000,5\n",
+         "has a window position other than two whole numbers from -32768 to 32767 at line 2: \"Pos=70000,5\"", {}},
         {"a negative size", "[Window][A]\nSize=-5,3\n", "a window size other than two whole numbers from 0 to 32767", {}},
         {"a number in hex", "[Window][A]\nPos=0x10,5\n", "a window position other than two whole numbers", {}},
         {"a collapse of 2", "[Window][A]\nCollapsed=2\n", "a collapsed flag other than 0 or 1", {}},

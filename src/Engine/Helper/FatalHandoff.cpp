@@ -69,8 +69,9 @@ void FatalHandoff::runGuarded(const std::function<void()>& body)
     }
     post(error);
     std::unique_lock lock(mutex);
-    const bool handedOver = takenSignal.wait_for(lock, grace, [this] { return taken || mainThreadWaits > 0; });
-    if (!handedOver || !taken) {
+    // Not taken in time, or the main thread waits on workers and will not take it.
+    takenSignal.wait_for(lock, grace, [this] { return taken || mainThreadWaits > 0; });
+    if (!taken) {
         lock.unlock();
         end(ExitStatus);
     }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <new>
 #include <cstring>
+#include <new>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,23 +49,28 @@ std::string openRegular(const std::string& path, FileDescriptor& file, u64* size
 
 // Reads until the end of the file or until `bytes` holds `limit` bytes. The size the
 // file had when opened is only where reading starts: it may grow or shrink meanwhile.
+// A file the memory cannot hold is refused like any other that cannot be read.
 std::string readUpTo(const FileDescriptor& file, u64 sizeHint, u64 limit, std::vector<u8>& bytes)
 {
-    bytes.resize(static_cast<size_t>(std::min(sizeHint, limit)));
-    size_t filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (filled >= limit) break;
-            bytes.resize(static_cast<size_t>(std::min<u64>(limit, filled + 65536)));
+    try {
+        bytes.resize(static_cast<size_t>(std::min(sizeHint, limit)));
+        size_t filled = 0;
+        for (;;) {
+            if (filled == bytes.size()) {
+                if (filled >= limit) break;
+                bytes.resize(static_cast<size_t>(std::min<u64>(limit, filled + 65536)));
+            }
+            ssize_t got = read(file.fd, bytes.data() + filled, bytes.size() - filled);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return withReason("cannot be read", errno);
+            if (got == 0) break;
+            filled += static_cast<size_t>(got);
         }
-        ssize_t got = read(file.fd, bytes.data() + filled, bytes.size() - filled);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return withReason("cannot be read", errno);
-        if (got == 0) break;
-        filled += static_cast<size_t>(got);
+        bytes.resize(filled);
+        return "";
+    } catch (const std::bad_alloc&) {
+        return "cannot be read (not enough memory for its " + std::to_string(sizeHint) + " bytes)";
     }
-    bytes.resize(filled);
-    return "";
 }
 
 } // namespace
@@ -79,11 +84,7 @@ std::string readRegularFile(const std::string& path, std::vector<u8>* bytes, u64
     if (size > maxBytes) return "is too large (" + std::to_string(size) + " bytes)";
     // One byte past the limit tells a file that grew beyond it since it was opened.
     std::vector<u8> data;
-    try {
-        if (std::string problem = readUpTo(file, size, maxBytes + 1, data); !problem.empty()) return problem;
-    } catch (const std::bad_alloc&) {
-        return "cannot be read (not enough memory for its " + std::to_string(size) + " bytes)";
-    }
+    if (std::string problem = readUpTo(file, size, maxBytes + 1, data); !problem.empty()) return problem;
     if (data.size() > maxBytes) return "is too large (more than " + std::to_string(maxBytes) + " bytes)";
     *bytes = std::move(data);
     return "";
@@ -96,11 +97,7 @@ std::string readRegularFileStart(const std::string& path, std::vector<u8>* bytes
     u64 size = 0;
     if (std::string problem = openRegular(path, file, &size); !problem.empty()) return problem;
     std::vector<u8> data;
-    try {
-        if (std::string problem = readUpTo(file, size, count, data); !problem.empty()) return problem;
-    } catch (const std::bad_alloc&) {
-        return "cannot be read (not enough memory for its " + std::to_string(size) + " bytes)";
-    }
+    if (std::string problem = readUpTo(file, size, count, data); !problem.empty()) return problem;
     *bytes = std::move(data);
     return "";
 }

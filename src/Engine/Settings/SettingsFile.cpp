@@ -83,7 +83,8 @@ bool writeSettingsFile(const std::string& path, const SettingsRecord& record, st
     };
 
     SettingsBytes bytes = encodeSettings(record);
-    if (std::string reason = replaceRegularFile(path, bytes.data(), bytes.size(), FileSync::Durable); !reason.empty()) {
+    if (std::string reason = replaceRegularFile(path, bytes.data(), bytes.size(), FileSync::Durable);
+        !reason.empty()) {
         return fail(reason);
     }
     return true;
