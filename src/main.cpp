@@ -1,14 +1,12 @@
 #include "Engine/Engine.h"
-#include "Engine/Helper/Fatal.h"
 
 #include <exception>
 
 int main(int, char**)
 {
-    // A failure ends the game with its line and status 1, never with an abort.
-    std::set_terminate(Engine::endOnTerminate);
-    // The game ends on its first fatal error, with that error's line alone.
-    keepFirstFatalLineOnly(true);
+    // A failure ends the game with its line and status 1, never with an abort; the game
+    // ends on its first fatal error, with that error's line alone.
+    Engine::setUpProcessEnds();
     try {
         Engine::init();
         Engine::run();

@@ -69,5 +69,9 @@ void drawFrame();
 // For std::set_terminate: whatever still ends the program through std::terminate ends
 // it the same way.
 [[noreturn]] void endOnTerminate();
+// At the start of the process: anything that reaches std::terminate ends the game as
+// above, only the first fatal line is printed, and an output whose reader has gone (a
+// closed pipe) ends nothing: lines to it are lost, the game goes on.
+void setUpProcessEnds();
 
 } // namespace Engine

@@ -7,6 +7,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -40,6 +41,15 @@ void endOnTerminate()
     if (!line.empty()) printFatalLine(line);
     std::fflush(stdout);
     std::_Exit(FatalHandoff::ExitStatus);
+}
+
+void setUpProcessEnds()
+{
+    std::set_terminate(endOnTerminate);
+    keepFirstFatalLineOnly(true);
+    // Writing to a pipe whose reader has gone would end the process by SIGPIPE at its
+    // first line; ignored, the write fails with EPIPE and the line is dropped.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace Engine

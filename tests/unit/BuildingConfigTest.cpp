@@ -134,6 +134,8 @@ TEST(BuildingFiles, ABrokenFileGivesOneLineNamingTheFileAndTheFault)
     const Case cases[] = {
         {"syntax.json", R"({"name": "Wall", )", "not valid JSON: "},
         {"array.json", "[1, 2]", "the file must hold one JSON object, not an array"},
+        {"overflow.json", towerWith(R"("maxHealth": 1200,)", R"("maxHealth": 1e999,)"),
+         "not valid JSON: number overflow parsing '1e999'"},
         {"flat.json", towerWith(R"("shootFlat": true)", R"("shootFlat": 1)"),
          "\"aimSettings.shootFlat\" must be true or false, not a number"},
         {"noz.json", towerWith(R"("gridSize": {"x": 2, "y": 5, "z": 2})", R"("gridSize": {"x": 2, "y": 5})"),

@@ -172,10 +172,23 @@ TEST(EnemySteering, AFieldChangeKeepsTheClimbHelpAndTheWaitForIt)
         {"waiting, the regrown field is no progress",
          {{StuckSteps - 50, 30.0f, 0, true}, {20, Unreached, 1, true}, {40, 30.0f, 1, true}},
          true},
-        // Where no field has reached yet (the grid's border, deep water): a new enemy
-        // awaits no changed field, so walkable ground ahead ends any help.
+        // Where the field has not reached (the grid's border, deep water, a spot cut
+        // off): help never starts there, for a new or an old enemy, whatever number of
+        // changes the field went through before it was released or since.
         {"new, where the field has not reached, walkable ahead", {{2 * StuckSteps, Unreached, 0, false}}, false},
-        {"new, where the field has not reached, a steep climb ahead", {{StuckSteps + 1, Unreached, 0, true}}, true},
+        {"new, where the field has not reached, a steep climb ahead", {{StuckSteps + 1, Unreached, 0, true}}, false},
+        {"new after a change, where the field has not reached", {{2 * StuckSteps, Unreached, 1, false}}, false},
+        {"new after three changes, where the field has not reached", {{2 * StuckSteps, Unreached, 3, false}}, false},
+        {"new after two changes, a steep climb where the field has not reached",
+         {{2 * StuckSteps, Unreached, 2, true}},
+         false},
+        {"walked, then where the changed field has not reached",
+         {{1, 30.0f, 1, false}, {3 * StuckSteps, Unreached, 2, false}},
+         false},
+        {"new after two changes, stuck below a climb on the field", {{StuckSteps + 2, 30.0f, 2, true}}, true},
+        {"stood where the field has not reached, then below a climb on it",
+         {{StuckSteps, Unreached, 2, false}, {2, 30.0f, 2, true}},
+         true},
         {"waiting, a step closer on the changed field",
          {{StuckSteps - 50, 30.0f, 0, true}, {1, 45.0f, 1, true}, {1, 44.0f, 1, true},
           {StuckSteps - 1, 44.0f, 1, true}},

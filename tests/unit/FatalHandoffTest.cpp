@@ -4,10 +4,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -262,8 +264,7 @@ TEST(FatalEndDeathTest, TheLastResortsEndWithStatusOneAndOneLine)
                 std::fflush(stdout);
                 const int file = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
                 dup2(file, STDOUT_FILENO);
-                std::set_terminate(Engine::endOnTerminate);
-                keepFirstFatalLineOnly(true);
+                Engine::setUpProcessEnds();
                 test.fail();
                 std::_Exit(42);
             },
@@ -274,4 +275,81 @@ TEST(FatalEndDeathTest, TheLastResortsEndWithStatusOneAndOneLine)
         EXPECT_EQ(printed.str(), test.printed);
     }
     std::filesystem::remove(out);
+}
+
+namespace {
+
+// Runs `body` in a child process set up as the game's main sets itself up, whose
+// standard output is a pipe whose reader has gone; gives its exit status, or 128 + the
+// signal that ended it.
+int statusWithClosedOutput(void (*body)())
+{
+    int ends[2];
+    if (pipe(ends) != 0) return -1;
+    close(ends[0]);
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(ends[1], STDOUT_FILENO);
+        close(ends[1]);
+        Engine::setUpProcessEnds();
+        body();
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
+    close(ends[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+} // namespace
+
+// An output whose reader has gone (`brackenhold | head -1`) ends nothing; a fatal error
+// still ends the game with status 1.
+TEST(FatalLines, AClosedOutputEndsNothing)
+{
+    struct Case {
+        const char* name;
+        void (*body)();
+        int status;
+    };
+    const Case cases[] = {
+        {"nothing broken", [] { printLine("Recreating swapchain!"); }, 0},
+        {"a fatal error",
+         [] {
+             printLine("Recreating swapchain!");
+             Engine::endOnError(std::make_exception_ptr(std::runtime_error("out of memory")));
+         },
+         FatalHandoff::ExitStatus},
+    };
+    for (const Case& test : cases) {
+        EXPECT_EQ(statusWithClosedOutput(test.body), test.status) << test.name;
+    }
+}
+
+// A thread whose fatal line is held back returns, and may end the process, only once the
+// first fatal line is out: here the first is held up on its way out (the test holds the
+// output's lock), and the second must not return meanwhile.
+TEST(FatalLinesThreaded, ASecondFatalLineWaitsUntilTheFirstIsOut)
+{
+    keepFirstFatalLineOnly(true);
+    testing::internal::CaptureStdout();
+    std::atomic<bool> secondReturned{false};
+    flockfile(stdout);
+    std::thread first([] { printFatalLine("ERROR: first"); });
+    std::this_thread::sleep_for(50ms); // into the write, waiting for the output
+    std::thread second([&secondReturned] {
+        printFatalLine("ERROR: second");
+        secondReturned = true;
+    });
+    std::this_thread::sleep_for(100ms);
+    const bool returnedEarly = secondReturned.load();
+    funlockfile(stdout);
+    first.join();
+    second.join();
+    const std::string printed = testing::internal::GetCapturedStdout();
+    keepFirstFatalLineOnly(false);
+    EXPECT_FALSE(returnedEarly) << "the second fatal error went on before the first line was out";
+    EXPECT_EQ(printed, "ERROR: first\n");
 }

@@ -3,11 +3,13 @@
 #include <atomic>
 #include <cstdio>
 #include <exception>
+#include <mutex>
 
 namespace {
 
 std::atomic<bool> firstFatalLineOnly{false};
 std::atomic<bool> fatalLineOut{false};
+std::mutex fatalLineMutex;
 
 } // namespace
 
@@ -28,6 +30,9 @@ void printLine(const std::string& line)
 
 bool printFatalLine(const std::string& line)
 {
+    // Held until the line is written in full: a thread whose line is held back returns
+    // (and may end the process) only once the first fatal line is out.
+    const std::lock_guard<std::mutex> lock(fatalLineMutex);
     const bool earlier = fatalLineOut.exchange(true);
     if (earlier && firstFatalLineOnly.load()) return false;
     printLine(line);

@@ -292,8 +292,9 @@ json parseBuildingFile(const std::string& path)
     }
     try {
         return json::parse(bytes.begin(), bytes.end());
-    } catch (const json::parse_error& error) {
-        // The library's text after its "[json.exception.parse_error.101] " tag.
+    } catch (const json::exception& error) {
+        // A syntax error, or a number too large for a double ("1e999"): the library's
+        // text after its "[json.exception.parse_error.101] " tag.
         std::string what = error.what();
         const size_t tag = what.find("] ");
         if (tag != std::string::npos) what = what.substr(tag + 2);

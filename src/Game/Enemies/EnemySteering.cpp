@@ -118,7 +118,10 @@ bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep)
     } else if (watch.stepsWithoutProgress < StuckSteps) {
         watch.stepsWithoutProgress++;
     }
-    if (watch.stepsWithoutProgress >= StuckSteps) watch.stuck = true;
+    // Help starts only where the field gives a distance: where it has not reached (deep
+    // water, the grid's border, a spot cut off, or a field still regrowing after a change)
+    // the enemy has no climb to be helped up, however long it stands there.
+    if (solved && watch.stepsWithoutProgress >= StuckSteps) watch.stuck = true;
     // Helped on up the whole climb, however it gets on meanwhile, until the ground
     // ahead is walkable.
     // Until a changed field reaches where it stands, its way there is an old direction

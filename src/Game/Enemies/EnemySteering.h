@@ -61,7 +61,8 @@ glm::vec3 steeringForce(const EnemyKindRules& kind, const glm::vec3& velocity, f
 // physics steps since it last came a step closer, whether it is stuck (which lasts
 // until the ground ahead is walkable), and whether it awaits a changed field: set by a
 // whole change of the field, cleared by the first distance the changed field gives
-// where it stands. A new enemy awaits nothing: it follows the ordinary rule.
+// where it stands. A new enemy awaits nothing: it follows the ordinary rule. Help only
+// starts where the field gives a distance, never where it has not reached.
 struct ClimbWatch {
     u32 fieldResets = 0;
     f32 best = std::numeric_limits<f32>::infinity();
