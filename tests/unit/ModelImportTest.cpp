@@ -1,3 +1,4 @@
+#include "Engine/Mesh/GltfFile.h"
 #include "Engine/Mesh/ModelImport.h"
 #include "Engine/Mesh/ModelLoader.h"
 #include "Engine/Mesh/VertexLayout.h"
@@ -14,6 +15,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -305,6 +307,163 @@ TEST_F(ModelImport, RefusesFilesItCannotUse)
     ImportedModel frame = importModel(file("plainframe.glb").c_str(), vertexLayoutPosNormalUv, {});
     EXPECT_EQ(frame.error, "");
     EXPECT_EQ(frame.meshes.size(), 1u);
+}
+
+namespace {
+
+std::string bytesOf(const fs::path& file)
+{
+    std::string bytes(fs::file_size(file), '\0');
+    std::ifstream(file, std::ios::binary).read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+void writeBytes(const fs::path& file, const std::string& bytes)
+{
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+u32 wordAt(const std::string& bytes, size_t offset)
+{
+    u32 word = 0;
+    std::memcpy(&word, bytes.data() + offset, 4);
+    return word;
+}
+
+void setWord(std::string& bytes, size_t offset, u32 word)
+{
+    std::memcpy(bytes.data() + offset, &word, 4);
+}
+
+// A glTF binary of `json` and, unless empty, a binary chunk `bin`.
+std::string glbOf(std::string json, const std::string& bin)
+{
+    json.resize((json.size() + 3) / 4 * 4, ' ');
+    std::string glb(12, '\0');
+    const auto chunk = [&glb](const std::string& data, u32 type) {
+        std::string header(8, '\0');
+        setWord(header, 0, static_cast<u32>(data.size()));
+        setWord(header, 4, type);
+        glb += header + data;
+    };
+    chunk(json, 0x4E4F534A);
+    if (!bin.empty()) chunk(bin + std::string((4 - bin.size() % 4) % 4, '\0'), 0x004E4942);
+    setWord(glb, 0, 0x46546C67);
+    setWord(glb, 4, 2);
+    setWord(glb, 8, static_cast<u32>(glb.size()));
+    return glb;
+}
+
+// A valid model's JSON and binary chunk.
+std::pair<nlohmann::json, std::string> partsOf(const std::string& glb)
+{
+    const u32 jsonLength = wordAt(glb, 12);
+    const size_t bin = 20 + jsonLength;
+    return {nlohmann::json::parse(glb.substr(20, jsonLength)), glb.substr(bin + 8, wordAt(glb, bin))};
+}
+
+} // namespace
+
+// The importer trusts a model's lengths and nesting, reads any format it knows, and opens
+// the files a model names by itself: each of these is refused in one line naming the
+// model (and the file it names, where that is at fault), never a crash, a hang or
+// gigabytes read; a buffer kept beside the model is found there, wherever the game runs.
+TEST_F(ModelImport, RefusesWhatTheImporterWouldTrustAndFindsNamedFilesBesideIt)
+{
+    writeModel(directory / "whole.glb", {triangle("Portal")});
+    const std::string whole = bytesOf(directory / "whole.glb");
+    const auto [json, bin] = partsOf(whole);
+    // The model with a second buffer, the file `name` beside it, that holds what its
+    // own buffer holds and that every view reads instead.
+    const auto namingBuffer = [&json = json, &bin = bin](const std::string& name) {
+        nlohmann::json named = json;
+        named["buffers"].push_back({{"byteLength", bin.size()}, {"uri", name}});
+        for (nlohmann::json& view : named["bufferViews"]) view["buffer"] = 1;
+        return glbOf(named.dump(), bin);
+    };
+    // The model with `nodes` for its nodes, the first the scene's root, the last its mesh.
+    const auto withNodes = [&json = json, &bin = bin](nlohmann::json nodes) {
+        nlohmann::json changed = json;
+        nodes.push_back({{"mesh", 0}});
+        changed["nodes"] = nodes;
+        changed["scenes"] = {{{"nodes", {0}}}};
+        return glbOf(changed.dump(), bin);
+    };
+    nlohmann::json chain = nlohmann::json::array();
+    for (int i = 1; i <= 200000; i++) chain.push_back({{"children", {i}}});
+    nlohmann::json shared = nlohmann::json::array();
+    for (int i = 1; i <= 40; i++) shared.push_back({{"children", {i, i}}});
+    nlohmann::json targets = json;
+    targets["meshes"][0]["primitives"][0]["targets"] = nlohmann::json::array();
+    for (int i = 0; i < 300000; i++) targets["meshes"][0]["primitives"][0]["targets"].push_back({{"POSITION", 0}});
+    std::string deep = json.dump();
+    deep.insert(1, "\"extras\": " + std::string(200000, '[') + std::string(200000, ']') + ", ");
+    std::string claimsTooMuch = whole;
+    setWord(claimsTooMuch, 20 + wordAt(whole, 12), 0xFFFFFFF0u);
+    std::string versionOne = whole;
+    setWord(versionOne, 4, 1);
+
+    fs::create_directories(directory / "folder.bin");
+    ASSERT_EQ(mkfifo((directory / "pipe.bin").c_str(), 0600), 0);
+    std::ofstream(directory / "huge.bin").close();
+    fs::resize_file(directory / "huge.bin", u64{3} << 30); // sparse
+    writeBytes(directory / "beside.bin", bin);
+
+    struct Case {
+        const char* name;
+        std::string model;
+        std::string expected; // in the error; empty: the model loads
+    };
+    const Case cases[] = {
+        {"JSON nested 200,000 deep", glbOf(deep, bin), "has JSON nested more than 64 deep"},
+        {"a chunk that claims four gigabytes", claimsTooMuch, "has a chunk of 4294967280 bytes at byte"},
+        {"a header that gives more than the file holds", whole.substr(0, whole.size() - 4),
+         "is not whole: its header gives " + std::to_string(whole.size())},
+        {"a glTF binary of version 1", versionOne, "only version 2 is read"},
+        {"nodes in a chain 200,000 deep", withNodes(chain), "has nodes nested more than 256 deep"},
+        {"forty nodes, each a parent twice of the next", withNodes(shared),
+         "has more than 100000 nodes once shared nodes are repeated"},
+        {"one accessor read by 300,000 morph targets", glbOf(targets.dump(), bin),
+         "has meshes that read more than 4000000 accessor elements"},
+        {"OBJ text naming a material file", "mtllib pipe.bin\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n",
+         "is not a glTF file"},
+        {"its buffer is a named pipe", namingBuffer("pipe.bin"),
+         "its file \"" + file("pipe.bin") + "\" is a named pipe, not a regular file"},
+        {"its buffer is a directory", namingBuffer("folder.bin"), "\" is a directory, not a regular file"},
+        {"its buffer is three gigabytes", namingBuffer("huge.bin"), "\" is too large (3221225472 bytes)"},
+        {"its buffer is missing", namingBuffer("gone.bin"),
+         "its file \"" + file("gone.bin") + "\" cannot be opened (No such file or directory)"},
+        {"its buffer beside it", namingBuffer("beside.bin"), ""},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        writeBytes(directory / "model.glb", test.model);
+        if (test.expected.empty()) {
+            ImportedModel model = importModel(file("model.glb").c_str(), vertexLayoutPosNormalUv,
+                                              {{"Portal", vertexLayoutPosNormalColorUv}});
+            EXPECT_EQ(model.error, "");
+            ASSERT_EQ(model.meshes.size(), 1u);
+            EXPECT_EQ(model.meshes[0].indices.size(), 3u);
+        } else {
+            const std::string said = refusal(file("model.glb"));
+            EXPECT_NE(said.find(test.expected), std::string::npos) << said;
+        }
+    }
+}
+
+// Brackets inside strings, escaped quotes among them, do not count; the count stops
+// once past the limit.
+TEST(GltfFile, JsonNestingCountsBracketsOutsideStrings)
+{
+    const std::pair<std::string, u32> cases[] = {
+        {R"({"a": [1, {"b": []}]})", 4},
+        {R"({"a": "[[[{{{", "b": "\"[[[\\"})", 1},
+        {R"({"a": "\"", "b": [[]]})", 3},
+        {"[[[[[[[[", 5}, // past the limit of 4
+        {R"({"a": "[[[)", 1},  // a string that never ends
+        {"", 0},
+    };
+    for (const auto& [text, nesting] : cases) EXPECT_EQ(GltfFile::jsonNesting(text, 4), nesting) << text;
 }
 
 TEST_F(ModelImport, SceneWithoutMeshesGivesNoMeshes)

@@ -27,26 +27,18 @@ void VertexBuffer::setAttributeData(const PlanarVertexData& source, VertexBuffer
         throw std::runtime_error("VertexBuffer: " + std::to_string(n) + " vertices asked of a source that holds " +
                                  std::to_string(source.vertexCount));
     }
-    const std::vector<VertexAttribute>& targetAttributes = target->layout->attributes;
-    for (size_t a = 0; a < source.layout->attributes.size(); a++) {
-        const VertexAttribute& sourceAttribute = source.layout->attributes[a];
-        for (size_t i = 0; i < targetAttributes.size(); i++) {
-            if (targetAttributes[i].kind != sourceAttribute.kind) {
-                continue;
-            }
-            VertexStreamSlot& slot = target->streams[i];
-            u64 byteSize = u64{n} * targetAttributes[i].size;
-            // The target's element size is used; the source stream must hold that much.
-            if (byteSize > u64{source.vertexCount} * sourceAttribute.size) {
-                throw std::runtime_error("VertexBuffer: the source stream of kind " +
-                                         std::to_string(sourceAttribute.kind) + " is smaller than the target's");
-            }
-            target->vertexCount = n;
-            slot.count = n;
-            slot.byteSize = static_cast<u32>(byteSize);
-            slot.offset = target->storage->write(slot.offset, source.stream(static_cast<u32>(a)), slot.byteSize, false);
-            break;
+    for (const VertexStreamWrite& write : vertexStreamWrites(*source.layout, *target->layout, n)) {
+        const VertexAttribute& sourceAttribute = source.layout->attributes[write.source];
+        // The target's element size is used; the source stream must hold that much.
+        if (write.byteSize > u64{source.vertexCount} * sourceAttribute.size) {
+            throw std::runtime_error("VertexBuffer: the source stream of kind " + std::to_string(sourceAttribute.kind) +
+                                     " is smaller than the target's");
         }
+        VertexStreamSlot& slot = target->streams[write.target];
+        target->vertexCount = n;
+        slot.count = n;
+        slot.byteSize = static_cast<u32>(write.byteSize);
+        slot.offset = target->storage->write(slot.offset, source.stream(write.source), slot.byteSize, false);
     }
 }
 

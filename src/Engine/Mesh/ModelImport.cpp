@@ -2,6 +2,8 @@
 
 #include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
+#include "Engine/Mesh/GltfFile.h"
+#include "Engine/Mesh/ModelFiles.h"
 
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <string_view>
 
 const u32 modelImportFlags = aiProcess_CalcTangentSpace | aiProcess_JoinIdenticalVertices | aiProcess_Triangulate |
                              aiProcess_SortByPType | aiProcess_FlipWindingOrder;
@@ -61,15 +64,6 @@ std::string oneLine(std::string text)
         text.pop_back();
     }
     return text;
-}
-
-// The file's extension ("glb"), which tells the importer the format, as the name of
-// a file it opened itself would.
-std::string formatHint(const char* path)
-{
-    const char* name = std::strrchr(path, '/');
-    const char* dot = std::strrchr(name != nullptr ? name : path, '.');
-    return dot != nullptr ? std::string(dot + 1) : std::string();
 }
 
 std::string modelPrefix(const char* path)
@@ -162,25 +156,36 @@ ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
                           const std::vector<MeshLayoutOverride>& overrides)
 {
     ImportedModel model;
-    // Read once through the game's reader and imported from memory: the importer would
-    // open the path again and again itself, and wait for ever on a FIFO put there meanwhile.
     std::vector<u8> bytes;
     if (std::string problem = readRegularFile(path, &bytes, FileLimits::ModelFile); !problem.empty()) {
         model.error = oneLine(modelPrefix(path) + " cannot be read: the file " + problem);
         return model;
     }
-    if (bytes.empty()) {
-        model.error = modelPrefix(path) + " cannot be read: the file is empty";
+    // What the importer would trust unchecked: the format, the header's and chunks'
+    // lengths, the JSON's nesting.
+    const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (std::string problem = GltfFile::problem(view); !problem.empty()) {
+        model.error = oneLine(modelPrefix(path) + " cannot be read: the file " + problem);
         return model;
     }
+    // Every file the importer opens (the model, again and again, and the files it
+    // names) comes from the game's reader; `files` outlives the importer that uses it.
+    ModelFiles files(path, std::move(bytes), FileLimits::ModelFile);
     Assimp::Importer importer;
+    importer.SetIOHandler(new ModelFileSystem(files));
     const aiScene* scene = nullptr;
     try {
-        scene = importer.ReadFileFromMemory(bytes.data(), bytes.size(), modelImportFlags, formatHint(path).c_str());
+        scene = importer.ReadFile(path, modelImportFlags);
     } catch (const std::exception& error) {
         // (The importer reports what it recognises as broken through its error string;
         // this is what it did not, such as an allocation the file's counts asked for.)
         model.error = oneLine(modelPrefix(path) + " cannot be read: " + error.what());
+        return model;
+    }
+    // A file the model names that the game refused is the cause, whatever the importer
+    // made of its absence.
+    if (!files.refusal().empty()) {
+        model.error = oneLine(modelPrefix(path) + " cannot be read: " + files.refusal());
         return model;
     }
     if (scene == nullptr) {
@@ -203,22 +208,9 @@ ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
 
 u64 meshStorageBytes(const ImportedModel& model, u32 alignment)
 {
-    const auto aligned = [alignment](u64 bytes) {
-        return alignment == 0 ? bytes : (bytes + alignment - 1) / alignment * alignment;
-    };
     u64 total = 0;
     for (const ImportedMesh& mesh : model.meshes) {
-        // As the vertex buffer writes them: each stream into the first attribute of its
-        // kind, at that attribute's size.
-        const std::vector<VertexAttribute>& attributes = mesh.layout->attributes;
-        for (const VertexAttribute& source : attributes) {
-            for (const VertexAttribute& target : attributes) {
-                if (target.kind != source.kind) continue;
-                total += aligned(u64{mesh.vertices.vertexCount} * target.size);
-                break;
-            }
-        }
-        total += aligned(u64{mesh.indices.size()} * sizeof(u32));
+        total += meshStorageBytes(*mesh.layout, mesh.vertices.vertexCount, mesh.indices.size(), alignment);
     }
     return total;
 }

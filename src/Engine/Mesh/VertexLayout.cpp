@@ -65,3 +65,29 @@ PlanarVertexData::PlanarVertexData(VertexLayout* layout_, u32 vertexCount_)
     }
     data.assign(offset, 0);
 }
+
+std::vector<VertexStreamWrite> vertexStreamWrites(const VertexLayout& source, const VertexLayout& target,
+                                                  u32 vertexCount)
+{
+    std::vector<VertexStreamWrite> writes;
+    for (size_t a = 0; a < source.attributes.size(); a++) {
+        for (size_t t = 0; t < target.attributes.size(); t++) {
+            if (target.attributes[t].kind != source.attributes[a].kind) continue;
+            writes.push_back({static_cast<u32>(a), static_cast<u32>(t), u64{vertexCount} * target.attributes[t].size});
+            break;
+        }
+    }
+    return writes;
+}
+
+u64 meshStorageBytes(const VertexLayout& layout, u32 vertexCount, u64 indexCount, u32 alignment)
+{
+    const auto aligned = [alignment](u64 bytes) {
+        return alignment == 0 ? bytes : (bytes + alignment - 1) / alignment * alignment;
+    };
+    u64 total = aligned(indexCount * sizeof(u32));
+    for (const VertexStreamWrite& write : vertexStreamWrites(layout, layout, vertexCount)) {
+        total += aligned(write.byteSize);
+    }
+    return total;
+}

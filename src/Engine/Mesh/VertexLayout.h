@@ -53,3 +53,23 @@ struct PlanarVertexData {
     void* stream(u32 attribute) { return data.data() + streamOffsets[attribute]; }
     const void* stream(u32 attribute) const { return data.data() + streamOffsets[attribute]; }
 };
+
+// One stream a vertex buffer is written with: the source's attribute `source` into the
+// target's attribute `target` (the first of its kind), `byteSize` bytes.
+struct VertexStreamWrite {
+    u32 source = 0;
+    u32 target = 0;
+    u64 byteSize = 0;
+};
+
+// The streams written when `vertexCount` vertices of a block laid out as `source` go
+// into a vertex buffer laid out as `target`, in the order they are written: each source
+// attribute into the first target attribute of its kind, at the target's element size;
+// a kind the target lacks is left out.
+std::vector<VertexStreamWrite> vertexStreamWrites(const VertexLayout& source, const VertexLayout& target,
+                                                  u32 vertexCount);
+
+// What a mesh of `vertexCount` vertices laid out as `layout` and `indexCount` 32-bit
+// indices takes in a mesh storage whose writes start and end on `alignment` bytes: its
+// streams as above and its indices, each one write.
+u64 meshStorageBytes(const VertexLayout& layout, u32 vertexCount, u64 indexCount, u32 alignment);
