@@ -12,6 +12,9 @@
 #    ends at once with one line.
 # 3. Playing: the world is drawn with the smaller shadow map; the window is killed in
 #    the game: the game ends at once with one line.
+# The refused layout file is left as it is through all three runs (the last outlasts
+# the few seconds after which the interface library asks for its layout to be saved),
+# and nothing more is said of it.
 # Before them, broken run directories: a building file missing and the interface's
 # shaders swapped (both met at start-up), and the enemies' shaders swapped (met by the
 # loader thread of a new game). Each ends with status 1 and one line naming the file,
@@ -146,6 +149,7 @@ write_config
 chmod 444 "$WORK_DIR/config.gcfg"
 printf '[Window][Main Menu]\nPos=10,10\n[Table][0x00000001,2147483647]\n' >"$WORK_DIR/imgui.ini"
 cp "$WORK_DIR/config.gcfg" "$ARTIFACTS/config-before.gcfg"
+cp "$WORK_DIR/imgui.ini" "$ARTIFACTS/imgui-before.ini"
 
 # --- 1: main menu ---
 PHASE_START=$SECONDS
@@ -195,4 +199,8 @@ xdotool windowkill "$WINDOW_ID"
 expect_prompt_end "$GONE_LINE" "window killed in the game"
 save_stdout playing
 phase_done "the playing run"
+
+cmp -s "$WORK_DIR/imgui.ini" "$ARTIFACTS/imgui-before.ini" || fail "the refused imgui.ini was saved over"
+! grep -h "interface layout" "$ARTIFACTS"/stdout-{menu,loading,playing}.txt ||
+    fail "a line more on the refused imgui.ini"
 echo "hardening test passed"

@@ -1,5 +1,7 @@
 #include "Engine/Ui/UiLayoutFile.h"
 
+#include "Engine/Helper/FileLimits.h"
+#include "Engine/Ui/UiLayoutText.h"
 #include "UiHeadless.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -28,11 +31,30 @@ std::string contents(const fs::path& path)
 
 const char* const SavedLayout = "[Window][Main Menu]\nPos=123,45\nSize=300,144\nCollapsed=0\n\n";
 
+// What stands at `path`: its kind, where a link points, and a regular file's bytes.
+std::string stateOf(const fs::path& path)
+{
+    const fs::file_type type = fs::symlink_status(path).type();
+    std::string state = std::to_string(static_cast<int>(type));
+    if (type == fs::file_type::symlink) state += " to " + fs::read_symlink(path).string();
+    if (type == fs::file_type::regular) state += ": " + contents(path);
+    return state;
+}
+
+// `count` windows, each of a name of its own.
+std::string manyWindows(int count)
+{
+    std::string file;
+    for (int i = 0; i < count; i++) file += "[Window][" + std::to_string(i) + "]\n";
+    return file;
+}
+
 } // namespace
 
 // The interface's layout file as a player may leave it: read when it is a file (through
-// a link too), said in one line otherwise without waiting on it; saved only by replacing
-// a regular file, never through a link, the first failure said and later ones not.
+// a link too), said in one line otherwise without waiting on it. Saved only by replacing
+// a regular file that was read: a file refused at the start, or a link, is left as it is
+// for the whole run and nothing more is said of it; a save that fails is said once.
 TEST(UiLayoutFile, HostileFilesAreNeitherWaitedOnNorWrittenThrough)
 {
     ImGuiContext* previous = ImGui::GetCurrentContext();
@@ -42,22 +64,37 @@ TEST(UiLayoutFile, HostileFilesAreNeitherWaitedOnNorWrittenThrough)
         void (*make)(const fs::path& dir); // puts something at "imgui.ini"
         const char* loadLine;              // "" when nothing is said
         const char* saveLine;
+        bool saved; // the save replaces the file; else what is there is left as it is
     };
     const Case cases[] = {
-        {"no file", [](const fs::path&) {}, "", ""},
-        {"a file", [](const fs::path& d) { std::ofstream(d / "imgui.ini") << SavedLayout; }, "", ""},
+        {"no file", [](const fs::path&) {}, "", "", true},
+        {"a file", [](const fs::path& d) { std::ofstream(d / "imgui.ini") << SavedLayout; }, "", "", true},
+        {"a read-only file",
+         [](const fs::path& d) {
+             std::ofstream(d / "imgui.ini") << SavedLayout;
+             fs::permissions(d / "imgui.ini", fs::perms::owner_read);
+         },
+         "", "imgui.ini: the file is read-only", false},
+        {"a file holding a table", [](const fs::path& d) { std::ofstream(d / "imgui.ini") << "[Table][0x1,5]\n"; },
+         "imgui.ini has a section the game does not keep", "", false},
+        {"a file too large",
+         [](const fs::path& d) {
+             std::ofstream(d / "imgui.ini") << SavedLayout;
+             fs::resize_file(d / "imgui.ini", FileLimits::LayoutFile + 1);
+         },
+         "imgui.ini is too large", "", false},
         {"a FIFO", [](const fs::path& d) { mkfifo((d / "imgui.ini").c_str(), 0600); },
-         "imgui.ini is a named pipe, not a regular file",
-         "imgui.ini: it is a named pipe, not a regular file"},
+         "imgui.ini is a named pipe, not a regular file", "", false},
+        {"a directory", [](const fs::path& d) { fs::create_directory(d / "imgui.ini"); },
+         "imgui.ini is a directory, not a regular file", "", false},
         {"a link to another file",
          [](const fs::path& d) {
              std::ofstream(d / "victim") << SavedLayout;
              fs::create_symlink("victim", d / "imgui.ini");
          },
-         "", "imgui.ini: it is a symbolic link, which the game neither writes through nor replaces"},
+         "", "", false},
         {"a link to nothing", [](const fs::path& d) { fs::create_symlink("gone", d / "imgui.ini"); },
-         "imgui.ini cannot be opened (No such file or directory)",
-         "imgui.ini: it is a symbolic link, which the game neither writes through nor replaces"},
+         "imgui.ini cannot be opened (No such file or directory)", "", false},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
@@ -66,8 +103,10 @@ TEST(UiLayoutFile, HostileFilesAreNeitherWaitedOnNorWrittenThrough)
         test.make(dir);
         const std::string path = (dir / "imgui.ini").string();
         const std::string victim = fs::exists(dir / "victim") ? contents(dir / "victim") : "";
+        const std::string before = stateOf(path);
 
         ImGuiContext* context = ImGui::CreateContext();
+        ImGui::SetCurrentContext(context);
         const std::string loaded = UiLayoutFile::load(path);
         EXPECT_EQ(ImGui::GetIO().IniFilename, nullptr) << "the library keeps off the file";
         EXPECT_NE(loaded.find(test.loadLine), std::string::npos) << loaded;
@@ -81,8 +120,10 @@ TEST(UiLayoutFile, HostileFilesAreNeitherWaitedOnNorWrittenThrough)
         ImGui::GetIO().WantSaveIniSettings = true;
         EXPECT_EQ(UiLayoutFile::saveWhenAsked(path), "") << "a failure is said once";
         EXPECT_FALSE(ImGui::GetIO().WantSaveIniSettings);
-        if (test.saveLine[0] == '\0') {
+        if (test.saved) {
             EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path)));
+        } else {
+            EXPECT_EQ(stateOf(path), before) << "left as it is";
         }
         if (std::string(test.what) == "a file") {
             EXPECT_NE(contents(path).find("Pos=123,45"), std::string::npos) << contents(path);
@@ -138,6 +179,8 @@ TEST(UiLayoutFile, OnlyWindowPlacesTheLibraryKeepsExactlyReachIt)
          "Pos=9,9\n[Window][A]\nDockId=0x5\nPos=-32768,32767\nSize=0,32767\n[broken header\n", "",
          {{"A", -32768, 32767, 0, 32767, false}}},
         {"a name with brackets", "[Window][a]b[c]\nPos=5,6\n", "", {{"a]b[c", 5, 6, 0, 0, false}}},
+        // The library looks each window up among those read before it.
+        {"tens of thousands of windows", manyWindows(60000), "has more windows than", {}},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
@@ -147,7 +190,10 @@ TEST(UiLayoutFile, OnlyWindowPlacesTheLibraryKeepsExactlyReachIt)
         std::ofstream(path, std::ios::binary) << test.file;
 
         ImGuiContext* context = ImGui::CreateContext();
+        ImGui::SetCurrentContext(context);
+        const auto start = std::chrono::steady_clock::now();
         const std::string said = UiLayoutFile::load(path);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "the start is held";
         if (test.refusal[0] == '\0') {
             EXPECT_EQ(said, "");
         } else {
@@ -171,6 +217,63 @@ TEST(UiLayoutFile, OnlyWindowPlacesTheLibraryKeepsExactlyReachIt)
             EXPECT_EQ(settings->Size.y, window.height);
             EXPECT_EQ(settings->Collapsed, window.collapsed);
         }
+        ImGui::DestroyContext(context);
+    }
+    ImGui::SetCurrentContext(previous);
+}
+
+// Whatever windows the library holds, the layout the game saves is one it reads at the
+// next start: a layout it would refuse is not written, the file is left as it was, and
+// that is said once.
+TEST(UiLayoutFile, WhatTheGameSavesItReadsBack)
+{
+    ImGuiContext* previous = ImGui::GetCurrentContext();
+    const fs::path dir = fs::path(::testing::TempDir()) / "ui-layout-save";
+    struct Case {
+        const char* what;
+        int windows; // named "0", "1", ...
+        ImVec2 pos;
+        ImVec2 size;
+        const char* saveLine; // "" when the layout is written
+    };
+    const Case cases[] = {
+        {"a few windows", 3, {20, 30}, {200, 100}, ""},
+        {"a window wider than the library keeps", 1, {0, 0}, {40000, 100},
+         "the game would refuse it at the next start, as it has a window size other than"},
+        {"more windows than the game keeps", static_cast<int>(LayoutWindowLimit) + 1, {0, 0}, {200, 100},
+         "the game would refuse it at the next start, as it has more windows than"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        const std::string path = (dir / "imgui.ini").string();
+        std::ofstream(path) << SavedLayout;
+
+        ImGuiContext* context = ImGui::CreateContext(headlessUiContext()->IO.Fonts);
+        ImGui::SetCurrentContext(context);
+        ASSERT_EQ(UiLayoutFile::load(path), "");
+        ImGuiIO& io = ImGui::GetIO();
+        io.DisplaySize = ImVec2(1280, 720);
+        io.DeltaTime = 1.0f / 60.0f;
+        ImGui::NewFrame();
+        for (int i = 0; i < test.windows; i++) {
+            ImGui::SetNextWindowPos(test.pos);
+            ImGui::SetNextWindowSize(test.size);
+            ImGui::Begin(std::to_string(i).c_str());
+            ImGui::End();
+        }
+        ImGui::EndFrame();
+
+        io.WantSaveIniSettings = true;
+        const std::string said = UiLayoutFile::saveWhenAsked(path);
+        EXPECT_NE(said.find(test.saveLine), std::string::npos) << said;
+        EXPECT_EQ(said.empty(), test.saveLine[0] == '\0') << said;
+        io.WantSaveIniSettings = true;
+        EXPECT_EQ(UiLayoutFile::saveWhenAsked(path), "") << "a failure is said once";
+        const std::string saved = contents(path);
+        EXPECT_EQ(windowPlacesOf(saved).problem, "") << saved.substr(0, 200);
+        EXPECT_EQ(saved == SavedLayout, !said.empty()) << "written unless refused";
         ImGui::DestroyContext(context);
     }
     ImGui::SetCurrentContext(previous);

@@ -61,6 +61,7 @@ UiLayoutText windowPlacesOf(std::string_view file)
     if (file.find('\0') != std::string_view::npos) return {"", "holds a zero byte, which a text file does not"};
     std::string text;
     bool inWindow = false;
+    size_t windows = 0;
     const std::vector<std::string_view> lines = linesOf(file);
     for (size_t i = 0; i < lines.size(); i++) {
         const std::string_view line = lines[i];
@@ -78,6 +79,10 @@ UiLayoutText windowPlacesOf(std::string_view file)
             const std::string_view type = inner.substr(0, typeEnd);
             if (type != "Window") {
                 return refused("a section the game does not keep", i, line);
+            }
+            if (++windows > LayoutWindowLimit) {
+                const std::string limit = std::to_string(LayoutWindowLimit);
+                return refused("more windows than the " + limit + " the game keeps", i, line);
             }
             text += "[Window][";
             text += inner.substr(nameStart + 1);
