@@ -1,4 +1,5 @@
 #include "GpuTest.h"
+#include "VariablePointerModule.h"
 
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
@@ -176,14 +177,20 @@ TEST_F(PipelineTest, LayoutStringErrorsLeaveNothingBehind)
     // The device's shutdown deletes the half-made pipeline; validation reports leaks.
 }
 
-// Shaders put in a pipeline they do not fit (swapped files, another pass's shader) are
-// refused with one fatal line naming the file, before any Vulkan pipeline is made. The
-// driver would otherwise fail the pipeline, crash, or draw nothing.
+// Shaders put in a pipeline they do not fit (swapped files, another pass's shader, one made
+// for another device) are refused with one fatal line naming the file, before any Vulkan
+// pipeline is made. The driver would otherwise fail the pipeline, crash, or draw nothing.
 TEST_F(PipelineTest, ShadersThatDoNotFitTheirPipelineAreRefused)
 {
     const char* sceneLayout = "UBD_0+UBD_1+UBD_2+CIS_3 SBD_4";
     const char* waterLayout = "UBD_0+UBD_1+UBD_2 CIS_3+CIS_4+CIS_5";
     const std::vector<VkFormat> colour = {VK_FORMAT_B8G8R8A8_SRGB};
+    // The interface's fragment shader replaced by one that declares a capability the
+    // device was not created with (the validator takes the module, the driver may not).
+    const std::vector<u32> variablePointers = variablePointerModule(false);
+    const std::string capabilityFile =
+        writeFile("brackenhold_variablePointersFrag.spv",
+                  std::string(reinterpret_cast<const char*>(variablePointers.data()), variablePointers.size() * 4));
     struct Row {
         const char* what;
         const char* vertex;
@@ -213,6 +220,9 @@ TEST_F(PipelineTest, ShadersThatDoNotFitTheirPipelineAreRefused)
         {"a tower's vertex shader before the particles' fragment shader", "shaders/towerVert.spv",
          "shaders/particleFrag.spv", sceneLayout, vertexLayoutPosNormalColor, false, {}, colour,
          "shaders/particleFrag.spv", "which the vertex shader does not write"},
+        {"the interface's fragment shader made for another device", "shaders/imguiVert.spv", capabilityFile.c_str(),
+         "CIS_0", vertexLayoutUi, true, {{VK_SHADER_STAGE_VERTEX_BIT, 0, 16}}, colour, capabilityFile.c_str(),
+         "uses the capability VariablePointersStorageBuffer, which the device was not created with"},
     };
     for (const Row& row : rows) {
         auto* built = new Pipeline(Engine::graphicsDevice);
@@ -235,4 +245,5 @@ TEST_F(PipelineTest, ShadersThatDoNotFitTheirPipelineAreRefused)
         Engine::graphicsDevice->releaseResource(built);
     }
     Engine::graphicsDevice->deleteDeferred();
+    std::remove(capabilityFile.c_str());
 }

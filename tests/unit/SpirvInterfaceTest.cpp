@@ -1,4 +1,7 @@
+#include "VariablePointerModule.h"
+
 #include "Engine/Mesh/VertexLayout.h"
+#include "Engine/Pipeline/ShaderCapabilities.h"
 #include "Engine/Pipeline/ShaderFile.h"
 #include "Engine/Pipeline/ShaderFit.h"
 #include "Engine/Pipeline/SpirvInterface.h"
@@ -9,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <random>
 
 namespace {
@@ -44,6 +48,16 @@ std::vector<u32> assemble(const std::string& model, const std::string& globals, 
                         "%int = OpTypeInt 32 1\n%uint = OpTypeInt 32 0\n%v2 = OpTypeVector %float 2\n"
                         "%v4 = OpTypeVector %float 4\n%double = OpTypeFloat 64\n" +
                         text + "\n%main = OpFunction %void None %fn\n%entry = OpLabel\nOpReturn\nOpFunctionEnd\n");
+}
+
+// A module of two empty functions %v and %f, declaring Shader and the `capabilities`
+// lines, with the entry points of `entryPoints`.
+std::vector<u32> emptyModule(const std::string& capabilities, const std::string& entryPoints)
+{
+    return assembleText("OpCapability Shader\n" + capabilities + "OpMemoryModel Logical GLSL450\n" + entryPoints +
+                        "%void = OpTypeVoid\n%fn = OpTypeFunction %void\n%v = OpFunction %void None %fn\n"
+                        "%l1 = OpLabel\nOpReturn\nOpFunctionEnd\n%f = OpFunction %void None %fn\n"
+                        "%l2 = OpLabel\nOpReturn\nOpFunctionEnd\n");
 }
 
 // What the functions of olderModule() may do with its globals.
@@ -185,18 +199,20 @@ TEST(SpirvInterface, ReadsWhatTheGameShadersDeclare)
 // A module is refused for a stage whose entry point "main" it lacks.
 TEST(SpirvInterface, WrongStageTable)
 {
-    auto module = [](const std::string& entryPoints) {
-        return assembleText("OpCapability Shader\nOpMemoryModel Logical GLSL450\n" + entryPoints +
-                            "%void = OpTypeVoid\n%fn = OpTypeFunction %void\n%v = OpFunction %void None %fn\n"
-                            "%l1 = OpLabel\nOpReturn\nOpFunctionEnd\n%f = OpFunction %void None %fn\n"
-                            "%l2 = OpLabel\nOpReturn\nOpFunctionEnd\n");
-    };
-    const std::vector<u32> both = module("OpEntryPoint Vertex %v \"main\"\nOpEntryPoint Fragment %f \"main\"\n"
-                                         "OpExecutionMode %f OriginUpperLeft\n");
-    const std::vector<u32> otherName = module("OpEntryPoint Vertex %v \"vertexMain\"\n"
-                                              "OpEntryPoint Fragment %f \"mainly\"\n"
-                                              "OpExecutionMode %f OriginUpperLeft\n");
+    const std::vector<u32> both = emptyModule("", "OpEntryPoint Vertex %v \"main\"\n"
+                                                  "OpEntryPoint Fragment %f \"main\"\n"
+                                                  "OpExecutionMode %f OriginUpperLeft\n");
+    const std::vector<u32> otherName = emptyModule("", "OpEntryPoint Vertex %v \"vertexMain\"\n"
+                                                       "OpEntryPoint Fragment %f \"mainly\"\n"
+                                                       "OpExecutionMode %f OriginUpperLeft\n");
     ASSERT_EQ(spirvValidationProblem(both), "");
+    // More distinct capabilities than SPIR-V defines, each an OpCapability of its own.
+    std::vector<u32> declarations;
+    for (u32 capability = 0; capability <= 1024; capability++) {
+        declarations.insert(declarations.end(), {2u << 16 | 17u /* OpCapability */, capability});
+    }
+    std::vector<u32> manyCapabilities = both;
+    manyCapabilities.insert(manyCapabilities.begin() + 5, declarations.begin(), declarations.end());
 
     struct Row {
         const char* what;
@@ -216,6 +232,7 @@ TEST(SpirvInterface, WrongStageTable)
         {"instruction longer than the module", {SpirvMagic, 0x10600, 0, 10, 0, (9u << 16) | 15u, 0, 1}, SpirvVertex,
          "cannot be read"},
         {"fewer words than a header", {SpirvMagic, 0x10600}, SpirvVertex, "cannot be read"},
+        {"1025 capabilities", manyCapabilities, SpirvVertex, "it declares more than 1024 capabilities"},
     };
     if (shadersBuilt()) {
         rows.push_back({"enemyFrag.spv as vertex", readShader("enemyFrag"), SpirvVertex, "is a fragment shader"});
@@ -341,6 +358,11 @@ TEST(SpirvInterface, DescriptorMismatchTable)
         {"before 1.4, a used block the layout lacks", olderModule(UseBlock, ""), "", "the layout has no set 0"},
         {"before 1.4, a sampler used by a function main calls", olderModule(CallHelper, helper(UseSampler)),
          "UBD_0+UBD_1", "has no binding 2"},
+        // A buffer that main reaches only through the pointer a global is initialised with.
+        {"before 1.4, a buffer held by a global main reads", variablePointerModule(false), "CIS_0",
+         "set 0 binding 3 is a storage buffer in the shader, but set 0 of the layout has no binding 3"},
+        {"before 1.4, a buffer held by the global another global holds", variablePointerModule(true), "CIS_0",
+         "set 0 binding 3 is a storage buffer in the shader, but set 0 of the layout has no binding 3"},
     };
     if (shadersBuilt()) {
         // The fragment shaders of the tower and the water, each in the other's pipeline.
@@ -356,6 +378,43 @@ TEST(SpirvInterface, DescriptorMismatchTable)
     for (const Row& row : rows) {
         std::string problem = descriptorFitProblem(reflect(row.words, row.model), parseDescriptorLayout(row.layout));
         expectProblem(problem, row.problem, row.what);
+    }
+}
+
+// Capabilities a module declares against what the device was created with: each is
+// refused on a device without what enables it, named as SPIR-V names it, and taken by one
+// with it. The game's own modules are checked in FuzzedModulesNeverCrashTheChecks.
+TEST(SpirvInterface, CapabilityTable)
+{
+    auto declaring = [](const std::string& capability) {
+        return emptyModule("OpCapability " + capability + "\n",
+                           "OpEntryPoint Fragment %f \"main\"\nOpExecutionMode %f OriginUpperLeft\n");
+    };
+    const ShaderFeatures everything{true, ~0u};
+    struct Row {
+        const char* what;
+        std::vector<u32> words;
+        const char* name;                      // as the refusal names it
+        std::optional<ShaderFeatures> enabler; // none: nothing the device is created with enables it
+    };
+    const Row rows[] = {
+        {"a buffer held by a global", variablePointerModule(false), "VariablePointersStorageBuffer", std::nullopt},
+        {"a double", assemble("Fragment", "", ""), "Float64", std::nullopt},
+        {"descriptor arrays of unknown size", declaring("RuntimeDescriptorArray"), "RuntimeDescriptorArray",
+         ShaderFeatures{true, 0}},
+        {"subgroup ballots", declaring("GroupNonUniformBallot"), "GroupNonUniformBallot",
+         ShaderFeatures{false, VK_SUBGROUP_FEATURE_BASIC_BIT | VK_SUBGROUP_FEATURE_BALLOT_BIT}},
+        {"a capability the engine has no name for",
+         declaring("Int64ImageEXT\nOpExtension \"SPV_EXT_shader_image_int64\""), "5016", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_EQ(spirvValidationProblem(row.words), "");
+        const ShaderInterface shader = reflect(row.words, SpirvFragment);
+        const std::string refusal =
+            std::string("uses the capability ") + row.name + ", which the device was not created with";
+        EXPECT_EQ(capabilityProblem(shader, ShaderFeatures{}), refusal);
+        EXPECT_EQ(capabilityProblem(shader, row.enabler.value_or(everything)), row.enabler ? "" : refusal);
     }
 }
 
@@ -551,6 +610,8 @@ TEST(SpirvInterface, FuzzedModulesNeverCrashTheChecks)
         const u32 stage = name.find("Vert") != std::string::npos ? SpirvVertex : SpirvFragment;
         ShaderInterface whole;
         EXPECT_EQ(reflectSpirv(original.data(), original.size(), stage, &whole), "") << file;
+        // ... and declares only capabilities every device takes.
+        EXPECT_EQ(capabilityProblem(whole, ShaderFeatures{}), "") << file;
 
         u32 readForItsStage = 0;
         for (u32 mutation = 0; mutation < MutationsPerModule; mutation++, mutations++) {
@@ -580,6 +641,7 @@ TEST(SpirvInterface, FuzzedModulesNeverCrashTheChecks)
                 vertexInputFitProblem(shader, vertexInput.attributes);
                 colorOutputFitProblem(shader, {VK_FORMAT_B8G8R8A8_SRGB, VK_FORMAT_R32_UINT}, true);
                 stageLinkProblem(shader, shader);
+                capabilityProblem(shader, ShaderFeatures{true, ~0u});
             }
         }
         // The mutations of each module reach the walk over its declarations.

@@ -198,5 +198,14 @@ GraphicsDevice* createGraphicsDevice()
         fatalError("Failed to create the Vulkan device (VkResult " + std::to_string(result) + ")", "GraphicsDevice",
                    181);
     }
-    return new GraphicsDevice(Engine::window, physicalDevice, device, family);
+    // What shaders may declare beyond what every device takes: the features enabled
+    // above and the subgroup operations the device has.
+    VkPhysicalDeviceVulkan11Properties properties11{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_VULKAN_1_1_PROPERTIES};
+    VkPhysicalDeviceProperties2 properties{VK_STRUCTURE_TYPE_PHYSICAL_DEVICE_PROPERTIES_2};
+    properties.pNext = &properties11;
+    vkGetPhysicalDeviceProperties2(physicalDevice, &properties);
+    auto* created = new GraphicsDevice(Engine::window, physicalDevice, device, family);
+    created->shaderFeatures.runtimeDescriptorArray = features12.runtimeDescriptorArray == VK_TRUE;
+    created->shaderFeatures.subgroupOperations = properties11.subgroupSupportedOperations;
+    return created;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Engine/GraphicsDevice/GraphicsResource.h"
+#include "Engine/Pipeline/ShaderCapabilities.h"
 
 #include <vulkan/vulkan.h>
 
@@ -29,6 +30,9 @@ public:
     VkDevice device = VK_NULL_HANDLE;
     VkQueue queue = VK_NULL_HANDLE;
     u32 queueFamily = 0;
+    // What the device was created with that shaders may use: their modules are checked
+    // against it before the driver sees them.
+    ShaderFeatures shaderFeatures;
     CommandPool* commandPool = nullptr;
     u32 frameIndex = 0;
     std::vector<DataStorageDevice*> pendingStorageUploads;

@@ -4,6 +4,7 @@
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/Helper.h"
 #include "Engine/Mesh/VertexLayout.h"
+#include "Engine/Pipeline/ShaderCapabilities.h"
 #include "Engine/Pipeline/ShaderFile.h"
 #include "Engine/Pipeline/ShaderFit.h"
 #include "Engine/Pipeline/VertexInput.h"
@@ -104,6 +105,11 @@ bool Pipeline::loadShaderModule(const char* path, VkShaderModule* destination)
             !wrong.empty()) {
             fatalError("Shader file " + file + " cannot be the " + spirvStageName(model) + " shader: " + wrong,
                        "Pipeline", __LINE__);
+        }
+        // The validator takes any capability; the driver only those the device was
+        // created with.
+        if (std::string missing = capabilityProblem(shaderInterface, device->shaderFeatures); !missing.empty()) {
+            fatalError("Shader file " + file + " " + missing, "Pipeline", __LINE__);
         }
     }
 

@@ -63,8 +63,8 @@ public:
     void setPushConstantRanges(std::vector<VkPushConstantRange> ranges);
     // Reads a SPIR-V file into a shader module stored in `destination`, the pipeline's
     // vertexShader or fragmentShader. A file that is missing, empty, not valid SPIR-V,
-    // without an entry point "main" of that stage, or refused by the driver is a fatal
-    // error naming the file.
+    // without an entry point "main" of that stage, declaring a capability the device was
+    // not created with, or refused by the driver is a fatal error naming the file.
     bool loadShaderModule(const char* path, VkShaderModule* destination);
     // Builds the pipeline layout and the pipeline. A shader whose descriptor bindings,
     // vertex inputs, push constants, colour outputs or inputs from the vertex shader do

@@ -13,6 +13,7 @@ enum Op : u32 {
     OpLine = 8,
     OpExtInst = 12,
     OpEntryPoint = 15,
+    OpCapability = 17,
     OpTypeBool = 20,
     OpTypeInt = 21,
     OpTypeFloat = 22,
@@ -91,6 +92,8 @@ constexpr size_t MaxSlots = 1024;
 constexpr u32 MaxLocation = 4096;
 constexpr u32 MaxArrayLength = 256; // of an input or output variable
 constexpr u32 NoLocation = 0xFFFFFFFFu;
+// SPIR-V defines a few hundred capabilities: more distinct ones are not a module.
+constexpr size_t MaxCapabilities = 1024;
 constexpr u64 SizeCap = u64(1) << 40;
 // Steps of the type walks over one module: each type visited and each member of a
 // structure looked at, skipped or not, is one. Types that repeat types (arrays of structs
@@ -121,6 +124,7 @@ struct Decorations {
 struct Variable {
     u32 pointerType = 0;
     u32 storageClass = 0;
+    u32 initializer = 0; // the id the variable starts as, 0 for none
 };
 
 struct EntryPoint {
@@ -196,8 +200,12 @@ public:
             return std::string("it has no entry point \"main\" (of any stage)");
         }
 
+        if (capabilities.size() > MaxCapabilities) {
+            return "it declares more than " + std::to_string(MaxCapabilities) + " capabilities";
+        }
         *out = ShaderInterface{};
         out->executionModel = executionModel;
+        out->capabilities = capabilities;
         std::vector<u32> listed = entry->interface;
         if (version < SpirvVersion14) {
             // The entry point lists only its inputs and outputs: the bindings and push
@@ -257,6 +265,8 @@ private:
     std::unordered_map<u32, Variable> variables;
     std::vector<u32> variableOrder;
     std::vector<EntryPoint> entryPoints;
+    std::vector<u32> capabilities;
+    std::unordered_set<u32> declaredCapabilities;
     // The words of each function's body: from the instruction after OpFunction to its
     // OpFunctionEnd (to the end of the module when it has none).
     std::unordered_map<u32, std::pair<size_t, size_t>> functions;
@@ -301,6 +311,13 @@ private:
             if (length >= 3) {
                 u32 next = 0;
                 names[op[1]] = literal(op, 2, length, &next);
+            }
+            break;
+        case OpCapability:
+            // Kept once each, and no more than one past the bound, so that a module
+            // that repeats them stays cheap to read.
+            if (length >= 2 && capabilities.size() <= MaxCapabilities && declaredCapabilities.insert(op[1]).second) {
+                capabilities.push_back(op[1]);
             }
             break;
         case OpEntryPoint:
@@ -364,7 +381,7 @@ private:
                 if (!variables.count(op[2])) {
                     variableOrder.push_back(op[2]);
                 }
-                variables[op[2]] = Variable{op[1], op[3]};
+                variables[op[2]] = Variable{op[1], op[3], length >= 5 ? op[4] : 0};
             }
             break;
         case OpDecorate:
@@ -504,9 +521,10 @@ private:
         }
     }
 
-    // The module-scope variables that the call tree of the entry point's function names:
-    // what a module of SPIR-V 1.4 or later lists on its entry point. Each function is
-    // looked at once, so this takes one pass over the words at most.
+    // The module-scope variables that the call tree of the entry point's function names,
+    // and those they are initialised with: what a module of SPIR-V 1.4 or later lists on
+    // its entry point. Each function is looked at once, so this takes one pass over the
+    // words at most.
     std::vector<u32> staticallyUsed(u32 entryFunction) const
     {
         std::vector<u32> globals = variableOrder;
@@ -537,6 +555,16 @@ private:
         }
         std::sort(used.begin(), used.end());
         used.erase(std::unique(used.begin(), used.end()), used.end());
+        // A global initialised with another global (with variable pointers, a pointer
+        // to a storage buffer) reaches what it holds: that one is used too, and what it
+        // is initialised with in turn. Each global is added once.
+        std::unordered_set<u32> reached(used.begin(), used.end());
+        for (size_t i = 0; i < used.size(); i++) {
+            const u32 held = variables.at(used[i]).initializer;
+            if (variables.count(held) != 0 && reached.insert(held).second) {
+                used.push_back(held);
+            }
+        }
         return used;
     }
 

@@ -65,6 +65,7 @@ struct ShaderInterface {
     bool hasPushConstants = false;
     u32 pushConstantBegin = 0; // the bytes of the push-constant block the shader declares
     u32 pushConstantEnd = 0;
+    std::vector<u32> capabilities; // every capability the module declares, once each, in order
 };
 
 // Reads the interface of the module's entry point "main" of `executionModel`. Returns ""
@@ -73,6 +74,9 @@ struct ShaderInterface {
 // the descriptor bindings and push constants the entry point uses count: modules of
 // SPIR-V 1.4 and later list them on the entry point; in older ones, which list only
 // inputs and outputs there, they are those named in the entry point's function or in a
-// function it calls. Whatever the words, the work is bounded by the module's length and
-// a fixed number of steps of the walks over its types.
+// function it calls, and the globals that a global they use is initialised with (a
+// pointer to a buffer, which variable pointers allow). The module's capabilities are
+// read too (a module that declares more distinct ones than any could is refused).
+// Whatever the words, the work is bounded by the module's length and a fixed number of
+// steps of the walks over its types.
 std::string reflectSpirv(const u32* words, size_t count, u32 executionModel, ShaderInterface* out);
