@@ -30,14 +30,6 @@ std::string number(u64 value)
 
 using Json = nlohmann::json;
 
-std::string nestingProblem(std::string_view json)
-{
-    if (jsonNesting(json, MaxJsonNesting) > MaxJsonNesting) {
-        return "has JSON nested more than " + number(MaxJsonNesting) + " deep";
-    }
-    return importWorkProblem(json);
-}
-
 // The element `index` of the array `key` of `object`, or null when there is none.
 const Json* itemOf(const Json& object, const char* key, const Json& index)
 {
@@ -169,6 +161,19 @@ std::string nodeProblem(const Json& document)
     return "";
 }
 
+// The model's JSON: its nesting first (the parser here is no deeper a reader than the
+// importer's), then what it asks the importer to make.
+std::string jsonProblem(std::string_view json)
+{
+    if (jsonNesting(json, MaxJsonNesting) > MaxJsonNesting) {
+        return "has JSON nested more than " + number(MaxJsonNesting) + " deep";
+    }
+    const Json document = Json::parse(json.begin(), json.end(), nullptr, false);
+    if (!document.is_object()) return "";
+    if (std::string problem = nodeProblem(document); !problem.empty()) return problem;
+    return meshProblem(document);
+}
+
 // A file that starts with a glTF binary header.
 std::string binaryProblem(std::string_view bytes)
 {
@@ -199,18 +204,10 @@ std::string binaryProblem(std::string_view bytes)
         offset = data + length;
     }
     if (offset == HeaderBytes) return "has no chunks";
-    return nestingProblem(json);
+    return jsonProblem(json);
 }
 
 } // namespace
-
-std::string importWorkProblem(std::string_view json)
-{
-    const Json document = Json::parse(json.begin(), json.end(), nullptr, false);
-    if (!document.is_object()) return "";
-    if (std::string problem = nodeProblem(document); !problem.empty()) return problem;
-    return meshProblem(document);
-}
 
 u32 jsonNesting(std::string_view text, u32 limit)
 {
@@ -246,7 +243,7 @@ std::string problem(std::string_view bytes)
     if (first == std::string_view::npos || bytes[first] != '{') {
         return "is not a glTF file (neither a glTF binary nor JSON text)";
     }
-    return nestingProblem(bytes);
+    return jsonProblem(bytes);
 }
 
 } // namespace GltfFile

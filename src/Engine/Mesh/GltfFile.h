@@ -28,22 +28,19 @@ constexpr u32 MaxNodeDepth = 256;
 constexpr u64 MaxNodeInstances = 100000;
 // Accessor elements read for the meshes: every attribute and index list of every
 // primitive, and for each morph target the primitive's attributes again (the importer
-// copies them into it) with the target's own. The 10 MB mesh storage holds at most 2.5 million 4-byte values;
-// this leaves room for attributes a model has and its vertex layout does not take.
+// copies them into it) with the target's own. The 10 MB mesh storage holds at most 2.5
+// million 4-byte values; this leaves room for attributes a model has and its vertex
+// layout does not take.
 constexpr u64 MaxAccessorElements = 4000000;
 
 // Empty when `bytes` are a glTF binary file of version 2 whose header length is the
 // file's size and whose chunks (the first one JSON) fill it exactly, or JSON text (its
 // first character other than white space is "{"), in either case with JSON nested at
-// most MaxJsonNesting deep, and with nodes and meshes within the bounds above; else why
-// not, as a phrase to follow the file's name ("is not
-// a glTF file", "has a chunk of ... bytes at byte ... that passes the end of the file
-// (... bytes)", ...).
+// most MaxJsonNesting deep and with nodes and meshes within the bounds above; else why
+// not, as a phrase to follow the file's name ("is not a glTF file", "has a chunk of ...
+// bytes at byte ... that passes the end of the file (... bytes)", ...). JSON that cannot
+// be parsed is left to the importer to report.
 std::string problem(std::string_view bytes);
-
-// Empty when the glTF JSON `json` asks the importer for no more than the bounds above,
-// else why not. JSON that cannot be parsed is left to the importer to report.
-std::string importWorkProblem(std::string_view json);
 
 // The deepest nesting of arrays and objects in JSON `text` (brackets inside strings do
 // not count), or `limit` + 1 as soon as it passes `limit`. Text that is not JSON is

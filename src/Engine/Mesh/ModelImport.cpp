@@ -162,7 +162,7 @@ ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
         return model;
     }
     // What the importer would trust unchecked: the format, the header's and chunks'
-    // lengths, the JSON's nesting.
+    // lengths, the JSON's nesting, what the JSON asks it to make.
     const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (std::string problem = GltfFile::problem(view); !problem.empty()) {
         model.error = oneLine(modelPrefix(path) + " cannot be read: the file " + problem);

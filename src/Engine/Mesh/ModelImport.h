@@ -37,10 +37,10 @@ VertexLayout* chooseLayout(const std::string& meshName, VertexLayout* defaultLay
 
 // Reads `path` and converts every mesh: positions and normals (x, y, z) become
 // (-z, y, -x), texture coordinates (u, v) become (u, 1 - v), colours are copied.
-// Refused with an error: a file that is not a whole glTF file (or is nested too deep to
-// parse safely, GltfFile.h), a file it names that the game's reader
-// refuses (ModelFiles.h), a file Assimp cannot read, a face that is not a triangle, an
-// index past the vertices, or a mesh lacking a stream its layout needs.
+// Refused with an error: a file that is not a whole glTF file or asks for more than the
+// importer can safely make (GltfFile.h), a file it names that the game's reader refuses
+// (ModelFiles.h), a file Assimp cannot read, a face that is not a triangle, an index
+// past the vertices, or a mesh lacking a stream its layout needs.
 ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
                           const std::vector<MeshLayoutOverride>& overrides);
 

@@ -1,5 +1,7 @@
 #include "Engine/Mesh/VertexLayout.h"
 
+#include "Engine/Storage/DataStorage.h"
+
 VertexLayout::VertexLayout(std::vector<VertexAttribute> attributes_, u32 stride_)
     : stride(stride_), attributes(std::move(attributes_))
 {
@@ -82,12 +84,9 @@ std::vector<VertexStreamWrite> vertexStreamWrites(const VertexLayout& source, co
 
 u64 meshStorageBytes(const VertexLayout& layout, u32 vertexCount, u64 indexCount, u32 alignment)
 {
-    const auto aligned = [alignment](u64 bytes) {
-        return alignment == 0 ? bytes : (bytes + alignment - 1) / alignment * alignment;
-    };
-    u64 total = aligned(indexCount * sizeof(u32));
+    u64 total = alignUp64(indexCount * sizeof(u32), alignment);
     for (const VertexStreamWrite& write : vertexStreamWrites(layout, layout, vertexCount)) {
-        total += aligned(write.byteSize);
+        total += alignUp64(write.byteSize, alignment);
     }
     return total;
 }

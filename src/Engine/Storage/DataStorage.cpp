@@ -14,11 +14,6 @@ namespace {
 
 constexpr VkMemoryPropertyFlags HostMemory = VK_MEMORY_PROPERTY_HOST_VISIBLE_BIT | VK_MEMORY_PROPERTY_HOST_COHERENT_BIT;
 
-u64 alignUp64(u64 value, u64 alignment)
-{
-    return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
-}
-
 // The lowest set bit of a device offset alignment limit (1 for 0).
 u32 lowestSetBit(VkDeviceSize limit)
 {

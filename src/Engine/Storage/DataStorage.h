@@ -13,6 +13,11 @@ constexpr u32 alignUp(u32 value, u32 alignment)
 {
     return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
 }
+// The same for sizes that may pass 32 bits.
+constexpr u64 alignUp64(u64 value, u64 alignment)
+{
+    return alignment == 0 ? value : (value + alignment - 1) / alignment * alignment;
+}
 
 // Offset of a block that was never written.
 constexpr u32 NoOffset = 0xFFFFFFFFu;
