@@ -37,8 +37,13 @@ void endOnError(const std::exception_ptr& error)
 void endOnTerminate()
 {
     std::exception_ptr error = std::current_exception();
-    std::string line = error != nullptr ? uncaughtErrorLine(error) : "ERROR: the game ended unexpectedly";
-    if (!line.empty()) printFatalLine(line);
+    try {
+        std::string line = error != nullptr ? uncaughtErrorLine(error) : "ERROR: the game ended unexpectedly";
+        if (!line.empty()) printFatalLine(line);
+    } catch (...) {
+        // No memory left even for the line: one that needs none.
+        printFatalLine("ERROR: the game ran out of memory");
+    }
     std::fflush(stdout);
     std::_Exit(FatalHandoff::ExitStatus);
 }

@@ -1,9 +1,11 @@
 #include "Engine/Engine.h"
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/FatalHandoff.h"
+#include "Engine/Helper/FileLimits.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -352,4 +354,95 @@ TEST(FatalLinesThreaded, ASecondFatalLineWaitsUntilTheFirstIsOut)
     keepFirstFatalLineOnly(false);
     EXPECT_FALSE(returnedEarly) << "the second fatal error went on before the first line was out";
     EXPECT_EQ(printed, "ERROR: first\n");
+}
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool AddressSpaceLimitWorks = false; // the sanitizers reserve terabytes up front
+#else
+constexpr bool AddressSpaceLimitWorks = true;
+#endif
+
+// The address space this process has mapped, in bytes.
+u64 mappedBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    u64 pages = 0;
+    statm >> pages;
+    return pages * static_cast<u64>(sysconf(_SC_PAGESIZE));
+}
+
+// Runs `body(line)` in a child set up as the game's main sets itself up, with `line` of
+// `lineBytes` made first and then no more than `headroom` bytes of address space left.
+// Gives the child's exit status (-1: still running after 20 s, then killed) and how many
+// bytes it printed.
+std::pair<int, u64> statusWhenMemoryRunsOut(void (*body)(const std::string& line), u64 lineBytes, u64 headroom)
+{
+    const std::string out = ::testing::TempDir() + "brackenhold-out-of-memory-" + std::to_string(getpid()) + ".txt";
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int file = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(file, STDOUT_FILENO);
+        Engine::setUpProcessEnds();
+        const std::string line(lineBytes, 'x');
+        const rlimit limit{mappedBytes() + headroom, RLIM_INFINITY};
+        setrlimit(RLIMIT_AS, &limit);
+        body(line);
+        std::_Exit(42);
+    }
+    int status = 0;
+    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; waited++) {
+        if (waited == 2000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            std::filesystem::remove(out);
+            return {-1, 0};
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    const u64 printed = std::filesystem::file_size(out);
+    std::filesystem::remove(out);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), printed};
+}
+
+[[noreturn]] void throwFatalError()
+{
+    throw FatalError("out");
+}
+
+} // namespace
+
+// When the memory runs out on a fatal path, the game still ends with status 1 and a
+// line: never a hang on a lock the failing thread holds itself. The errors escape the
+// top of a thread, so the terminate handler runs with that thread's stack as it was.
+TEST(FatalEnd, RunningOutOfMemoryStillEndsWithStatusOne)
+{
+    if (!AddressSpaceLimitWorks) GTEST_SKIP() << "an address space limit does not work under the sanitizers";
+    constexpr u64 LineBytes = 64 * FileLimits::MiB;
+    constexpr u64 Headroom = 32 * FileLimits::MiB; // a thread's stack, not another copy of the line
+    struct Case {
+        const char* name;
+        void (*body)(const std::string& line);
+        u64 printed; // bytes
+    };
+    const Case cases[] = {
+        {"a fatal line with no memory for a copy of it",
+         [](const std::string& line) {
+             std::thread([&line] {
+                 printFatalLine(line);
+                 throwFatalError(); // as fatalError goes on once its line is out
+             }).join();
+         },
+         LineBytes + 1},
+        {"a fatal error whose line cannot be made",
+         [](const std::string& line) { std::thread([&line] { fatalError(line, "Test", 1); }).join(); },
+         sizeof("ERROR: std::bad_alloc")},
+    };
+    for (const Case& test : cases) {
+        const auto [status, printed] = statusWhenMemoryRunsOut(test.body, LineBytes, Headroom);
+        EXPECT_EQ(status, FatalHandoff::ExitStatus) << test.name << (status == -1 ? ": hung" : "");
+        EXPECT_EQ(printed, test.printed) << test.name;
+    }
 }

@@ -9,7 +9,7 @@ namespace {
 
 std::atomic<bool> firstFatalLineOnly{false};
 std::atomic<bool> fatalLineOut{false};
-std::mutex fatalLineMutex;
+std::recursive_mutex fatalLineMutex;
 
 } // namespace
 
@@ -18,21 +18,26 @@ std::string fatalErrorLine(const std::string& message, const char* source, int l
     return "ERROR: " + message + " (in " + source + " at line #" + std::to_string(line) + ")";
 }
 
-void printLine(const std::string& line)
+void printLine(std::string_view line)
 {
-    const std::string text = line + '\n';
-    // The stream's lock keeps other threads' output out from the write to the flush.
+    // Nothing is allocated here: a line is printed also when the memory is exhausted.
+    // The stream's lock keeps other threads' output out from the first write to the
+    // flush, and the stream's buffer makes the two writes one for the output.
     flockfile(stdout);
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
     std::fflush(stdout);
     funlockfile(stdout);
 }
 
-bool printFatalLine(const std::string& line)
+bool printFatalLine(std::string_view line)
 {
     // Held until the line is written in full: a thread whose line is held back returns
-    // (and may end the process) only once the first fatal line is out.
-    const std::lock_guard<std::mutex> lock(fatalLineMutex);
+    // (and may end the process) only once the first fatal line is out. Nothing under
+    // it allocates or throws; and should the thread that holds it come here again (from
+    // the terminate handler, say), the lock is its own already and it never waits for
+    // itself.
+    const std::lock_guard<std::recursive_mutex> lock(fatalLineMutex);
     const bool earlier = fatalLineOut.exchange(true);
     if (earlier && firstFatalLineOnly.load()) return false;
     printLine(line);

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 // What fatalError throws once its line is out: whoever ends the game on it prints
 // nothing more.
@@ -26,9 +27,9 @@ std::string fatalErrorLine(const std::string& message, const char* source, int l
 std::string uncaughtErrorLine(const std::exception_ptr& error);
 
 // Prints one diagnostic line on standard output and flushes it at once, so the line
-// is out even if the process ends right after. The text and its line end go out in one
-// write: lines of two threads never tear each other.
-void printLine(const std::string& line);
+// is out even if the process ends right after. The text and its line end go out under
+// the stream's lock: lines of two threads never tear each other. Allocates nothing.
+void printLine(std::string_view line);
 
 // Prints a line that ends the game ("ERROR: ..."). The game ends on its first fatal
 // error, and whatever else fails on the way out (another thread that lost what the
@@ -36,7 +37,7 @@ void printLine(const std::string& line);
 // with `keepFirstFatalLineOnly(true)`, which the game sets at its start, only the first
 // such line is printed. Tests, which catch fatal errors and go on, see every line.
 // Returns whether the line was printed.
-bool printFatalLine(const std::string& line);
+bool printFatalLine(std::string_view line);
 
 // Turns keeping the first fatal line only on or off; either way the next fatal line
 // counts as the first.

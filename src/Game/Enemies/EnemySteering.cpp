@@ -19,6 +19,7 @@ void rebaseClimb(ClimbWatch& watch, u32 resets)
 {
     watch.fieldResets = resets;
     watch.best = std::numeric_limits<f32>::infinity();
+    if (!watch.awaitingField) watch.stepsAwaiting = 0;
     watch.awaitingField = true;
 }
 
@@ -118,6 +119,7 @@ bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep)
     } else if (watch.stepsWithoutProgress < StuckSteps) {
         watch.stepsWithoutProgress++;
     }
+    if (watch.awaitingField && watch.stepsAwaiting < StuckSteps) watch.stepsAwaiting++;
     // Help starts only where the field gives a distance: where it has not reached (deep
     // water, the grid's border, a spot cut off, or a field still regrowing after a change)
     // the enemy has no climb to be helped up, however long it stands there.
@@ -126,7 +128,10 @@ bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep)
     // ahead is walkable.
     // Until a changed field reaches where it stands, its way there is an old direction
     // that need not run up the climb: the ground ahead along it does not end the help.
-    if (!steep && !watch.awaitingField) watch.stuck = false;
+    // A changed field that has stayed away as long as it takes to start help may never
+    // come: then the ground ahead counts again.
+    const bool fieldAway = watch.awaitingField && watch.stepsAwaiting < StuckSteps;
+    if (!steep && !fieldAway) watch.stuck = false;
     return watch.stuck;
 }
 

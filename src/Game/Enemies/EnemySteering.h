@@ -67,6 +67,7 @@ struct ClimbWatch {
     u32 fieldResets = 0;
     f32 best = std::numeric_limits<f32>::infinity();
     i32 stepsWithoutProgress = 0;
+    i32 stepsAwaiting = 0; // steps since it began to await a changed field (up to StuckSteps)
     bool stuck = false;
     bool awaitingField = false;
 };
@@ -83,7 +84,9 @@ struct ClimbWatch {
 // while the ground ahead stays steep, as well as while the changed field has not yet
 // reached where the enemy stands (the old direction it steers by there says nothing of
 // the climb): buildings falling far away neither hold a waiting enemy below its climb
-// nor drop one halfway up.
+// nor drop one halfway up. A field that stays away as long as it takes to start help
+// (further changes meanwhile do not restart that count) may never come (the enemy is
+// walled in): from then on walkable ground ahead ends the help again.
 bool watchClimb(ClimbWatch& watch, f32 distance, u32 resets, bool steep);
 
 // An enemy that hits a building is fighting, not lost: progress.
