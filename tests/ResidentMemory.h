@@ -23,6 +23,30 @@ inline double residentMiB()
     return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
+// The most resident memory of this process in MiB since it started or since the last
+// resetPeakResident (VmHWM of /proc/self/status); 0 when unreadable.
+inline double peakResidentMiB()
+{
+    std::FILE* file = std::fopen("/proc/self/status", "r");
+    if (file == nullptr) return 0.0;
+    char line[256];
+    long kib = 0;
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+    }
+    std::fclose(file);
+    return static_cast<double>(kib) / 1024.0;
+}
+
+// Starts the peak anew from the present resident memory; false when the system cannot.
+inline bool resetPeakResident()
+{
+    std::FILE* file = std::fopen("/proc/self/clear_refs", "w");
+    if (file == nullptr) return false;
+    const bool written = std::fputs("5", file) >= 0;
+    return std::fclose(file) == 0 && written;
+}
+
 // A series of samples against its first one, the reference (taken once a warm-up is
 // over).
 struct ResidentSeries {

@@ -15,9 +15,9 @@
 # The refused layout file is left as it is through all three runs (the last outlasts
 # the few seconds after which the interface library asks for its layout to be saved),
 # and nothing more is said of it.
-# Before them, broken run directories: a building file missing and the interface's
-# shaders swapped (both met at start-up), and the enemies' shaders swapped (met by the
-# loader thread of a new game). Each ends with status 1 and one line naming the file,
+# Before them, broken run directories: a building file missing, the interface's shaders
+# swapped and the wall's model with a member of its JSON written twice (all met at
+# start-up), and the enemies' shaders swapped (met by the loader thread of a new game). Each ends with status 1 and one line naming the file,
 # never with an abort.
 source "$(dirname "$0")/lib.sh"
 
@@ -138,11 +138,44 @@ click_new_game_until_end() {
     done
 }
 swap_files() { mv "$1" "$1.swap" && mv "$2" "$1" && mv "$1.swap" "$2"; }
+# $1 as four little-endian bytes.
+le32() {
+    printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) \
+        $(($1 >> 24 & 255)))"
+}
+# The wall's model with a member of its JSON written twice: a first "nodes" of a chain
+# 300,000 deep, which the model importer would take (and follow until the stack ran
+# out), before its own.
+hostile_wall_model() {
+    local model=assets/Buildings/BdWall/wall.glb json_length padded size
+    json_length=$(od -An -tu4 -j12 -N4 "$model" | tr -d ' ')
+    size=$(stat -L -c %s "$model")
+    {
+        printf '{"nodes":['
+        awk 'BEGIN { for (i = 1; i < 300000; i++) printf "{\"children\":[%d]},", i; printf "{\"mesh\":0}]," }'
+        tail -c +22 "$model" | head -c $((json_length - 1)) # the model's own JSON after its "{"
+    } >json.part
+    padded=$(( ($(stat -c %s json.part) + 3) / 4 * 4 ))
+    printf '%*s' $((padded - $(stat -c %s json.part))) '' >>json.part
+    {
+        printf 'glTF'
+        le32 2
+        le32 $((20 + padded + size - 20 - json_length))
+        le32 "$padded"
+        printf 'JSON'
+        cat json.part
+        tail -c +$((21 + json_length)) "$model" # the binary chunk
+    } >wall.part
+    rm "$model" json.part
+    mv wall.part "$model"
+}
 
 PHASE_START=$SECONDS
 broken_run missing-building assets/Buildings/BdWall/config.json start rm assets/Buildings/BdWall/config.json
 broken_run swapped-interface-shaders shaders/imgui start swap_files shaders/imguiVert.spv shaders/imguiFrag.spv
 broken_run swapped-enemy-shaders shaders/enemy new-game swap_files shaders/enemyVert.spv shaders/enemyFrag.spv
+broken_run hostile-wall-model 'BdWall/wall.glb" cannot be read: its JSON names the member "nodes" twice' start \
+    hostile_wall_model
 echo "the broken run directories took $((SECONDS - PHASE_START)) s"
 
 write_config

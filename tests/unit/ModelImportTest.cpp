@@ -1,18 +1,24 @@
-#include "Engine/Mesh/GltfFile.h"
 #include "Engine/Mesh/ModelImport.h"
 #include "Engine/Mesh/ModelLoader.h"
 #include "Engine/Mesh/VertexLayout.h"
+#include "ResidentMemory.h"
+
+#include <assimp/Importer.hpp>
 
 #include <assimp/Exporter.hpp>
 #include <assimp/scene.h>
 #include <glm/glm.hpp>
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
@@ -364,37 +370,133 @@ std::pair<nlohmann::json, std::string> partsOf(const std::string& glb)
 
 } // namespace
 
-// The importer trusts a model's lengths and nesting, reads any format it knows, and opens
-// the files a model names by itself: each of these is refused in one line naming the
-// model (and the file it names, where that is at fault), never a crash, a hang or
-// gigabytes read; a buffer kept beside the model is found there, wherever the game runs.
-TEST_F(ModelImport, RefusesWhatTheImporterWouldTrustAndFindsNamedFilesBesideIt)
+namespace {
+
+using nlohmann::json;
+
+// The triangle model's accessor that `semantic` of its one primitive reads ("indices"
+// for its index list).
+u64 accessorOf(const json& model, const char* semantic)
+{
+    const json& primitive = model["meshes"][0]["primitives"][0];
+    return std::string(semantic) == "indices" ? primitive["indices"].get<u64>()
+                                               : primitive["attributes"][semantic].get<u64>();
+}
+
+// Where in the binary chunk the elements of that accessor start.
+size_t dataOf(const json& model, const char* semantic)
+{
+    const json& accessor = model["accessors"][accessorOf(model, semantic)];
+    return model["bufferViews"][accessor["bufferView"].get<size_t>()].value("byteOffset", size_t{0}) +
+           accessor.value("byteOffset", size_t{0});
+}
+
+// A node array of `count` nodes, each a parent of the next (`times` over), the last
+// holding the mesh.
+json nodeChain(int count, int times)
+{
+    json nodes = json::array();
+    for (int i = 1; i <= count; i++) nodes.push_back({{"children", json::array()}});
+    for (int i = 0; i + 1 < count; i++) {
+        for (int k = 0; k < times; k++) nodes[i]["children"].push_back(i + 1);
+    }
+    nodes.back() = {{"mesh", 0}};
+    return nodes;
+}
+
+std::string base64(const std::string& bytes)
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - i);
+        u32 group = 0;
+        for (size_t k = 0; k < 3; k++) group = group << 8 | (k < n ? static_cast<u8>(bytes[i + k]) : 0u);
+        for (size_t k = 0; k < 4; k++) text += k <= n ? digits[group >> (18 - 6 * k) & 63] : '=';
+    }
+    return text;
+}
+
+// `count` copies of `element`, as JSON text (quicker than building them).
+std::string repeated(const std::string& element, size_t count)
+{
+    std::string text = "[";
+    for (size_t i = 0; i < count; i++) text += (i > 0 ? "," : "") + element;
+    return text + "]";
+}
+
+} // namespace
+
+// The importer reads far more of a model than the game uses, trusting counts, offsets
+// and named files; it is handed only a document the game wrote of what it checked. What
+// the game does not use (nodes, skins, animations, morph targets) is left out, whatever
+// it holds; what would change the meshes it reads (a sparse accessor, a required
+// compression), JSON that is not strict, a URI leaving the model's folder, and a named
+// file that is not a regular file within the limit are refused in one line naming the
+// model and the member, URI or file at fault; never a crash, a hang or gigabytes read.
+TEST_F(ModelImport, RefusesOrLeavesOutWhatTheImporterWouldTrust)
 {
     writeModel(directory / "whole.glb", {triangle("Portal")});
     const std::string whole = bytesOf(directory / "whole.glb");
-    const auto [json, bin] = partsOf(whole);
-    // The model with a second buffer, the file `name` beside it, that holds what its
-    // own buffer holds and that every view reads instead.
-    const auto namingBuffer = [&json = json, &bin = bin](const std::string& name) {
-        nlohmann::json named = json;
-        named["buffers"].push_back({{"byteLength", bin.size()}, {"uri", name}});
-        for (nlohmann::json& view : named["bufferViews"]) view["buffer"] = 1;
-        return glbOf(named.dump(), bin);
+    const auto [model, bin] = partsOf(whole);
+    // The triangle model with `change` made to its JSON and binary chunk.
+    const auto changed = [&model = model, &bin = bin](const std::function<void(json&, std::string&)>& change) {
+        json text = model;
+        std::string data = bin;
+        change(text, data);
+        return glbOf(text.dump(), data);
     };
-    // The model with `nodes` for its nodes, the first the scene's root, the last its mesh.
-    const auto withNodes = [&json = json, &bin = bin](nlohmann::json nodes) {
-        nlohmann::json changed = json;
-        nodes.push_back({{"mesh", 0}});
-        changed["nodes"] = nodes;
-        changed["scenes"] = {{{"nodes", {0}}}};
-        return glbOf(changed.dump(), bin);
+    const auto withJson = [&changed](const std::function<void(json&)>& change) {
+        return changed([&change](json& text, std::string&) { change(text); });
     };
-    nlohmann::json chain = nlohmann::json::array();
-    for (int i = 1; i <= 300; i++) chain.push_back({{"children", {i}}});
-    nlohmann::json shared = nlohmann::json::array();
-    for (int i = 1; i <= 40; i++) shared.push_back({{"children", {i, i}}});
-    // A mesh of 20,000 vertices whose positions fifty morph targets read again: five
-    // million accessor elements from a megabyte.
+    // The model with a second buffer, the file `name`, holding what its own buffer
+    // holds; the views read `which` ("all", or the view of one accessor).
+    const auto namingBuffer = [&withJson](const std::string& name, const char* which = "all") {
+        return withJson([&](json& text) {
+            text["buffers"].push_back({{"byteLength", text["buffers"][0]["byteLength"]}, {"uri", name}});
+            for (size_t v = 0; v < text["bufferViews"].size(); v++) {
+                if (std::string(which) == "all" || v == text["accessors"][accessorOf(text, which)]["bufferView"]) {
+                    text["bufferViews"][v]["buffer"] = 1;
+                }
+            }
+        });
+    };
+    // The model's JSON text with `member` written in front of its own members.
+    const auto withTextFirst = [&model = model, &bin = bin](const std::string& member) {
+        return glbOf("{" + member + "," + model.dump().substr(1), bin);
+    };
+    const auto sparse = [](u64 count) {
+        return json{{"count", count},
+                    {"indices", {{"bufferView", 0}, {"componentType", 5121}}},
+                    {"values", {{"bufferView", 0}}}};
+    };
+    // `nodes` new nodes, each the target of a channel of one sampler reading the last
+    // accessor.
+    const auto animated = [](json& m, int nodes) {
+        const size_t keys = m["accessors"].size() - 1;
+        json channels = json::array();
+        for (int i = 0; i < nodes; i++) {
+            m["nodes"].push_back(json::object());
+            const json target = {{"node", m["nodes"].size() - 1}, {"path", "scale"}};
+            channels.push_back({{"sampler", 0}, {"target", target}});
+        }
+        const json sampler = {{"input", keys}, {"output", keys}};
+        m["animations"] = json::array({json{{"samplers", json::array({sampler})}, {"channels", channels}}});
+    };
+    std::string deep = model.dump();
+    deep.insert(1, "\"extras\": " + std::string(200000, '[') + std::string(200000, ']') + ", ");
+    std::string claimsTooMuch = whole;
+    setWord(claimsTooMuch, 20 + wordAt(whole, 12), 0xFFFFFFF0u);
+    std::string versionOne = whole;
+    setWord(versionOne, 4, 1);
+    std::string badByte = model.dump();
+    badByte.insert(badByte.find("\"asset\":{") + 9, "\"generator\":\"x\xFFy\",");
+    const std::string jsonText = R"({"asset": {"version": "1.0"}, "scene": "s", "scenes": {"s": {"nodes": ["n"]}},
+        "nodes": {"n": {"children": ["n"], "meshes": ["m"]}}, "meshes": {"m": {"primitives": []}}})";
+    std::string utf16;
+    for (char c : model.dump()) utf16 += std::string{c, '\0'};
+    // A mesh of 20,001 vertices that fifty primitives read: five million accessor
+    // elements from half a megabyte.
     TestMesh large = triangle("Portal");
     for (unsigned k = 3; k < 20001; k++) {
         large.positions.push_back({static_cast<float>(k), 0, 0});
@@ -404,40 +506,144 @@ TEST_F(ModelImport, RefusesWhatTheImporterWouldTrustAndFindsNamedFilesBesideIt)
         if (k % 3 == 2) large.faces.push_back({k - 2, k - 1, k});
     }
     writeModel(directory / "large.glb", {large});
-    auto [targets, largeBin] = partsOf(bytesOf(directory / "large.glb"));
-    targets["meshes"][0]["primitives"][0]["targets"] = nlohmann::json::array();
-    for (int i = 0; i < 50; i++) targets["meshes"][0]["primitives"][0]["targets"].push_back({{"POSITION", 0}});
-    std::string deep = json.dump();
-    deep.insert(1, "\"extras\": " + std::string(200000, '[') + std::string(200000, ']') + ", ");
-    std::string claimsTooMuch = whole;
-    setWord(claimsTooMuch, 20 + wordAt(whole, 12), 0xFFFFFFF0u);
-    std::string versionOne = whole;
-    setWord(versionOne, 4, 1);
+    auto [fifty, largeBin] = partsOf(bytesOf(directory / "large.glb"));
+    const json primitive = fifty["meshes"][0]["primitives"][0];
+    for (int i = 1; i < 50; i++) fifty["meshes"][0]["primitives"].push_back(primitive);
+    // The whole model as JSON text, its buffer a data URI.
+    json inline_ = model;
+    inline_["buffers"][0]["uri"] = "data:application/octet-stream;base64," + base64(bin);
 
     fs::create_directories(directory / "folder.bin");
+    fs::create_directories(directory / "sub");
     ASSERT_EQ(mkfifo((directory / "pipe.bin").c_str(), 0600), 0);
     std::ofstream(directory / "huge.bin").close();
     fs::resize_file(directory / "huge.bin", u64{3} << 30); // sparse
     writeBytes(directory / "beside.bin", bin);
+    writeBytes(directory / "sub" / "below.bin", bin);
+    writeBytes(directory.parent_path() / "indices.bin", bin);
 
     struct Case {
         const char* name;
         std::string model;
-        std::string expected; // in the error; empty: the model loads
+        std::string expected; // in the error; empty: the model loads, the triangle as it is
     };
     const Case cases[] = {
-        {"JSON nested 200,000 deep", glbOf(deep, bin), "has JSON nested more than 64 deep"},
-        {"a chunk that claims four gigabytes", claimsTooMuch, "has a chunk of 4294967280 bytes at byte"},
+        // The file's form.
+        {"JSON nested 200,000 deep", glbOf(deep, bin), "its JSON is nested more than 64 deep in extras"},
+        {"a chunk that claims four gigabytes", claimsTooMuch, "the file has a chunk of 4294967280 bytes at byte"},
         {"a header that gives more than the file holds", whole.substr(0, whole.size() - 4),
-         "is not whole: its header gives " + std::to_string(whole.size())},
+         "the file is not whole: its header gives " + std::to_string(whole.size())},
         {"a glTF binary of version 1", versionOne, "only version 2 is read"},
-        {"nodes in a chain 300 deep", withNodes(chain), "has nodes nested more than 256 deep"},
-        {"forty nodes, each a parent twice of the next", withNodes(shared),
-         "has more than 100000 nodes once shared nodes are repeated"},
-        {"one accessor read by fifty morph targets", glbOf(targets.dump(), largeBin),
-         "has meshes that read more than 4000000 accessor elements"},
         {"OBJ text naming a material file", "mtllib pipe.bin\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n",
-         "is not a glTF file"},
+         "the file is not a glTF file"},
+        // JSON that is not strict.
+        {"nodes written twice, the first a chain",
+         withTextFirst("\"nodes\": " + nodeChain(300, 1).dump()), "its JSON names the member \"nodes\" twice"},
+        {"nodes written twice, the first forty each a parent twice of the next",
+         withTextFirst("\"nodes\": " + nodeChain(40, 2).dump()), "its JSON names the member \"nodes\" twice"},
+        {"an invalid UTF-8 byte in asset.generator", glbOf(badByte, bin), "ill-formed UTF-8 byte"},
+        {"a byte order mark", glbOf("\xEF\xBB\xBF" + model.dump(), bin), "its JSON starts with a byte order mark"},
+        {"UTF-16", glbOf(utf16, bin), "its JSON is not valid at byte 1"},
+        {"NaN", glbOf(std::string(model.dump()).insert(1, "\"extras\": NaN, "), bin), "its JSON is not valid at byte 11"},
+        {"bytes after the JSON", glbOf(model.dump() + "x", bin), "its JSON is not valid at byte"},
+        {"glTF 1.0 text whose node is its own child", jsonText, "asset.version is \"1.0\"; only glTF 2 is read"},
+        // What the game leaves out, whatever it holds.
+        {"nodes in a chain 300,000 deep", withJson([](json& m) { m["nodes"] = nodeChain(300000, 1); }), ""},
+        {"forty nodes, each a parent twice of the next", withJson([](json& m) { m["nodes"] = nodeChain(40, 2); }), ""},
+        {"a skin of one joint without inverse bind matrices",
+         withJson([](json& m) {
+             m["skins"] = json::array({json{{"joints", {0}}}});
+             m["nodes"].back()["skin"] = 0;
+         }),
+         ""},
+        {"a skin of a million joints",
+         withTextFirst("\"skins\": [{\"joints\": " + repeated("0", 1000000) + "}]"), ""},
+        {"a skin's inverse bind matrices: 2^28 MAT4 with no view",
+         withJson([](json& m) {
+             m["accessors"].push_back({{"componentType", 5126}, {"count", u64{1} << 28}, {"type", "MAT4"}});
+             m["skins"] = json::array({json{{"joints", {0}}, {"inverseBindMatrices", m["accessors"].size() - 1}}});
+         }),
+         ""},
+        {"an animation reading 2^31 elements with no view",
+         withJson([&animated](json& m) {
+             m["accessors"].push_back({{"componentType", 5126}, {"count", u64{1} << 31}, {"type", "SCALAR"}});
+             animated(m, 1);
+         }),
+         ""},
+        {"200 animated nodes on one 100,000-key sampler",
+         withJson([&animated](json& m) {
+             m["accessors"].push_back({{"bufferView", 0}, {"componentType", 5126}, {"count", 100000}, {"type", "SCALAR"}});
+             animated(m, 200);
+         }),
+         ""},
+        {"100,000 empty morph targets on the triangle",
+         withJson([](json& m) { m["meshes"][0]["primitives"][0]["targets"] = json(std::vector<json>(100000, json::object())); }),
+         ""},
+        {"200,000 morph targets on a primitive with no attributes",
+         withJson([](json& m) {
+             m["meshes"][0]["primitives"][0]["attributes"] = json::object();
+             m["meshes"][0]["primitives"][0]["targets"] = json(std::vector<json>(200000, json::object()));
+         }),
+         "meshes[0].primitives[0] has no POSITION attribute"},
+        {"materials, textures, cameras, extensions and extras",
+         withJson([](json& m) {
+             m["materials"] = json(std::vector<json>(1000, {{"pbrMetallicRoughness", {{"baseColorTexture", {{"index", 9}}}}}}));
+             m["textures"] = {{{"source", 7}}};
+             m["images"] = {{{"uri", "../../../../etc/passwd"}}};
+             m["cameras"] = {{{"type", "perspective"}}};
+             m["extensionsUsed"] = {"KHR_draco_mesh_compression"};
+             m["meshes"][0]["extras"] = {{"a", json::array()}};
+             m["meshes"][0]["primitives"][0]["extensions"] = {{"KHR_draco_mesh_compression", {{"bufferView", 99}}}};
+         }),
+         ""},
+        // What would change the meshes the game reads.
+        {"a sparse POSITION of 200,000,000 entries",
+         withJson([&sparse](json& m) { m["accessors"][accessorOf(m, "POSITION")]["sparse"] = sparse(200000000); }),
+         "accessors[0] is sparse, which the game does not read"},
+        {"two sparse entries with a one-byte index view",
+         withJson([&sparse](json& m) {
+             m["bufferViews"].push_back({{"buffer", 0}, {"byteLength", 1}});
+             m["accessors"][accessorOf(m, "NORMAL")]["sparse"] = sparse(2);
+             m["accessors"][accessorOf(m, "NORMAL")]["sparse"]["indices"]["bufferView"] = m["bufferViews"].size() - 1;
+         }),
+         "is sparse, which the game does not read"},
+        {"mesh compression required",
+         withJson([](json& m) { m["extensionsRequired"] = {"KHR_draco_mesh_compression"}; }),
+         "requires the extension \"KHR_draco_mesh_compression\", which the game does not read"},
+        {"a material extension required", withJson([](json& m) { m["extensionsRequired"] = {"KHR_materials_unlit"}; }), ""},
+        // Counts, offsets and values.
+        {"an accessor of 2^31 elements",
+         withJson([](json& m) { m["accessors"][accessorOf(m, "POSITION")]["count"] = u64{1} << 31; }),
+         "accessors[0].count is 2147483648, not a whole number from 1 to 4000000"},
+        {"a view at byte 2^32 - 1",
+         withJson([](json& m) { m["bufferViews"][0]["byteOffset"] = u64{UINT32_MAX}; }),
+         "bufferViews[0] passes the end of buffers[0]"},
+        {"an accessor past its view", withJson([](json& m) { m["accessors"][accessorOf(m, "POSITION")]["count"] = 4; }),
+         "accessors[0] reads past the end of bufferViews[0]"},
+        {"an index past the vertices",
+         changed([](json& m, std::string& data) { setWord(data, dataOf(m, "indices") + 4, 7); }),
+         "meshes[0].primitives[0].indices has the index 7, past its 3 vertices"},
+        {"a position that is not a number",
+         changed([](json& m, std::string& data) { setWord(data, dataOf(m, "POSITION"), 0x7FC00000u); }),
+         "accessors[0] holds a value that is not a finite number"},
+        {"indices read as normals",
+         withJson([](json& m) { m["meshes"][0]["primitives"][0]["attributes"]["NORMAL"] = accessorOf(m, "indices"); }),
+         "read as NORMAL by meshes[0].primitives[0].attributes.NORMAL, is not a VEC3 of floats"},
+        {"three indices drawn as lines", withJson([](json& m) { m["meshes"][0]["primitives"][0]["mode"] = 1; }),
+         "meshes[0].primitives[0] draws 3 elements in mode 1, which makes no whole lines"},
+        {"fifty primitives reading a mesh of 20,001 vertices", glbOf(fifty.dump(), largeBin),
+         "meshes read more than 4000000 accessor elements"},
+        {"a mesh name of 300 bytes", withJson([](json& m) { m["meshes"][0]["name"] = std::string(300, 'P'); }),
+         "meshes[0].name is longer than 256 bytes"},
+        // Files it names.
+        {"an index buffer at ../../../indices.bin", namingBuffer("../../../indices.bin", "indices"),
+         "buffers[1].uri \"../../../indices.bin\" leaves the model's folder"},
+        {"a buffer at ../ to /etc/passwd", namingBuffer("../../../../../../../../etc/passwd"),
+         "buffers[1].uri \"../../../../../../../../etc/passwd\" leaves the model's folder"},
+        {"a buffer at %2e%2e/", namingBuffer("%2e%2e/indices.bin"), "leaves the model's folder"},
+        {"a buffer at /etc/passwd", namingBuffer("/etc/passwd"), "buffers[1].uri \"/etc/passwd\" leaves the model's folder"},
+        {"a buffer at file:///etc/passwd", namingBuffer("file:///etc/passwd"), "has a scheme other than data:"},
+        {"a buffer that is a data URI of text", namingBuffer("data:text/plain,abc"), "is a data URI that is not"},
         {"its buffer is a named pipe", namingBuffer("pipe.bin"),
          "its file \"" + file("pipe.bin") + "\" is a named pipe, not a regular file"},
         {"its buffer is a directory", namingBuffer("folder.bin"), "\" is a directory, not a regular file"},
@@ -445,36 +651,31 @@ TEST_F(ModelImport, RefusesWhatTheImporterWouldTrustAndFindsNamedFilesBesideIt)
         {"its buffer is missing", namingBuffer("gone.bin"),
          "its file \"" + file("gone.bin") + "\" cannot be opened (No such file or directory)"},
         {"its buffer beside it", namingBuffer("beside.bin"), ""},
+        {"its buffer beside it, its name escaped", namingBuffer("be%73ide.bin"), ""},
+        {"its buffer in a folder below it", namingBuffer("sub/below.bin"), ""},
+        {"JSON text in a .glb file, its buffer a data URI", inline_.dump(), ""},
     };
+    writeModel(directory / "plain.glb", {triangle("Portal")});
+    const ImportedModel plain = importModel(file("plain.glb").c_str(), vertexLayoutPosNormalUv,
+                                            {{"Portal", vertexLayoutPosNormalColorUv}});
+    ASSERT_EQ(plain.meshes.size(), 1u);
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         writeBytes(directory / "model.glb", test.model);
         if (test.expected.empty()) {
-            ImportedModel model = importModel(file("model.glb").c_str(), vertexLayoutPosNormalUv,
-                                              {{"Portal", vertexLayoutPosNormalColorUv}});
-            EXPECT_EQ(model.error, "");
-            ASSERT_EQ(model.meshes.size(), 1u);
-            EXPECT_EQ(model.meshes[0].indices.size(), 3u);
+            ImportedModel loaded = importModel(file("model.glb").c_str(), vertexLayoutPosNormalUv,
+                                               {{"Portal", vertexLayoutPosNormalColorUv}});
+            EXPECT_EQ(loaded.error, "");
+            ASSERT_EQ(loaded.meshes.size(), 1u);
+            EXPECT_EQ(loaded.meshes[0].name, "Portal");
+            EXPECT_EQ(loaded.meshes[0].indices, plain.meshes[0].indices);
+            EXPECT_EQ(loaded.meshes[0].vertices.data, plain.meshes[0].vertices.data);
         } else {
             const std::string said = refusal(file("model.glb"));
             EXPECT_NE(said.find(test.expected), std::string::npos) << said;
         }
     }
-}
-
-// Brackets inside strings, escaped quotes among them, do not count; the count stops
-// once past the limit.
-TEST(GltfFile, JsonNestingCountsBracketsOutsideStrings)
-{
-    const std::pair<std::string, u32> cases[] = {
-        {R"({"a": [1, {"b": []}]})", 4},
-        {R"({"a": "[[[{{{", "b": "\"[[[\\"})", 1},
-        {R"({"a": "\"", "b": [[]]})", 3},
-        {"[[[[[[[[", 5}, // past the limit of 4
-        {R"({"a": "[[[)", 1},  // a string that never ends
-        {"", 0},
-    };
-    for (const auto& [text, nesting] : cases) EXPECT_EQ(GltfFile::jsonNesting(text, 4), nesting) << text;
+    fs::remove(directory.parent_path() / "indices.bin");
 }
 
 TEST_F(ModelImport, SceneWithoutMeshesGivesNoMeshes)
@@ -712,4 +913,204 @@ TEST_F(ModelImport, LoaderRefusesUnusableModelsAndMissingMeshes)
     EXPECT_EQ(message, "model \"assets/Buildings/Towers/TwCannon/cannon.glb\" has no mesh named \"Turret\"");
     message = fatalMessage([] { ModelLoader::requireFirstMesh({}, "assets/Particles/smoke.glb"); });
     EXPECT_EQ(message, "model \"assets/Particles/smoke.glb\" has no meshes");
+}
+
+// The game's models give the same meshes through the document the game writes as when
+// the importer reads the file itself: every name, layout, vertex stream and index.
+TEST(GeneratedModels, GiveTheSameMeshesAsTheImporterReadingTheFileItself)
+{
+    SKIP_WITHOUT_GENERATED_MODELS();
+    for (const GeneratedModel& expected : generatedModels()) {
+        SCOPED_TRACE(expected.file);
+        const std::string path = (runDirectory() / expected.file).string();
+        Assimp::Importer importer;
+        const aiScene* scene = importer.ReadFile(path, modelImportFlags);
+        ASSERT_NE(scene, nullptr) << importer.GetErrorString();
+        const ImportedModel direct = convertScene(path.c_str(), *scene, expected.layout, expected.overrides);
+        const ImportedModel checked = importGenerated(expected);
+        ASSERT_EQ(direct.error, "");
+        ASSERT_EQ(checked.error, "");
+        ASSERT_EQ(checked.meshes.size(), direct.meshes.size());
+        for (size_t i = 0; i < direct.meshes.size(); i++) {
+            const ImportedMesh& a = checked.meshes[i];
+            const ImportedMesh& b = direct.meshes[i];
+            EXPECT_EQ(a.name, b.name);
+            EXPECT_EQ(a.layout, b.layout);
+            EXPECT_EQ(a.vertices.vertexCount, b.vertices.vertexCount) << a.name;
+            EXPECT_EQ(a.vertices.data, b.vertices.data) << a.name;
+            EXPECT_EQ(a.indices, b.indices) << a.name;
+        }
+    }
+}
+
+// ---- The whole import of mutated models
+
+namespace {
+
+using nlohmann::json;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool ResidentMemoryCounts = false; // the sanitizers keep memory of their own
+#else
+constexpr bool ResidentMemoryCounts = true;
+#endif
+
+// JSON pointers to every value in `value` of the kind `pick` takes.
+void collect(const json& value, const json::json_pointer& at, bool (*pick)(const json&),
+             std::vector<json::json_pointer>& found)
+{
+    if (pick(value)) found.push_back(at);
+    if (value.is_object()) {
+        for (const auto& [key, member] : value.items()) collect(member, at / key, pick, found);
+    } else if (value.is_array()) {
+        for (size_t i = 0; i < value.size(); i++) collect(value[i], at / i, pick, found);
+    }
+}
+
+json::json_pointer anyOf(const json& document, bool (*pick)(const json&), std::mt19937& random)
+{
+    std::vector<json::json_pointer> found;
+    collect(document, json::json_pointer(), pick, found);
+    return found.empty() ? json::json_pointer() : found[random() % found.size()];
+}
+
+// A member of an object in `document` (which is one), and the object.
+std::pair<json&, json::iterator> anyMember(json& document, std::mt19937& random)
+{
+    json& object = document[anyOf(document, [](const json& v) { return v.is_object() && !v.empty(); }, random)];
+    auto member = object.begin();
+    std::advance(member, static_cast<long>(random() % object.size()));
+    return {object, member};
+}
+
+// `count` copies of `element`.
+json many(const json& element, size_t count)
+{
+    return json(std::vector<json>(count, element));
+}
+
+// One of the members the game leaves out, added with an extreme count.
+void addIgnored(json& document, std::mt19937& random)
+{
+    const size_t count = std::array<size_t, 3>{1, 1000, 70000}[random() % 3];
+    json& primitive = document["meshes"][0]["primitives"][0];
+    switch (random() % 8) {
+    case 0: document["skins"] = json::array({json{{"joints", many(0, count)}}}); break;
+    case 1: document["skins"] = json::array({json{{"joints", {0}}, {"inverseBindMatrices", count}}}); break;
+    case 2: primitive["targets"] = many(json{{"POSITION", 0}}, count); break;
+    case 3: document["meshes"][0]["weights"] = many(0.5, count); break;
+    case 4: {
+        json channels = many(json{{"sampler", 0}, {"target", {{"node", 0}, {"path", "scale"}}}}, count);
+        document["animations"] = json::array({json{{"samplers", {{{"input", 0}, {"output", 0}}}}, {"channels", channels}}});
+        break;
+    }
+    case 5: {
+        json nodes = json::array();
+        for (size_t i = 0; i < count; i++) nodes.push_back({{"children", {i + 1}}});
+        nodes.push_back({{"mesh", 0}});
+        document["nodes"] = nodes;
+        break;
+    }
+    case 6: document["materials"] = many(json{{"pbrMetallicRoughness", {{"baseColorTexture", {{"index", count}}}}}}, count); break;
+    default: document["extras"] = many(json::array({json::array()}), count); break;
+    }
+}
+
+// The model's JSON and binary chunk with one to three mutations: a member the game
+// leaves out added with an extreme count, a number replaced by an extreme, an array
+// grown, a member written twice, a member removed, or a word of the binary chunk
+// overwritten. Gives the glTF binary.
+std::string mutatedModel(json document, std::string binary, std::mt19937& random)
+{
+    static const json extremes[] = {-1, 0, u64{1} << 31, (u64{1} << 32) + 1, u64{1} << 63, 1e308, 0.5};
+    std::string twice; // the member written twice, as its marker's text
+    std::string twiceKey;
+    const u32 mutations = 1 + random() % 3;
+    for (u32 m = 0; m < mutations; m++) {
+        switch (random() % 6) {
+        case 0: addIgnored(document, random); break;
+        case 1: {
+            const json::json_pointer at = anyOf(document, [](const json& v) { return v.is_number(); }, random);
+            if (!at.empty()) document[at] = extremes[random() % std::size(extremes)];
+            break;
+        }
+        case 2: {
+            const json::json_pointer at =
+                anyOf(document, [](const json& v) { return v.is_array() && !v.empty() && v.size() < 1000; }, random);
+            if (at.empty()) break;
+            json& array = document[at];
+            const size_t grown = std::min<size_t>(array.size() * std::array<size_t, 3>{2, 10, 1000}[random() % 3], 70000);
+            for (size_t i = array.size(); i < grown; i++) array.push_back(array[random() % array.size()]);
+            break;
+        }
+        case 3: {
+            auto [object, member] = anyMember(document, random);
+            twiceKey = member.key();
+            object["\x01twice"] = random() % 2 == 0 ? member.value() : extremes[random() % std::size(extremes)];
+            twice = "\"\\u0001twice\"";
+            break;
+        }
+        case 4: {
+            auto [object, member] = anyMember(document, random);
+            object.erase(member);
+            break;
+        }
+        default: {
+            const u32 words[] = {0xFFFFFFFFu, 0x7FC00000u, 0x7F800000u, 0u, 7u};
+            if (binary.size() >= 4) setWord(binary, random() % (binary.size() - 3), words[random() % std::size(words)]);
+            break;
+        }
+        }
+    }
+    std::string text = document.dump();
+    if (const size_t at = twice.empty() ? std::string::npos : text.find(twice); at != std::string::npos) {
+        text.replace(at, twice.size(), json(twiceKey).dump());
+    }
+    return glbOf(text, binary);
+}
+
+} // namespace
+
+// Every check a model goes through, and the importer after them, on mutations of each
+// of the game's models: each import either loads or is refused in one line naming the
+// model, with no sanitizer report and the memory within bounds. The seeds are fixed, so
+// every run imports the same files.
+TEST_F(ModelImport, MutatedModelsLoadOrAreRefusedInOneLine)
+{
+    SKIP_WITHOUT_GENERATED_MODELS();
+    constexpr u32 MutationsPerModel = 40;
+    constexpr double MaxPeakMiB = 400.0;
+    const std::string path = file("model.glb");
+    u32 loaded = 0, refused = 0;
+    double peakMiB = 0.0;
+    for (const GeneratedModel& generated : generatedModels()) {
+        const auto [document, binary] = partsOf(bytesOf(runDirectory() / generated.file));
+        for (u32 mutation = 0; mutation < MutationsPerModel; mutation++) {
+            SCOPED_TRACE(std::string(generated.file) + ", mutation " + std::to_string(mutation));
+            std::seed_seq seed{mutation, static_cast<u32>(std::hash<std::string>{}(generated.file))};
+            std::mt19937 random(seed);
+            writeBytes(path, mutatedModel(document, binary, random));
+            // What the import alone takes: freed memory goes back to the system first.
+            malloc_trim(0);
+            const bool peakCounts = ResidentMemoryCounts && resetPeakResident();
+            const double before = residentMiB();
+            const ImportedModel model = importModel(path.c_str(), generated.layout, generated.overrides);
+            if (peakCounts) peakMiB = std::max(peakMiB, peakResidentMiB() - before);
+            if (model.error.empty()) {
+                loaded++;
+                continue;
+            }
+            refused++;
+            EXPECT_TRUE(model.meshes.empty());
+            EXPECT_TRUE(model.error.starts_with("model \"" + path + "\"")) << model.error;
+            EXPECT_EQ(model.error.find('\n'), std::string::npos) << model.error;
+            EXPECT_LT(model.error.size(), 400u) << model.error;
+        }
+    }
+    std::printf("%u mutated models: %u loaded, %u refused; the largest import took %.0f MiB\n", loaded + refused,
+                loaded, refused, peakMiB);
+    // Neither outcome is left untried.
+    EXPECT_GE(loaded, MutationsPerModel);
+    EXPECT_GE(refused, MutationsPerModel);
+    EXPECT_LT(peakMiB, MaxPeakMiB) << "the resident memory an import took";
 }

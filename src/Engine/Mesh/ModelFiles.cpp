@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
@@ -58,46 +57,46 @@ private:
 
 } // namespace
 
-ModelFiles::ModelFiles(const std::string& modelPath, std::vector<u8> modelBytes, u64 limit_) : limit(limit_)
+ModelFiles::ModelFiles(const std::string& modelPath, u64 modelBytes, u64 limit_)
+    : folder(modelPath.substr(0, modelPath.rfind('/') + 1)), limit(limit_), bytesRead(modelBytes)
 {
-    bytesRead = modelBytes.size();
-    files.emplace(modelPath, std::move(modelBytes));
 }
 
-const std::vector<u8>* ModelFiles::bytesOf(const std::string& path)
+std::string ModelFiles::read(const std::string& relative, const std::vector<u8>*& bytes)
 {
-    if (auto known = files.find(path); known != files.end()) return &known->second;
-    std::vector<u8> bytes;
+    const std::string path = folder + relative;
+    if (auto known = files.find(path); known != files.end()) {
+        bytes = &known->second;
+        return "";
+    }
+    std::vector<u8> read;
     const u64 left = bytesRead < limit ? limit - bytesRead : 0;
-    std::string problem = readRegularFile(path, &bytes, left);
+    std::string problem = readRegularFile(path, &read, left);
     if (!problem.empty()) {
         if (problem.starts_with("is too large")) {
             problem += ", more than the " + std::to_string(left) + " left of the " + std::to_string(limit) +
                        " bytes a model and the files it names may take";
         }
-        if (firstRefusal.empty()) firstRefusal = "its file \"" + path + "\" " + problem;
-        return nullptr;
+        return "its file \"" + path + "\" " + problem;
     }
-    bytesRead += bytes.size();
-    return &files.emplace(path, std::move(bytes)).first->second;
+    bytesRead += read.size();
+    bytes = &files.emplace(path, std::move(read)).first->second;
+    return "";
 }
 
-bool ModelFileSystem::Exists(const char* path) const
+bool CheckedModelSystem::Exists(const char* path) const
 {
-    // Whether there is anything by that name; whether it can be read is for the open.
-    struct stat status {};
-    return path != nullptr && (files.holds(path) || stat(path, &status) == 0);
+    return path != nullptr && name == path;
 }
 
-Assimp::IOStream* ModelFileSystem::Open(const char* path, const char* mode)
+Assimp::IOStream* CheckedModelSystem::Open(const char* path, const char* mode)
 {
     // The importer only reads.
-    if (path == nullptr || mode == nullptr || std::strpbrk(mode, "wa+") != nullptr) return nullptr;
-    const std::vector<u8>* bytes = files.bytesOf(path);
-    return bytes != nullptr ? new MemoryFileStream(*bytes) : nullptr;
+    if (!Exists(path) || mode == nullptr || std::strpbrk(mode, "wa+") != nullptr) return nullptr;
+    return new MemoryFileStream(bytes);
 }
 
-void ModelFileSystem::Close(Assimp::IOStream* stream)
+void CheckedModelSystem::Close(Assimp::IOStream* stream)
 {
     delete stream;
 }

@@ -2,7 +2,7 @@
 
 #include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
-#include "Engine/Mesh/GltfFile.h"
+#include "Engine/Mesh/GltfModel.h"
 #include "Engine/Mesh/ModelFiles.h"
 
 #include <assimp/Importer.hpp>
@@ -10,6 +10,7 @@
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <exception>
 #include <string_view>
@@ -152,49 +153,74 @@ VertexLayout* chooseLayout(const std::string& meshName, VertexLayout* defaultLay
     return defaultLayout;
 }
 
+namespace {
+
+// What the importer is told the document is called: it reads a glTF binary only by a
+// name that ends in ".glb".
+std::string importerName(const std::string& path)
+{
+    std::string name = path;
+    const auto lower = [](unsigned char c) { return static_cast<char>(std::tolower(c)); };
+    std::transform(name.begin(), name.end(), name.begin(), lower);
+    return name.ends_with(".glb") ? path : path + ".glb";
+}
+
+// The glTF binary the importer reads: what the game checked of the model at `path` and
+// the files it names. Empty, with `error` set, when the model is refused.
+std::vector<u8> checkedDocument(const char* path, std::string& error)
+{
+    std::vector<u8> bytes;
+    if (std::string problem = readRegularFile(path, &bytes, FileLimits::ModelFile); !problem.empty()) {
+        error = oneLine(modelPrefix(path) + " cannot be read: the file " + problem);
+        return {};
+    }
+    ModelFiles files(path, bytes.size(), FileLimits::ModelFile);
+    GltfModel::Model model;
+    const std::string problem = GltfModel::read(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+        [&files](const std::string& relative, const std::vector<u8>*& named) { return files.read(relative, named); },
+        model);
+    if (!problem.empty()) {
+        error = oneLine(modelPrefix(path) + " cannot be read: " + problem);
+        return {};
+    }
+    return GltfModel::write(model);
+}
+
+} // namespace
+
 ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
                           const std::vector<MeshLayoutOverride>& overrides)
 {
     ImportedModel model;
-    std::vector<u8> bytes;
-    if (std::string problem = readRegularFile(path, &bytes, FileLimits::ModelFile); !problem.empty()) {
-        model.error = oneLine(modelPrefix(path) + " cannot be read: the file " + problem);
-        return model;
-    }
-    // What the importer would trust unchecked: the format, the header's and chunks'
-    // lengths, the JSON's nesting, what the JSON asks it to make.
-    const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    if (std::string problem = GltfFile::problem(view); !problem.empty()) {
-        model.error = oneLine(modelPrefix(path) + " cannot be read: the file " + problem);
-        return model;
-    }
-    // Every file the importer opens (the model, again and again, and the files it
-    // names) comes from the game's reader; `files` outlives the importer that uses it.
-    ModelFiles files(path, std::move(bytes), FileLimits::ModelFile);
+    const std::vector<u8> document = checkedDocument(path, model.error);
+    if (!model.error.empty()) return model;
+    // The importer opens nothing but the document; `document` outlives the importer.
+    const std::string name = importerName(path);
     Assimp::Importer importer;
-    importer.SetIOHandler(new ModelFileSystem(files));
+    importer.SetIOHandler(new CheckedModelSystem(name, document));
     const aiScene* scene = nullptr;
     try {
-        scene = importer.ReadFile(path, modelImportFlags);
+        scene = importer.ReadFile(name, modelImportFlags);
     } catch (const std::exception& error) {
-        // (The importer reports what it recognises as broken through its error string;
-        // this is what it did not, such as an allocation the file's counts asked for.)
+        // (The importer reports what it recognises as broken through its error string.)
         model.error = oneLine(modelPrefix(path) + " cannot be read: " + error.what());
-        return model;
-    }
-    // A file the model names that the game refused is the cause, whatever the importer
-    // made of its absence.
-    if (!files.refusal().empty()) {
-        model.error = oneLine(modelPrefix(path) + " cannot be read: " + files.refusal());
         return model;
     }
     if (scene == nullptr) {
         model.error = oneLine(modelPrefix(path) + " cannot be read: " + importer.GetErrorString());
         return model;
     }
-    model.meshes.reserve(scene->mNumMeshes);
-    for (u32 i = 0; i < scene->mNumMeshes; i++) {
-        const aiMesh& source = *scene->mMeshes[i];
+    return convertScene(path, *scene, defaultLayout, overrides);
+}
+
+ImportedModel convertScene(const char* path, const aiScene& scene, VertexLayout* defaultLayout,
+                           const std::vector<MeshLayoutOverride>& overrides)
+{
+    ImportedModel model;
+    model.meshes.reserve(scene.mNumMeshes);
+    for (u32 i = 0; i < scene.mNumMeshes; i++) {
+        const aiMesh& source = *scene.mMeshes[i];
         VertexLayout* layout = chooseLayout(source.mName.C_Str(), defaultLayout, overrides);
         std::string error = convertMesh(path, source, layout, model.meshes);
         if (!error.empty()) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+struct aiScene;
+
 // Reading a glTF model into planar vertex streams, without touching the GPU: the part
 // of model loading that decides layouts, maps axes and checks the file.
 
@@ -37,12 +39,17 @@ VertexLayout* chooseLayout(const std::string& meshName, VertexLayout* defaultLay
 
 // Reads `path` and converts every mesh: positions and normals (x, y, z) become
 // (-z, y, -x), texture coordinates (u, v) become (u, 1 - v), colours are copied.
-// Refused with an error: a file that is not a whole glTF file or asks for more than the
-// importer can safely make (GltfFile.h), a file it names that the game's reader refuses
-// (ModelFiles.h), a file Assimp cannot read, a face that is not a triangle, an index
-// past the vertices, or a mesh lacking a stream its layout needs.
+// The importer reads only a document written of what the game checked of the file and
+// the files it names (GltfModel.h, ModelFiles.h). Refused with an error: a file whose
+// form, JSON or meshes the game does not take, a file it names that the game's reader
+// refuses, a document Assimp cannot read, a face that is not a triangle, an index past
+// the vertices, or a mesh lacking a stream its layout needs.
 ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
                           const std::vector<MeshLayoutOverride>& overrides);
+
+// Converts every mesh of a scene the importer made of the model at `path`, as above.
+ImportedModel convertScene(const char* path, const aiScene& scene, VertexLayout* defaultLayout,
+                           const std::vector<MeshLayoutOverride>& overrides);
 
 // What the model's vertex streams and indices take in a mesh storage whose writes
 // start and end on `alignment` bytes (each stream and index list is one write).
