@@ -333,34 +333,42 @@ private:
         return &*data[b];
     }
 
-    // The accessor `a` read for `semantic`: its place in the model's accessors (read
-    // and packed at its first use); its elements count towards the bound at every use.
+    // The accessor `reference` names, read for `semantic` by `path`: its place in the
+    // model's accessors (read and packed at its first use). Its elements count towards
+    // the bound at every use.
     bool use(const Json* reference, const std::string& path, std::string_view semantic, u32& out)
     {
         u64 a = 0;
         if (!index(reference, path, "accessors", accessors->size(), a)) return false;
         const std::string at = "accessors[" + std::to_string(a) + "]";
+        const Role& role = roleOf(semantic);
         if (const auto known = taken.find(a); known != taken.end()) {
             out = known->second;
+            if (!fits(model.accessors[out], role, at, path)) return false;
         } else {
-            if (!takeAccessor((*accessors)[a], at)) return false;
+            if (!takeAccessor((*accessors)[a], at, role, path)) return false;
             out = static_cast<u32>(model.accessors.size() - 1);
             taken.emplace(a, out);
         }
-        const Accessor& accessor = model.accessors[out];
-        const Role& role = roleOf(semantic);
+        elements += model.accessors[out].count;
+        return true;
+    }
+
+    bool fits(const Accessor& accessor, const Role& role, const std::string& at, const std::string& path)
+    {
         if (!role.fits(accessor.componentType, accessor.type)) {
             return fail(at + ", read as " + role.name + " by " + path + ", is not a " + role.expected);
         }
-        elements += accessor.count;
-        if (elements > MaxAccessorElements) {
+        if (elements + accessor.count > MaxAccessorElements) {
             return fail("meshes read more than " + std::to_string(MaxAccessorElements) +
                         " accessor elements in all (every attribute and index list of every primitive)");
         }
         return true;
     }
 
-    bool takeAccessor(const Json& source, const std::string& at)
+    // Reads the accessor `source` (at `at`), whose elements are packed into the model
+    // once they are known to fit what `path` reads them as.
+    bool takeAccessor(const Json& source, const std::string& at, const Role& role, const std::string& path)
     {
         if (!object(source, at)) return false;
         if (find(source, "sparse") != nullptr) return fail(at + " is sparse, which the game does not read");
@@ -381,13 +389,14 @@ private:
                         ", not a glTF accessor type");
         }
         accessor.type = type->get<std::string>();
+        if (!fits(accessor, role, at, path)) return false;
         const u64 elementBytes = u64{size} * componentCount(accessor.type);
 
         std::string_view view;
         u64 stride = 0;
         if (!readView(viewIndex, view, stride)) return false;
         if (stride == 0) stride = elementBytes;
-        // (Each term is below 2^32, and count below 2^23: no sum overflows.)
+        // (Each term is below 2^32, and count below 2^22: no sum overflows.)
         const std::string viewPath = "bufferViews[" + std::to_string(viewIndex) + "]";
         if (stride < elementBytes) {
             return fail(viewPath + ".byteStride is " + std::to_string(stride) + ", less than the " +
