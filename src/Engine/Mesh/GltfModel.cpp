@@ -249,7 +249,7 @@ private:
         if (required == nullptr) return false;
         for (const Json& extension : *required) {
             if (!extension.is_string() || !dropsWithWhatItChanges(extension.get<std::string>())) {
-                return fail("requires the extension " + StrictJson::printable(valueText(extension), 64, false) +
+                return fail("requires the extension " + valueText(extension) +
                             ", which the game does not read");
             }
         }
