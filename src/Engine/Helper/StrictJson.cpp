@@ -1,8 +1,11 @@
 #include "Engine/Helper/StrictJson.h"
 
+#include "Engine/Helper/QuotedText.h"
+
+#include <algorithm>
 #include <functional>
 #include <map>
-#include <unordered_set>
+#include <string_view>
 
 namespace StrictJson {
 
@@ -41,7 +44,7 @@ std::string libraryMessage(const std::string& what)
         if (const size_t colon = text.find(": "); colon != std::string::npos) text.erase(0, colon + 2);
     }
     if (const size_t last = text.find("; last read"); last != std::string::npos) text.erase(last);
-    return printable(text, 160, false);
+    return escapedText(text, 160);
 }
 
 // Builds the kept part of the document as the library's parser reports what it reads.
@@ -71,13 +74,12 @@ public:
     bool key(string_t& name) override
     {
         Frame& frame = frames.back();
-        if (frame.keys.size() >= rules.maxObjectMembers) {
+        if (frame.names.size() >= rules.maxObjectMembers) {
             return fail("has an object of more than " + std::to_string(rules.maxObjectMembers) + " members" + where());
         }
-        // Hashes, not names: an object of many members costs a word each.
-        if (!frame.keys.insert(std::hash<std::string>{}(name)).second) {
-            return fail("names the member " + printable(name, 64) + " twice" + where());
-        }
+        // Names written twice are looked for when the object ends (see close).
+        frame.names.push_back({static_cast<u32>(frame.nameBytes.size()), static_cast<u32>(name.size())});
+        frame.nameBytes += name;
         frame.key = std::move(name);
         return true;
     }
@@ -95,7 +97,9 @@ private:
         bool object = false;
         std::string key; // of the member being read
         u64 index = 0;   // of the element being read
-        std::unordered_set<size_t> keys;
+        // An object's member names, one after another, and where each lies.
+        std::string nameBytes;
+        std::vector<std::pair<u32, u32>> names; // offset, length
     };
 
     // Where the value about to be read goes: a new slot in its container (with the
@@ -122,7 +126,7 @@ private:
             }
             const Frame& parent = frames[i - 1];
             if (parent.object) {
-                path += (path.empty() ? "" : ".") + printable(parent.key, 64, false);
+                path += (path.empty() ? "" : ".") + escapedText(parent.key, 64);
             } else {
                 path += "[" + std::to_string(parent.index) + "]";
             }
@@ -190,12 +194,36 @@ private:
         Slot slot;
         if (!place(slot)) return false;
         if (slot.value != nullptr) *slot.value = object ? Json::object() : Json::array();
-        frames.push_back({slot.value, slot.rule, object, {}, 0, {}});
+        frames.push_back({slot.value, slot.rule, object, {}, 0, {}, {}});
         return true;
+    }
+
+    // The first member name (in the text's order) that the object being closed writes
+    // a second time, if any. The names are sorted, not hashed: no choice of names makes
+    // the search slower than a sort of them, and names are told apart by their bytes.
+    bool namesOnce()
+    {
+        const Frame& frame = frames.back();
+        const auto name = [&frame](u32 i) {
+            return std::string_view(frame.nameBytes).substr(frame.names[i].first, frame.names[i].second);
+        };
+        std::vector<u32> order(frame.names.size());
+        for (u32 i = 0; i < order.size(); i++) order[i] = i;
+        std::sort(order.begin(), order.end(), [&name](u32 a, u32 b) {
+            const int compared = name(a).compare(name(b));
+            return compared != 0 ? compared < 0 : a < b;
+        });
+        u32 second = UINT32_MAX;
+        for (size_t k = 1; k < order.size(); k++) {
+            if (name(order[k]) == name(order[k - 1])) second = std::min(second, order[k]);
+        }
+        if (second == UINT32_MAX) return true;
+        return fail("names the member " + quotedText(name(second), 64) + " twice" + where());
     }
 
     bool close()
     {
+        if (frames.back().object && !namesOnce()) return false;
         frames.pop_back();
         advance();
         return true;
@@ -209,29 +237,6 @@ private:
 };
 
 } // namespace
-
-std::string printable(std::string_view text, size_t maxBytes, bool quoted)
-{
-    std::string out;
-    size_t i = 0;
-    while (i < text.size() && out.size() < maxBytes) {
-        const u8 c = static_cast<u8>(text[i]);
-        // A whole UTF-8 sequence or nothing of it; control characters and bytes that
-        // are not UTF-8 become '?'.
-        const size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        bool whole = length > 0 && i + length <= text.size();
-        for (size_t k = 1; whole && k < length; k++) whole = (static_cast<u8>(text[i + k]) & 0xC0) == 0x80;
-        if (!whole || c < 0x20 || c == 0x7F) {
-            out += '?';
-            i++;
-            continue;
-        }
-        out.append(text.substr(i, length));
-        i += length;
-    }
-    if (i < text.size()) out += "...";
-    return quoted ? "\"" + out + "\"" : out;
-}
 
 Document parse(std::string_view text, const Rules& rules)
 {

@@ -36,9 +36,4 @@ struct Document {
 
 Document parse(std::string_view text, const Rules& rules);
 
-// `text` fit for a one-line message: at most about `maxBytes` bytes of it (then "..."),
-// whole UTF-8 sequences only, control characters and bytes that are not UTF-8 as '?',
-// in double quotes unless `quoted` is false.
-std::string printable(std::string_view text, size_t maxBytes, bool quoted = true);
-
 } // namespace StrictJson

@@ -1,5 +1,6 @@
 #include "Engine/Mesh/GltfModel.h"
 
+#include "Engine/Helper/QuotedText.h"
 #include "Engine/Helper/StrictJson.h"
 #include "Engine/Mesh/GltfFile.h"
 
@@ -101,9 +102,14 @@ struct ModeRule {
 constexpr ModeRule ModeRules[] = {{1, 1}, {2, 2}, {2, 1}, {2, 1}, {3, 3}, {3, 1}, {3, 1}};
 constexpr u64 ModeCount = sizeof ModeRules / sizeof ModeRules[0];
 
+// A value of the file as a message shows it: a string quoted, a number as it is, an
+// object or an array by its kind only.
 std::string valueText(const Json& value)
 {
-    return StrictJson::printable(value.dump(), 40, false);
+    if (value.is_string()) return quotedText(value.get_ref<const std::string&>(), 40);
+    if (value.is_object()) return "an object";
+    if (value.is_array()) return "an array";
+    return value.dump();
 }
 
 // Strict base64 (a data URI's buffer): four characters for every three bytes, "="
@@ -277,7 +283,7 @@ private:
             if (text.starts_with("data:")) continue; // decoded when read
             std::string why;
             if (fileBelowModel(text, why).empty()) {
-                return fail(path + ".uri " + StrictJson::printable(text, 96) + " " + why);
+                return fail(path + ".uri " + quotedText(text) + " " + why);
             }
         }
         data.resize(buffers->size());

@@ -1,0 +1,99 @@
+#include "Engine/Helper/QuotedText.h"
+
+#include <cstdint>
+
+namespace {
+
+// The code point of the well-formed UTF-8 sequence at the start of `text`, and its
+// length in `length`; 0 for a byte that starts none (then `length` is 0).
+char32_t decode(std::string_view text, size_t& length)
+{
+    length = 0;
+    const auto byte = [&text](size_t i) { return static_cast<uint8_t>(text[i]); };
+    const uint8_t lead = byte(0);
+    size_t size = 0;
+    char32_t code = 0;
+    char32_t least = 0;
+    if (lead < 0x80) {
+        length = 1;
+        return lead;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        size = 2, code = lead & 0x1Fu, least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        size = 3, code = lead & 0x0Fu, least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        size = 4, code = lead & 0x07u, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() < size) return 0;
+    for (size_t k = 1; k < size; k++) {
+        if ((byte(k) & 0xC0) != 0x80) return 0;
+        code = code << 6 | (byte(k) & 0x3Fu);
+    }
+    // Overlong forms, surrogates and code points past Unicode's last.
+    if (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
+    length = size;
+    return code;
+}
+
+bool escapedAsCodePoint(char32_t code)
+{
+    return (code >= 0x80 && code <= 0x9F) || code == 0x061C || code == 0x200E || code == 0x200F ||
+           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) || code == 0x2028 ||
+           code == 0x2029;
+}
+
+std::string hex(uint32_t value, int digits)
+{
+    static const char Digits[] = "0123456789abcdef";
+    std::string text(static_cast<size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; i--, value >>= 4) text[static_cast<size_t>(i)] = Digits[value & 0xF];
+    return text;
+}
+
+// How the character at the start of `text` is written out; `length` is how many bytes
+// of `text` it takes.
+std::string written(std::string_view text, size_t& length)
+{
+    const char32_t code = decode(text, length);
+    if (length == 0) {
+        length = 1;
+        return "\\x" + hex(static_cast<uint8_t>(text[0]), 2);
+    }
+    switch (code) {
+    case '\t': return "\\t";
+    case '\n': return "\\n";
+    case '\r': return "\\r";
+    case '\\': return "\\\\";
+    case '"': return "\\\"";
+    default: break;
+    }
+    if (code < 0x20 || code == 0x7F) return "\\x" + hex(code, 2);
+    if (escapedAsCodePoint(code)) return "\\u" + hex(code, 4);
+    return std::string(text.substr(0, length));
+}
+
+} // namespace
+
+std::string escapedText(std::string_view text, size_t maxBytes)
+{
+    std::string out;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t length = 0;
+        const std::string piece = written(text.substr(at), length);
+        if (out.size() + piece.size() > maxBytes) {
+            return out + "...";
+        }
+        out += piece;
+        at += length;
+    }
+    return out;
+}
+
+std::string quotedText(std::string_view text, size_t maxBytes)
+{
+    return "\"" + escapedText(text, maxBytes) + "\"";
+}
