@@ -10,6 +10,7 @@
 #include "Engine/Helper/FreedMemory.h"
 #include "Engine/Settings/Settings.h"
 #include "Engine/Image/Image.h"
+#include "Engine/Mesh/ModelImport.h"
 #include "Engine/Physics/BulletHandler.h"
 #include "Engine/Physics/PhysicsWorld.h"
 #include "Engine/Physics/Simulation.h"
@@ -82,7 +83,7 @@ void init()
     // 8 to 10: the descriptor pool; the mesh storage, switched once so that all
     // start-up geometry goes into half 0 from offset 0; the per-frame rings.
     descriptorPool = new DescriptorPool(graphicsDevice, "UBD_100+SBD_100");
-    meshStorage = new DsDeviceMeshSingle(graphicsDevice, 10000000);
+    meshStorage = new DsDeviceMeshSingle(graphicsDevice, GameMeshStorageBytes);
     meshStorage->switchHalf();
     frameUniforms = new DsUniformSingle(graphicsDevice, 100000);
     frameStorage = new DsStorageSingle(graphicsDevice, 16000000);

@@ -1,3 +1,4 @@
+#include "Engine/Helper/QuotedText.h"
 #include "Engine/Mesh/ModelImport.h"
 #include "Engine/Mesh/ModelLoader.h"
 #include "Engine/Mesh/VertexLayout.h"
@@ -6,6 +7,7 @@
 #include <assimp/Importer.hpp>
 
 #include <assimp/Exporter.hpp>
+#include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <glm/glm.hpp>
 #include <gtest/gtest.h>
@@ -191,14 +193,21 @@ void expectVec(glm::vec4 actual, glm::vec4 expected)
 
 class ModelImport : public ::testing::Test {
 protected:
-    fs::path directory;
+    fs::path root;      // this test's own, in the temporary folder
+    fs::path directory; // the models' folder, in `root`
+    fs::path outside;   // another folder in `root`
 
     void SetUp() override
     {
-        directory = fs::temp_directory_path() / ("brackenhold-model-import-" + std::to_string(getpid()));
+        const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        root = fs::temp_directory_path() /
+               ("brackenhold-model-import-" + std::to_string(getpid()) + "-" + test->name());
+        directory = root / "models";
+        outside = root / "outside";
         fs::create_directories(directory);
+        fs::create_directories(outside);
     }
-    void TearDown() override { fs::remove_all(directory); }
+    void TearDown() override { fs::remove_all(root); }
 
     std::string file(const char* name) const { return (directory / name).string(); }
 
@@ -519,6 +528,11 @@ TEST_F(ModelImport, RefusesOrLeavesOutWhatTheImporterWouldTrust)
     json inline_ = model;
     inline_["buffers"][0]["uri"] = "data:application/octet-stream;base64," + base64(bin);
 
+    // The model's JSON with a view's byteOffset written as -0.
+    json offsetMarked = model;
+    offsetMarked["bufferViews"][0]["byteOffset"] = 987654321;
+    std::string minusZero = offsetMarked.dump();
+    minusZero.replace(minusZero.find("987654321"), 9, "-0");
     fs::create_directories(directory / "folder.bin");
     fs::create_directories(directory / "sub");
     ASSERT_EQ(mkfifo((directory / "pipe.bin").c_str(), 0600), 0);
@@ -527,6 +541,15 @@ TEST_F(ModelImport, RefusesOrLeavesOutWhatTheImporterWouldTrust)
     writeBytes(directory / "beside.bin", bin);
     writeBytes(directory / "sub" / "below.bin", bin);
     writeBytes(directory.parent_path() / "indices.bin", bin);
+    // Links out of the model's folder: to a file beside it, to the root, to a file of the
+    // system, to the process's own folder in /proc.
+    writeBytes(outside / "wall.bin", bin);
+    fs::create_symlink(outside / "wall.bin", directory / "linked.bin");
+    fs::create_symlink("../outside", directory / "up");
+    fs::create_symlink("/", directory / "root");
+    fs::create_symlink("/etc/passwd", directory / "passwd.bin");
+    fs::create_symlink("/proc/self", directory / "self");
+    fs::create_symlink("beside.bin", directory / "alias.bin");
 
     struct Case {
         const char* name;
@@ -659,6 +682,32 @@ TEST_F(ModelImport, RefusesOrLeavesOutWhatTheImporterWouldTrust)
         {"its buffer beside it", namingBuffer("beside.bin"), ""},
         {"its buffer beside it, its name escaped", namingBuffer("be%73ide.bin"), ""},
         {"its buffer in a folder below it", namingBuffer("sub/below.bin"), ""},
+        {"its buffer a link beside it to a file beside it", namingBuffer("alias.bin"), ""},
+        {"its buffer a link to a file outside its folder", namingBuffer("linked.bin"),
+         "buffers[1].uri \"linked.bin\": its file \"" + file("linked.bin") + "\" leads out of its folder through a link"},
+        {"its buffer in a linked folder outside its folder", namingBuffer("up/wall.bin"),
+         "buffers[1].uri \"up/wall.bin\": its file \"" + file("up/wall.bin") + "\" leads out of its folder"},
+        {"its buffer below a link to the root", namingBuffer("root/etc/passwd"), "leads out of its folder through a link"},
+        {"its buffer a link to /etc/passwd", namingBuffer("passwd.bin"), "leads out of its folder through a link"},
+        {"its buffer below a link to /proc/self", namingBuffer("self/environ"), "leads out of its folder through a link"},
+        // Text of the file quoted in the line, escaped and cut short.
+        {"a URI of terminal escapes, escaped", namingBuffer("%1b[2J%1b]0;title%07.bin"),
+         "buffers[1].uri \"%1b[2J%1b]0;title%07.bin\" holds an escaped control character"},
+        {"a URI of terminal escapes and a bell", namingBuffer("\x1b[2J\a\b.bin"),
+         "buffers[1].uri \"\\x1b[2J\\x07\\x08.bin\" holds a control character"},
+        {"a URI with a C1 control", namingBuffer("\xC2\x9B" "2J.bin"), "buffers[1].uri \"\\u009b2J.bin\" holds a control"},
+        {"a URI that is not UTF-8", namingBuffer("%ff%fe.bin"),
+         "buffers[1].uri \"%ff%fe.bin\": its file \"" + file("\\xff\\xfe.bin") + "\" cannot be opened"},
+        {"a URI of 100,000 bytes", namingBuffer(std::string(100000, 'u')),
+         "buffers[1].uri \"" + std::string(QuotedTextBytes, 'u') + "...\": its file \""},
+        {"a mesh name with a C1 control and a bidirectional override, no normals",
+         withJson([](json& m) {
+             m["meshes"][0]["name"] = "P\u009b2J\u202e";
+             m["meshes"][0]["primitives"][0]["attributes"].erase("NORMAL");
+         }),
+         "mesh \"P\\u009b2J\\u202e\" has no normals"},
+        // Numbers as JSON writes them.
+        {"a byteOffset of -0", glbOf(minusZero, bin), ""},
         {"JSON text in a .glb file, its buffer a data URI", inline_.dump(), ""},
     };
     writeModel(directory / "plain.glb", {triangle("Portal")});
@@ -681,7 +730,28 @@ TEST_F(ModelImport, RefusesOrLeavesOutWhatTheImporterWouldTrust)
             EXPECT_NE(said.find(test.expected), std::string::npos) << said;
         }
     }
-    fs::remove(directory.parent_path() / "indices.bin");
+
+    // A link out says nothing of where it leads (not even the size of what is there).
+    writeBytes(directory / "model.glb", namingBuffer("passwd.bin"));
+    EXPECT_TRUE(refusal(file("model.glb")).ends_with("leads out of its folder through a link"));
+    // A folder of models reached through a link is the models' folder still.
+    fs::create_directory_symlink(directory, root / "linked-models");
+    writeBytes(directory / "model.glb", namingBuffer("beside.bin"));
+    const ImportedModel linked = importModel((root / "linked-models" / "model.glb").c_str(), vertexLayoutPosNormalUv,
+                                             {{"Portal", vertexLayoutPosNormalColorUv}});
+    EXPECT_EQ(linked.error, "");
+    EXPECT_EQ(linked.meshes.size(), 1u);
+    // Meshes larger than the room left in the mesh storage are refused before the import.
+    fs::copy_file(directory / "large.glb", directory / "model.glb", fs::copy_options::overwrite_existing);
+    const ImportedModel crowded = importModel(file("model.glb").c_str(), vertexLayoutPosNormalUv,
+                                              {{"Portal", vertexLayoutPosNormalColorUv}}, {900'000, 10'000'000, 16});
+    EXPECT_EQ(crowded.error, "model \"" + file("model.glb") + "\" is too large for the mesh storage: its 20001 vertices "
+                             "and 20001 indices take 1040080 bytes, and 900000 of the storage's 10000000 are left");
+    // (What the imported meshes take, as the estimate made before the import said.)
+    const ImportedModel roomy = importModel(file("model.glb").c_str(), vertexLayoutPosNormalUv,
+                                            {{"Portal", vertexLayoutPosNormalColorUv}}, {1'040'080, 10'000'000, 16});
+    ASSERT_EQ(roomy.error, "");
+    EXPECT_EQ(meshStorageBytes(roomy, 16), 1'040'080u);
 }
 
 TEST_F(ModelImport, SceneWithoutMeshesGivesNoMeshes)
@@ -921,16 +991,19 @@ TEST_F(ModelImport, LoaderRefusesUnusableModelsAndMissingMeshes)
     EXPECT_EQ(message, "model \"assets/Particles/smoke.glb\" has no meshes");
 }
 
-// The game's models give the same meshes through the document the game writes as when
-// the importer reads the file itself: every name, layout, vertex stream and index.
+// The game's models give the same meshes through the document the game writes, its
+// vertices joined by the game, as when the importer reads the file itself and joins them,
+// with tangents too (0x100800B): every name, layout, vertex stream and index.
 TEST(GeneratedModels, GiveTheSameMeshesAsTheImporterReadingTheFileItself)
 {
     SKIP_WITHOUT_GENERATED_MODELS();
+    const u32 importersOwnJoin = aiProcess_CalcTangentSpace | aiProcess_JoinIdenticalVertices | modelImportFlags;
+    ASSERT_EQ(importersOwnJoin, 0x100800Bu);
     for (const GeneratedModel& expected : generatedModels()) {
         SCOPED_TRACE(expected.file);
         const std::string path = (runDirectory() / expected.file).string();
         Assimp::Importer importer;
-        const aiScene* scene = importer.ReadFile(path, modelImportFlags);
+        const aiScene* scene = importer.ReadFile(path, importersOwnJoin);
         ASSERT_NE(scene, nullptr) << importer.GetErrorString();
         const ImportedModel direct = convertScene(path.c_str(), *scene, expected.layout, expected.overrides);
         const ImportedModel checked = importGenerated(expected);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <fcntl.h>
@@ -29,6 +31,23 @@ namespace {
 std::string withReason(const char* what, int error)
 {
     return std::string(what) + " (" + std::strerror(error) + ")";
+}
+
+// Whether the resolved path `path` is `folder` (resolved) or lies below it.
+bool liesInside(const std::string& path, const std::string& folder)
+{
+    return path.starts_with(folder) &&
+           (path.size() == folder.size() || folder.ends_with('/') || path[folder.size()] == '/');
+}
+
+// `path` with every link in it followed, or why not (a phrase to follow its name).
+std::string resolved(const std::string& path, std::string& real)
+{
+    char* name = realpath(path.c_str(), nullptr);
+    if (name == nullptr) return withReason("cannot be opened", errno);
+    real = name;
+    free(name);
+    return "";
 }
 
 // Opens the regular file at `path` into `file` and gives its size.
@@ -73,6 +92,19 @@ std::string readUpTo(const FileDescriptor& file, u64 sizeHint, u64 limit, std::v
     }
 }
 
+// The whole of the opened file, `size` bytes when it was opened, unless that or what it
+// holds by now passes `maxBytes`.
+std::string readWhole(const FileDescriptor& file, u64 size, u64 maxBytes, std::vector<u8>& bytes)
+{
+    if (size > maxBytes) return "is too large (" + std::to_string(size) + " bytes)";
+    // One byte past the limit tells a file that grew beyond it since it was opened.
+    std::vector<u8> data;
+    if (std::string problem = readUpTo(file, size, maxBytes + 1, data); !problem.empty()) return problem;
+    if (data.size() > maxBytes) return "is too large (more than " + std::to_string(maxBytes) + " bytes)";
+    bytes = std::move(data);
+    return "";
+}
+
 } // namespace
 
 std::string readRegularFile(const std::string& path, std::vector<u8>* bytes, u64 maxBytes)
@@ -81,13 +113,30 @@ std::string readRegularFile(const std::string& path, std::vector<u8>* bytes, u64
     FileDescriptor file;
     u64 size = 0;
     if (std::string problem = openRegular(path, file, &size); !problem.empty()) return problem;
-    if (size > maxBytes) return "is too large (" + std::to_string(size) + " bytes)";
-    // One byte past the limit tells a file that grew beyond it since it was opened.
-    std::vector<u8> data;
-    if (std::string problem = readUpTo(file, size, maxBytes + 1, data); !problem.empty()) return problem;
-    if (data.size() > maxBytes) return "is too large (more than " + std::to_string(maxBytes) + " bytes)";
-    *bytes = std::move(data);
-    return "";
+    return readWhole(file, size, maxBytes, *bytes);
+}
+
+std::string readRegularFileInside(const std::string& folder, const std::string& path, std::vector<u8>* bytes,
+                                  u64 maxBytes)
+{
+    bytes->clear();
+    static const std::string Outside = "leads out of its folder through a link";
+    std::string realFolder, realFile;
+    if (std::string problem = resolved(folder.empty() ? "." : folder, realFolder); !problem.empty()) {
+        return "is in a folder that " + problem;
+    }
+    if (std::string problem = resolved(path, realFile); !problem.empty()) return problem;
+    if (!liesInside(realFile, realFolder)) return Outside;
+    FileDescriptor file;
+    u64 size = 0;
+    if (std::string problem = openRegular(realFile, file, &size); !problem.empty()) return problem;
+    // What was opened, should a link have been put in the path since it was resolved.
+    char opened[PATH_MAX + 1];
+    const std::string descriptor = "/proc/self/fd/" + std::to_string(file.fd);
+    if (const ssize_t length = readlink(descriptor.c_str(), opened, PATH_MAX); length > 0) {
+        if (!liesInside(std::string(opened, static_cast<size_t>(length)), realFolder)) return Outside;
+    }
+    return readWhole(file, size, maxBytes, *bytes);
 }
 
 std::string readRegularFileStart(const std::string& path, std::vector<u8>* bytes, u64 count)

@@ -19,6 +19,15 @@
 // refused unread, and one that the memory cannot hold is refused too.
 std::string readRegularFile(const std::string& path, std::vector<u8>* bytes, u64 maxBytes);
 
+// The whole file, as readRegularFile, only if it lies inside `folder`, links followed:
+// the folder's path and the file's are resolved (every link in them followed), and the
+// file read is the one that was opened, looked at again through its descriptor. A file
+// reached through a link that leads elsewhere is refused unopened ("leads out of its
+// folder through a link"), saying nothing of what lies there. A folder reached through a
+// link is still the folder.
+std::string readRegularFileInside(const std::string& folder, const std::string& path, std::vector<u8>* bytes,
+                                  u64 maxBytes);
+
 // At most the first `count` bytes of the file (fewer when it is shorter).
 std::string readRegularFileStart(const std::string& path, std::vector<u8>* bytes, u64 count);
 

@@ -198,7 +198,9 @@ private:
     bool wholeNumber(const Json* value, const std::string& path, u64 low, u64 high, u64& out)
     {
         if (value == nullptr) return fail(path + " is missing");
-        if (!value->is_number_unsigned() || value->get<u64>() < low || value->get<u64>() > high) {
+        // (-0 is a whole number too: it is 0.)
+        const bool whole = value->is_number_unsigned() || (value->is_number_integer() && value->get<i64>() == 0);
+        if (!whole || value->get<u64>() < low || value->get<u64>() > high) {
             return fail(path + " is " + valueText(*value) + ", not a whole number from " + std::to_string(low) +
                         " to " + std::to_string(high));
         }
@@ -325,7 +327,7 @@ private:
             std::string why;
             const std::vector<u8>* file = nullptr;
             if (std::string refused = readFile(fileBelowModel(text, why), file); !refused.empty()) {
-                fail(refused);
+                fail(path + ".uri " + quotedText(text) + ": " + refused);
                 return nullptr;
             }
             bytes = std::string_view(reinterpret_cast<const char*>(file->data()), file->size());
@@ -546,6 +548,25 @@ private:
 
 } // namespace
 
+namespace {
+
+// Whether `text` holds a control character: C0, DEL, or C1 (U+0080 to U+009F, in
+// UTF-8 the bytes 0xC2 0x80 to 0xC2 0x9F).
+bool hasControl(std::string_view text)
+{
+    for (size_t i = 0; i < text.size(); i++) {
+        const u8 c = static_cast<u8>(text[i]);
+        if (c < 0x20 || c == 0x7F) return true;
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<u8>(text[i + 1]) >= 0x80 &&
+            static_cast<u8>(text[i + 1]) <= 0x9F) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 std::string fileBelowModel(std::string_view uri, std::string& problem)
 {
     problem.clear();
@@ -556,6 +577,10 @@ std::string fileBelowModel(std::string_view uri, std::string& problem)
     }
     if (uri.find_first_of("?#\\") != std::string_view::npos) {
         problem = "is not a plain file name below the model's folder";
+        return "";
+    }
+    if (hasControl(uri)) {
+        problem = "holds a control character";
         return "";
     }
     std::string path;
@@ -572,7 +597,11 @@ std::string fileBelowModel(std::string_view uri, std::string& problem)
         path += static_cast<char>(std::stoi(std::string(uri.substr(i + 1, 2)), nullptr, 16));
         i += 2;
     }
-    if (path.empty() || path.find('\0') != std::string::npos || path.find('\\') != std::string::npos) {
+    if (hasControl(path)) {
+        problem = "holds an escaped control character";
+        return "";
+    }
+    if (path.empty() || path.find('\\') != std::string::npos) {
         problem = "is not a plain file name below the model's folder";
         return "";
     }

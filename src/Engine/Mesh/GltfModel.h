@@ -19,9 +19,11 @@
 namespace GltfModel {
 
 // Bounds on what a model may ask for. The game's models have a handful of meshes and a
-// few thousand vertices; the 10 MB mesh storage holds at most 2.5 million 4-byte values.
-// Accessor elements the importer reads: every attribute and index list the game takes,
-// counted for each primitive that reads it.
+// few thousand vertices.
+// Accessor elements the game copies out of the file (and then joins, VertexJoin.h):
+// every attribute and index list, counted for each primitive that reads it. It bounds
+// the time and memory of the checks and the join; what is imported is bounded by the
+// mesh storage (10 MB, at most 2.5 million 4-byte values), checked before the import.
 constexpr u64 MaxAccessorElements = 4000000;
 constexpr u32 MaxJsonNesting = 64;
 // Values kept of the members read (meshes, primitives, accessors, buffer views, buffers).

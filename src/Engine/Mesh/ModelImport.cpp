@@ -2,9 +2,13 @@
 
 #include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
+#include "Engine/Helper/QuotedText.h"
 #include "Engine/Mesh/GltfModel.h"
 #include "Engine/Mesh/ModelFiles.h"
+#include "Engine/Mesh/VertexJoin.h"
 
+#include <assimp/IOStream.hpp>
+#include <assimp/IOSystem.hpp>
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -15,10 +19,8 @@
 #include <exception>
 #include <string_view>
 
-const u32 modelImportFlags = aiProcess_CalcTangentSpace | aiProcess_JoinIdenticalVertices | aiProcess_Triangulate |
-                             aiProcess_SortByPType | aiProcess_FlipWindingOrder;
-static_assert((aiProcess_CalcTangentSpace | aiProcess_JoinIdenticalVertices | aiProcess_Triangulate |
-               aiProcess_SortByPType | aiProcess_FlipWindingOrder) == 0x100800B);
+const u32 modelImportFlags = aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_FlipWindingOrder;
+static_assert((aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_FlipWindingOrder) == 0x1008008);
 
 namespace {
 
@@ -56,25 +58,24 @@ void storeElement(PlanarVertexData& data, i32 attribute, u32 vertex, const f32* 
     std::memcpy(element, values, std::min<size_t>(size, size_t{count} * sizeof(f32)));
 }
 
-// One line, whatever the library put into its message.
-std::string oneLine(std::string text)
-{
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    std::replace(text.begin(), text.end(), '\r', ' ');
-    while (!text.empty() && text.back() == ' ') {
-        text.pop_back();
-    }
-    return text;
-}
+// (The game's own paths, but quoted as any text that a message shows.)
+constexpr size_t MaxPathShown = 256;
+// What is shown of a message of the importer's.
+constexpr size_t MaxLibraryTextShown = 200;
 
 std::string modelPrefix(const char* path)
 {
-    return std::string("model \"") + path + "\"";
+    return "model " + quotedText(path, MaxPathShown);
+}
+
+std::string meshError(const char* path, std::string_view meshName, const char* problem)
+{
+    return modelPrefix(path) + ": mesh " + quotedText(meshName) + " " + problem;
 }
 
 std::string meshError(const char* path, const aiMesh& mesh, const char* problem)
 {
-    return modelPrefix(path) + ": mesh \"" + mesh.mName.C_Str() + "\" " + problem;
+    return meshError(path, mesh.mName.C_Str(), problem);
 }
 
 // Converts one Assimp mesh and appends it to `meshes`; returns an error line or an
@@ -155,6 +156,76 @@ VertexLayout* chooseLayout(const std::string& meshName, VertexLayout* defaultLay
 
 namespace {
 
+// A file's bytes as the importer reads them: from memory, never past their end.
+class MemoryFileStream : public Assimp::IOStream {
+public:
+    explicit MemoryFileStream(const std::vector<u8>& bytes) : bytes(bytes) {}
+
+    size_t Read(void* buffer, size_t size, size_t count) override
+    {
+        if (buffer == nullptr || size == 0) return 0;
+        const size_t whole = std::min(count, (bytes.size() - position) / size);
+        if (whole > 0) std::memcpy(buffer, bytes.data() + position, whole * size);
+        position += whole * size;
+        return whole;
+    }
+
+    size_t Write(const void*, size_t, size_t) override { return 0; }
+
+    aiReturn Seek(size_t offset, aiOrigin origin) override
+    {
+        const size_t size = bytes.size();
+        size_t target = 0;
+        switch (origin) {
+        case aiOrigin_SET: target = offset; break;
+        case aiOrigin_CUR:
+            if (offset > size - position) return AI_FAILURE;
+            target = position + offset;
+            break;
+        case aiOrigin_END:
+            if (offset > size) return AI_FAILURE;
+            target = size - offset;
+            break;
+        default: return AI_FAILURE;
+        }
+        if (target > size) return AI_FAILURE;
+        position = target;
+        return AI_SUCCESS;
+    }
+
+    size_t Tell() const override { return position; }
+    size_t FileSize() const override { return bytes.size(); }
+    void Flush() override {}
+
+private:
+    const std::vector<u8>& bytes;
+    size_t position = 0;
+};
+
+// The importer's view of the files: one document, the one the game wrote of what it
+// checked, under one name, read from memory. Nothing else is there to be opened. The
+// importer takes it over and deletes it; `bytes` must outlive the importer.
+class CheckedModelSystem : public Assimp::IOSystem {
+public:
+    CheckedModelSystem(std::string name, const std::vector<u8>& bytes) : name(std::move(name)), bytes(bytes) {}
+
+    bool Exists(const char* path) const override { return path != nullptr && name == path; }
+    char getOsSeparator() const override { return '/'; }
+
+    Assimp::IOStream* Open(const char* path, const char* mode) override
+    {
+        // The importer only reads.
+        if (!Exists(path) || mode == nullptr || std::strpbrk(mode, "wa+") != nullptr) return nullptr;
+        return new MemoryFileStream(bytes);
+    }
+
+    void Close(Assimp::IOStream* stream) override { delete stream; }
+
+private:
+    std::string name;
+    const std::vector<u8>& bytes;
+};
+
 // What the importer is told the document is called: it reads a glTF binary only by a
 // name that ends in ".glb".
 std::string importerName(const std::string& path)
@@ -165,13 +236,58 @@ std::string importerName(const std::string& path)
     return name.ends_with(".glb") ? path : path + ".glb";
 }
 
+// The name the importer gives the mesh it makes of primitive `p` of mesh `m`: the
+// mesh's name (else "meshes[m]"), followed by "-p" when the mesh has more primitives.
+std::string importedMeshName(const GltfModel::Model& model, size_t m, size_t p)
+{
+    const GltfModel::Mesh& mesh = model.meshes[m];
+    const std::string name = mesh.name.value_or("meshes[" + std::to_string(m) + "]");
+    return mesh.primitives.size() > 1 ? name + "-" + std::to_string(p) : name;
+}
+
+// Primitive modes up to line strips draw points and lines.
+constexpr u32 FirstTriangleMode = 4;
+constexpr u32 TriangleListMode = 4;
+
+// Why the meshes the importer would make of `model` (its vertices joined) cannot be
+// used, checked before it reads them: one of lines or points, or meshes that take more
+// than `room` of the mesh storage in their layouts. Empty when they can.
+std::string meshesProblem(const char* path, const GltfModel::Model& model, VertexLayout* defaultLayout,
+                          const std::vector<MeshLayoutOverride>& overrides, const MeshStorageRoom& room)
+{
+    u64 needed = 0, vertices = 0, indices = 0;
+    for (size_t m = 0; m < model.meshes.size(); m++) {
+        const std::vector<GltfModel::Primitive>& primitives = model.meshes[m].primitives;
+        for (size_t p = 0; p < primitives.size(); p++) {
+            const GltfModel::Primitive& primitive = primitives[p];
+            const std::string name = importedMeshName(model, m, p);
+            if (primitive.mode < FirstTriangleMode) {
+                return meshError(path, name, "has faces that are not triangles (lines or points)");
+            }
+            // (Joined vertices are drawn by indices; a strip or a fan of n makes n - 2 triangles.)
+            const u64 count = model.accessors[primitive.attributes.front().second].count;
+            const u64 drawn = model.accessors[*primitive.indices].count;
+            const u64 corners = primitive.mode == TriangleListMode ? drawn : 3 * (drawn - 2);
+            vertices += count;
+            indices += corners;
+            if (const VertexLayout* layout = chooseLayout(name, defaultLayout, overrides); layout != nullptr) {
+                needed += meshStorageBytes(*layout, static_cast<u32>(count), corners, room.alignment);
+            }
+        }
+    }
+    return needed > room.left ? modelTooLargeMessage(path, vertices, indices, needed, room) : "";
+}
+
 // The glTF binary the importer reads: what the game checked of the model at `path` and
-// the files it names. Empty, with `error` set, when the model is refused.
-std::vector<u8> checkedDocument(const char* path, std::string& error)
+// the files it names, its vertices joined. Empty, with `error` set, when the model is
+// refused.
+std::vector<u8> checkedDocument(const char* path, VertexLayout* defaultLayout,
+                                const std::vector<MeshLayoutOverride>& overrides, const MeshStorageRoom& room,
+                                std::string& error)
 {
     std::vector<u8> bytes;
     if (std::string problem = readRegularFile(path, &bytes, FileLimits::ModelFile); !problem.empty()) {
-        error = oneLine(modelPrefix(path) + " cannot be read: the file " + problem);
+        error = modelPrefix(path) + " cannot be read: the file " + problem;
         return {};
     }
     ModelFiles files(path, bytes.size(), FileLimits::ModelFile);
@@ -181,19 +297,22 @@ std::vector<u8> checkedDocument(const char* path, std::string& error)
         [&files](const std::string& relative, const std::vector<u8>*& named) { return files.read(relative, named); },
         model);
     if (!problem.empty()) {
-        error = oneLine(modelPrefix(path) + " cannot be read: " + problem);
+        error = modelPrefix(path) + " cannot be read: " + problem;
         return {};
     }
-    return GltfModel::write(model);
+    bytes = {};
+    joinIdenticalVertices(model);
+    error = meshesProblem(path, model, defaultLayout, overrides, room);
+    return error.empty() ? GltfModel::write(model) : std::vector<u8>{};
 }
 
 } // namespace
 
 ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
-                          const std::vector<MeshLayoutOverride>& overrides)
+                          const std::vector<MeshLayoutOverride>& overrides, const MeshStorageRoom& room)
 {
     ImportedModel model;
-    const std::vector<u8> document = checkedDocument(path, model.error);
+    const std::vector<u8> document = checkedDocument(path, defaultLayout, overrides, room, model.error);
     if (!model.error.empty()) return model;
     // The importer opens nothing but the document; `document` outlives the importer.
     const std::string name = importerName(path);
@@ -204,11 +323,11 @@ ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
         scene = importer.ReadFile(name, modelImportFlags);
     } catch (const std::exception& error) {
         // (The importer reports what it recognises as broken through its error string.)
-        model.error = oneLine(modelPrefix(path) + " cannot be read: " + error.what());
+        model.error = modelPrefix(path) + " cannot be read: " + escapedText(error.what(), MaxLibraryTextShown);
         return model;
     }
     if (scene == nullptr) {
-        model.error = oneLine(modelPrefix(path) + " cannot be read: " + importer.GetErrorString());
+        model.error = modelPrefix(path) + " cannot be read: " + escapedText(importer.GetErrorString(), MaxLibraryTextShown);
         return model;
     }
     return convertScene(path, *scene, defaultLayout, overrides);
@@ -225,7 +344,7 @@ ImportedModel convertScene(const char* path, const aiScene& scene, VertexLayout*
         std::string error = convertMesh(path, source, layout, model.meshes);
         if (!error.empty()) {
             model.meshes.clear();
-            model.error = oneLine(error);
+            model.error = error;
             return model;
         }
     }
@@ -241,7 +360,14 @@ u64 meshStorageBytes(const ImportedModel& model, u32 alignment)
     return total;
 }
 
-std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u64 needed, u64 room, u64 size)
+std::string modelTooLargeMessage(const char* path, u64 vertices, u64 indices, u64 needed, const MeshStorageRoom& room)
+{
+    return modelPrefix(path) + " is too large for the mesh storage: its " + std::to_string(vertices) +
+           " vertices and " + std::to_string(indices) + " indices take " + std::to_string(needed) + " bytes, and " +
+           std::to_string(room.left) + " of the storage's " + std::to_string(room.size) + " are left";
+}
+
+std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u64 needed, const MeshStorageRoom& room)
 {
     u64 vertices = 0;
     u64 indices = 0;
@@ -249,14 +375,12 @@ std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u
         vertices += mesh.vertices.vertexCount;
         indices += mesh.indices.size();
     }
-    return modelPrefix(path) + " is too large for the mesh storage: its " + std::to_string(vertices) +
-           " vertices and " + std::to_string(indices) + " indices take " + std::to_string(needed) + " bytes, and " +
-           std::to_string(room) + " of the storage's " + std::to_string(size) + " are left";
+    return modelTooLargeMessage(path, vertices, indices, needed, room);
 }
 
 std::string missingMeshMessage(const char* path, const char* meshName)
 {
-    return modelPrefix(path) + " has no mesh named \"" + meshName + "\"";
+    return modelPrefix(path) + " has no mesh named " + quotedText(meshName);
 }
 
 std::string emptyModelMessage(const char* path)

@@ -29,9 +29,24 @@ struct ImportedModel {
     std::string error;                // empty on success, else one line naming the file
 };
 
-// Assimp post-processing of every model: tangent space, joined identical vertices,
-// triangulation, sorting by primitive type, flipped winding (0x100800B).
+// Assimp post-processing of every model: triangulation, sorting by primitive type and
+// flipped winding (0x1008008), each of a cost in step with the vertices. The game joins
+// identical vertices itself before the importer reads the model (VertexJoin.h), where
+// the importer's join compares every vertex at a point with every other there; and no
+// vertex layout reads tangents, whose step gathers every vertex near each.
 extern const u32 modelImportFlags;
+
+// The game's mesh storage, which every model's meshes share (Engine.cpp makes it).
+constexpr u32 GameMeshStorageBytes = 10'000'000;
+constexpr u32 GameMeshStorageAlignment = 16;
+
+// The room a model's meshes may take in a mesh storage of `size` bytes whose writes
+// start and end on `alignment` bytes: `left` of it. By default, the whole of the game's.
+struct MeshStorageRoom {
+    u64 left = GameMeshStorageBytes;
+    u64 size = GameMeshStorageBytes;
+    u32 alignment = GameMeshStorageAlignment;
+};
 
 // The layout of the first override whose name equals `meshName`, else `defaultLayout`.
 VertexLayout* chooseLayout(const std::string& meshName, VertexLayout* defaultLayout,
@@ -40,12 +55,13 @@ VertexLayout* chooseLayout(const std::string& meshName, VertexLayout* defaultLay
 // Reads `path` and converts every mesh: positions and normals (x, y, z) become
 // (-z, y, -x), texture coordinates (u, v) become (u, 1 - v), colours are copied.
 // The importer reads only a document written of what the game checked of the file and
-// the files it names (GltfModel.h, ModelFiles.h). Refused with an error: a file whose
-// form, JSON or meshes the game does not take, a file it names that the game's reader
-// refuses, a document Assimp cannot read, a face that is not a triangle, an index past
-// the vertices, or a mesh lacking a stream its layout needs.
+// the files it names (GltfModel.h, ModelFiles.h), its identical vertices joined.
+// Refused with an error: a file whose form, JSON or meshes the game does not take, a
+// file it names that the game's reader refuses, a mesh of lines or points, meshes that
+// need more than `room` (both before the importer reads anything), a document Assimp
+// cannot read, an index past the vertices, or a mesh lacking a stream its layout needs.
 ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
-                          const std::vector<MeshLayoutOverride>& overrides);
+                          const std::vector<MeshLayoutOverride>& overrides, const MeshStorageRoom& room = {});
 
 // Converts every mesh of a scene the importer made of the model at `path`, as above.
 ImportedModel convertScene(const char* path, const aiScene& scene, VertexLayout* defaultLayout,
@@ -55,9 +71,10 @@ ImportedModel convertScene(const char* path, const aiScene& scene, VertexLayout*
 // start and end on `alignment` bytes (each stream and index list is one write).
 u64 meshStorageBytes(const ImportedModel& model, u32 alignment);
 
-// The error line for a model whose meshes need `needed` bytes of a mesh storage of
-// `size` bytes with only `room` left.
-std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u64 needed, u64 room, u64 size);
+// The error line for a model whose meshes of `vertices` vertices and `indices` indices
+// in all need `needed` bytes of a mesh storage with less room.
+std::string modelTooLargeMessage(const char* path, u64 vertices, u64 indices, u64 needed, const MeshStorageRoom& room);
+std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u64 needed, const MeshStorageRoom& room);
 
 // The error line for a model that lacks a mesh its user needs.
 std::string missingMeshMessage(const char* path, const char* meshName);

@@ -9,15 +9,18 @@ namespace ModelLoader {
 
 std::vector<Mesh*> load(const char* path, VertexLayout* defaultLayout, const std::vector<MeshLayoutOverride>& overrides)
 {
-    ImportedModel model = importModel(path, defaultLayout, overrides);
+    // Refused as a whole, naming the file, before any of it is written (and, when its
+    // meshes cannot fit the room left, before the importer reads it).
+    // (Before the storage is made, a model is measured against the whole of it.)
+    DsDeviceMeshSingle* storage = Engine::meshStorage;
+    const MeshStorageRoom room =
+        storage != nullptr ? MeshStorageRoom{storage->roomLeft(), storage->halfSize, storage->alignment} : MeshStorageRoom{};
+    ImportedModel model = importModel(path, defaultLayout, overrides, room);
     if (!model.error.empty()) {
         fatalError(model.error, "ModelLoader", __LINE__);
     }
-    // Refused as a whole, naming the file, before any of it is written.
-    DsDeviceMeshSingle* storage = Engine::meshStorage;
-    const u64 needed = meshStorageBytes(model, storage->alignment);
-    if (const u64 room = storage->roomLeft(); needed > room) {
-        fatalError(modelTooLargeMessage(path, model, needed, room, storage->halfSize), "ModelLoader", __LINE__);
+    if (const u64 needed = meshStorageBytes(model, room.alignment); needed > room.left) {
+        fatalError(modelTooLargeMessage(path, model, needed, room), "ModelLoader", __LINE__);
     }
     std::vector<Mesh*> meshes;
     meshes.reserve(model.meshes.size());

@@ -1,0 +1,232 @@
+#include "Engine/Helper/FileLimits.h"
+#include "Engine/Mesh/GltfFile.h"
+#include "Engine/Mesh/ModelImport.h"
+#include "Engine/Mesh/VertexLayout.h"
+#include "ResidentMemory.h"
+
+#include <benchmark/benchmark.h>
+#include <glm/glm.hpp>
+#include <malloc.h>
+#include <nlohmann/json.hpp>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+// The whole import of a model (read, checks, the join of identical vertices, the
+// importer, the conversion) on the shapes of vertices that make a join or a search of
+// neighbours slow: all at one point, a tight cluster with one vertex far off (a search
+// radius that grows with the model's extent takes in the whole cluster), many primitives
+// of clusters, the most distinct vertices the file limit allows, and vertices whose
+// 32-bit MurmurHash2 all agree (a hashed join then probes one bucket for all); the game's
+// own castle beside them. Counters: the vertices read, the file's size and the resident
+// memory the import took at its peak; the label says whether the model loads.
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// One primitive of non-indexed triangles: positions, and normals and texture
+// coordinates unless empty.
+struct BenchPrimitive {
+    std::vector<f32> positions; // x, y, z
+    std::vector<f32> normals;   // x, y, z
+    std::vector<f32> texcoords; // u, v
+};
+
+// A glTF binary of one mesh "Bench": `primitives`, then `copies` more primitives that
+// read the first one's accessors.
+std::vector<u8> glbOf(const std::vector<BenchPrimitive>& primitives, u32 copies = 0)
+{
+    std::string binary;
+    json accessors = json::array(), views = json::array(), written = json::array();
+    const auto add = [&](const std::vector<f32>& values, const char* type, size_t components) {
+        views.push_back({{"buffer", 0}, {"byteOffset", binary.size()}, {"byteLength", values.size() * 4}});
+        binary.append(reinterpret_cast<const char*>(values.data()), values.size() * 4);
+        accessors.push_back(
+            {{"bufferView", views.size() - 1}, {"componentType", 5126}, {"count", values.size() / components}, {"type", type}});
+        return accessors.size() - 1;
+    };
+    for (const BenchPrimitive& primitive : primitives) {
+        json attributes = {{"POSITION", add(primitive.positions, "VEC3", 3)}};
+        if (!primitive.normals.empty()) attributes["NORMAL"] = add(primitive.normals, "VEC3", 3);
+        if (!primitive.texcoords.empty()) attributes["TEXCOORD_0"] = add(primitive.texcoords, "VEC2", 2);
+        written.push_back({{"attributes", attributes}});
+    }
+    for (u32 i = 0; i < copies; i++) written.push_back(written[0]);
+    const json document = {{"asset", {{"version", "2.0"}}},
+                           {"meshes", {{{"name", "Bench"}, {"primitives", written}}}},
+                           {"accessors", accessors},
+                           {"bufferViews", views},
+                           {"buffers", {{{"byteLength", binary.size()}}}}};
+    return GltfFile::join(document.dump(), binary);
+}
+
+// `count` vertices placed by `place`, with unit normals turning with the vertex's number
+// (`normalKinds` different ones in turn) and texture coordinates at zero.
+BenchPrimitive cluster(u32 count, u32 normalKinds, const std::function<glm::vec3(u32)>& place)
+{
+    BenchPrimitive primitive;
+    for (u32 k = 0; k < count; k++) {
+        const glm::vec3 p = place(k);
+        const f32 angle = static_cast<f32>(k % normalKinds) * 1e-4f;
+        primitive.positions.insert(primitive.positions.end(), {p.x, p.y, p.z});
+        primitive.normals.insert(primitive.normals.end(), {std::cos(angle), std::sin(angle), 0.0f});
+        primitive.texcoords.insert(primitive.texcoords.end(), {0.0f, 0.0f});
+    }
+    return primitive;
+}
+
+// `count` distinct positions, no other streams, all of one 32-bit MurmurHash2 (over
+// their twelve bytes, from zero): the last coordinate of each is solved for it.
+BenchPrimitive collidingPositions(u32 count)
+{
+    constexpr u32 M = 0x5bd1e995;
+    u32 inverse = M;
+    for (int i = 0; i < 5; i++) inverse *= 2 - M * inverse;
+    const auto mix = [](u32 k) {
+        k *= M;
+        k ^= k >> 24;
+        return k * M;
+    };
+    const auto unmix = [inverse](u32 v) {
+        v *= inverse;
+        v ^= v >> 24;
+        return v * inverse;
+    };
+    BenchPrimitive primitive;
+    std::mt19937 random(3);
+    while (primitive.positions.size() < size_t{count} * 3) {
+        const f32 x = static_cast<f32>(random() % 100000), y = static_cast<f32>(primitive.positions.size());
+        u32 kx = 0, ky = 0;
+        std::memcpy(&kx, &x, 4);
+        std::memcpy(&ky, &y, 4);
+        const u32 kz = unmix(0x12345678u ^ ((mix(kx) * M ^ mix(ky)) * M));
+        f32 z = 0.0f;
+        std::memcpy(&z, &kz, 4);
+        if (std::isfinite(z)) primitive.positions.insert(primitive.positions.end(), {x, y, z});
+    }
+    return primitive;
+}
+
+// The most vertices of twelve bytes a model within the file limit holds, all distinct.
+BenchPrimitive mostDistinctPositions()
+{
+    const u32 count = static_cast<u32>((FileLimits::ModelFile - 4096) / 12 / 3 * 3);
+    BenchPrimitive primitive;
+    primitive.positions.resize(size_t{count} * 3);
+    for (u32 k = 0; k < count; k++) {
+        primitive.positions[size_t{k} * 3] = static_cast<f32>(k % 1024);
+        primitive.positions[size_t{k} * 3 + 1] = static_cast<f32>(k / 1024);
+    }
+    return primitive;
+}
+
+// Imports the model at `path` with `layout` over and over, and reports it.
+void importEach(benchmark::State& state, const std::string& path, VertexLayout* layout, u64 vertices)
+{
+    malloc_trim(0);
+    const bool peakCounts = resetPeakResident();
+    const double before = residentMiB();
+    std::string outcome;
+    for (auto _ : state) {
+        ImportedModel model = importModel(path.c_str(), layout, {});
+        // (What follows the model's quoted path, up to its first colon.)
+        const std::string why = model.error.substr(model.error.find("\" ") + 2);
+        outcome = model.error.empty() ? "loads" : "refused: " + why.substr(0, why.find(':'));
+        benchmark::DoNotOptimize(model);
+    }
+    state.counters["vertices"] = static_cast<double>(vertices);
+    state.counters["file_MiB"] = static_cast<double>(fs::file_size(path)) / (1024.0 * 1024.0);
+    if (peakCounts) state.counters["peak_MiB"] = peakResidentMiB() - before;
+    state.SetLabel(outcome);
+}
+
+// Writes `bytes` as a model in this run's own folder, named `name`, and gives its path.
+std::string written(const std::string& name, const std::vector<u8>& bytes)
+{
+    const fs::path folder = fs::temp_directory_path() / ("brackenhold-model-bench-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const fs::path file = folder / (name + ".glb");
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+    return file.string();
+}
+
+void BM_ModelImportOnePoint(benchmark::State& state)
+{
+    const u32 count = static_cast<u32>(state.range(0));
+    const std::string path = written("one-point", glbOf({cluster(count, count, [](u32) { return glm::vec3(0.0f); })}));
+    importEach(state, path, vertexLayoutPosNormalUv, count);
+    fs::remove(path);
+}
+BENCHMARK(BM_ModelImportOnePoint)->Arg(30000)->Arg(60000)->Arg(300000)->Unit(benchmark::kMillisecond);
+
+void BM_ModelImportClusterAndFarVertex(benchmark::State& state)
+{
+    const u32 count = static_cast<u32>(state.range(0));
+    std::mt19937 random(1);
+    const auto place = [&random, count](u32 k) {
+        if (k + 1 == count) return glm::vec3(1000.0f, 0.0f, 0.0f);
+        return glm::vec3(static_cast<f32>(random() % 1000) * 1e-6f, static_cast<f32>(random() % 1000) * 1e-6f, 0.0f);
+    };
+    const std::string path = written("cluster", glbOf({cluster(count, count, place)}));
+    importEach(state, path, vertexLayoutPosNormalUv, count);
+    fs::remove(path);
+}
+BENCHMARK(BM_ModelImportClusterAndFarVertex)->Arg(60000)->Arg(300000)->Unit(benchmark::kMillisecond);
+
+// Primitives of 3000 vertices at one point with 30 normals among them, all reading one
+// set of accessors: as many as the bound on the elements read lets through.
+void BM_ModelImportClustersInManyPrimitives(benchmark::State& state)
+{
+    const u32 primitives = static_cast<u32>(state.range(0));
+    const std::string path =
+        written("primitives", glbOf({cluster(3000, 30, [](u32) { return glm::vec3(1.0f); })}, primitives - 1));
+    importEach(state, path, vertexLayoutPosNormalUv, u64{3000} * primitives);
+    fs::remove(path);
+}
+BENCHMARK(BM_ModelImportClustersInManyPrimitives)->Arg(100)->Arg(444)->Unit(benchmark::kMillisecond);
+
+void BM_ModelImportMostDistinctVertices(benchmark::State& state)
+{
+    const BenchPrimitive primitive = mostDistinctPositions();
+    const std::string path = written("distinct", glbOf({primitive}));
+    importEach(state, path, vertexLayoutPosition, primitive.positions.size() / 3);
+    fs::remove(path);
+}
+BENCHMARK(BM_ModelImportMostDistinctVertices)->Unit(benchmark::kMillisecond);
+
+void BM_ModelImportCollidingHashes(benchmark::State& state)
+{
+    const u32 count = static_cast<u32>(state.range(0));
+    const std::string path = written("colliding", glbOf({collidingPositions(count)}));
+    importEach(state, path, vertexLayoutPosition, count);
+    fs::remove(path);
+}
+BENCHMARK(BM_ModelImportCollidingHashes)->Arg(60000)->Arg(300000)->Unit(benchmark::kMillisecond);
+
+// The game's largest model, from the run directory beside the benchmarks.
+void BM_ModelImportCastle(benchmark::State& state)
+{
+    const fs::path path = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "run" /
+                          "assets/Buildings/BdCastle/castle.glb";
+    if (!fs::exists(path)) {
+        state.SkipWithError("no castle model in the run directory");
+        return;
+    }
+    const ImportedModel model = importModel(path.c_str(), vertexLayoutPosNormalColor, {});
+    u64 vertices = 0;
+    for (const ImportedMesh& mesh : model.meshes) vertices += mesh.vertices.vertexCount;
+    importEach(state, path.string(), vertexLayoutPosNormalColor, vertices);
+}
+BENCHMARK(BM_ModelImportCastle)->Unit(benchmark::kMillisecond);
+
+} // namespace
