@@ -39,6 +39,7 @@ struct BenchPrimitive {
     std::vector<f32> positions; // x, y, z
     std::vector<f32> normals;   // x, y, z
     std::vector<f32> texcoords; // u, v
+    std::vector<u8> indices;    // empty: none
 };
 
 // A glTF binary of one mesh "Bench": `primitives`, then `copies` more primitives that
@@ -47,11 +48,15 @@ std::vector<u8> glbOf(const std::vector<BenchPrimitive>& primitives, u32 copies 
 {
     std::string binary;
     json accessors = json::array(), views = json::array(), written = json::array();
-    const auto add = [&](const std::vector<f32>& values, const char* type, size_t components) {
-        views.push_back({{"buffer", 0}, {"byteOffset", binary.size()}, {"byteLength", values.size() * 4}});
-        binary.append(reinterpret_cast<const char*>(values.data()), values.size() * 4);
-        accessors.push_back(
-            {{"bufferView", views.size() - 1}, {"componentType", 5126}, {"count", values.size() / components}, {"type", type}});
+    const auto add = [&](const auto& values, const char* type, size_t components) {
+        const size_t size = sizeof(values[0]);
+        binary.resize((binary.size() + 3) / 4 * 4, '\0');
+        views.push_back({{"buffer", 0}, {"byteOffset", binary.size()}, {"byteLength", values.size() * size}});
+        binary.append(reinterpret_cast<const char*>(values.data()), values.size() * size);
+        accessors.push_back({{"bufferView", views.size() - 1},
+                             {"componentType", size == 1 ? 5121 : 5126},
+                             {"count", values.size() / components},
+                             {"type", type}});
         return accessors.size() - 1;
     };
     for (const BenchPrimitive& primitive : primitives) {
@@ -59,6 +64,7 @@ std::vector<u8> glbOf(const std::vector<BenchPrimitive>& primitives, u32 copies 
         if (!primitive.normals.empty()) attributes["NORMAL"] = add(primitive.normals, "VEC3", 3);
         if (!primitive.texcoords.empty()) attributes["TEXCOORD_0"] = add(primitive.texcoords, "VEC2", 2);
         written.push_back({{"attributes", attributes}});
+        if (!primitive.indices.empty()) written.back()["indices"] = add(primitive.indices, "SCALAR", 1);
     }
     for (u32 i = 0; i < copies; i++) written.push_back(written[0]);
     const json document = {{"asset", {{"version", "2.0"}}},
@@ -129,6 +135,14 @@ BenchPrimitive mostDistinctPositions()
     return primitive;
 }
 
+// What follows the model's quoted path in an error line, up to its first colon.
+std::string reason(const std::string& error)
+{
+    const size_t end = error.find("\" ");
+    const std::string rest = end == std::string::npos ? error : error.substr(end + 2);
+    return rest.substr(0, rest.find(':'));
+}
+
 // Imports the model at `path` with `layout` over and over, and reports it.
 void importEach(benchmark::State& state, const std::string& path, VertexLayout* layout, u64 vertices)
 {
@@ -138,9 +152,7 @@ void importEach(benchmark::State& state, const std::string& path, VertexLayout* 
     std::string outcome;
     for (auto _ : state) {
         ImportedModel model = importModel(path.c_str(), layout, {});
-        // (What follows the model's quoted path, up to its first colon.)
-        const std::string why = model.error.substr(model.error.find("\" ") + 2);
-        outcome = model.error.empty() ? "loads" : "refused: " + why.substr(0, why.find(':'));
+        outcome = model.error.empty() ? "loads" : "refused: " + reason(model.error);
         benchmark::DoNotOptimize(model);
     }
     state.counters["vertices"] = static_cast<double>(vertices);
@@ -194,6 +206,32 @@ void BM_ModelImportClustersInManyPrimitives(benchmark::State& state)
     fs::remove(path);
 }
 BENCHMARK(BM_ModelImportClustersInManyPrimitives)->Arg(100)->Arg(444)->Unit(benchmark::kMillisecond);
+
+// Primitives of one triangle each, reading one set of accessors: as many as the bound on
+// primitives lets through, and as many as the bound on the values kept of the JSON would.
+void BM_ModelImportManyTinyPrimitives(benchmark::State& state)
+{
+    const u32 primitives = static_cast<u32>(state.range(0));
+    const auto place = [](u32 k) { return glm::vec3(static_cast<f32>(k), 0.0f, 0.0f); };
+    const std::string path = written("tiny", glbOf({cluster(3, 3, place)}, primitives - 1));
+    importEach(state, path, vertexLayoutPosNormalUv, u64{3} * primitives);
+    fs::remove(path);
+}
+BENCHMARK(BM_ModelImportManyTinyPrimitives)->Arg(4096)->Arg(39000)->Unit(benchmark::kMillisecond);
+
+// One triangle's vertices drawn by as many byte indices as the mesh storage holds.
+void BM_ModelImportMostTrianglesOfOneTriangle(benchmark::State& state)
+{
+    const auto place = [](u32 k) { return glm::vec3(static_cast<f32>(k), 0.0f, 0.0f); };
+    BenchPrimitive primitive = cluster(3, 3, place);
+    const u32 count = (GameMeshStorageBytes - 4096) / 4 / 3 * 3;
+    primitive.indices.resize(count);
+    for (u32 k = 0; k < count; k++) primitive.indices[k] = static_cast<u8>(k % 3);
+    const std::string path = written("triangles", glbOf({primitive}));
+    importEach(state, path, vertexLayoutPosNormalUv, 3);
+    fs::remove(path);
+}
+BENCHMARK(BM_ModelImportMostTrianglesOfOneTriangle)->Unit(benchmark::kMillisecond);
 
 void BM_ModelImportMostDistinctVertices(benchmark::State& state)
 {

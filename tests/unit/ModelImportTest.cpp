@@ -662,6 +662,9 @@ TEST_F(ModelImport, RefusesOrLeavesOutWhatTheImporterWouldTrust)
          "meshes[0].primitives[0] draws 3 elements in mode 1, which makes no whole lines"},
         {"fifty primitives reading a mesh of 20,001 vertices", glbOf(fifty.dump(), largeBin),
          "meshes read more than 4000000 accessor elements"},
+        {"4,097 primitives of the triangle",
+         withJson([](json& m) { m["meshes"][0]["primitives"] = many(m["meshes"][0]["primitives"][0], 4097); }),
+         "meshes have more than 4096 primitives in all"},
         {"a mesh name of 300 bytes", withJson([](json& m) { m["meshes"][0]["name"] = std::string(300, 'P'); }),
          "meshes[0].name is longer than 256 bytes"},
         // Files it names.

@@ -468,6 +468,10 @@ private:
         const Json* primitives = arrayMember(source, "primitives", path + ".primitives", true);
         if (primitives == nullptr) return false;
         if (primitives->empty()) return fail(path + ".primitives is empty");
+        primitiveCount += primitives->size();
+        if (primitiveCount > MaxPrimitives) {
+            return fail("meshes have more than " + std::to_string(MaxPrimitives) + " primitives in all");
+        }
         for (size_t p = 0; p < primitives->size(); p++) {
             Primitive primitive;
             if (!readPrimitive((*primitives)[p], path + ".primitives[" + std::to_string(p) + "]", primitive)) return false;
@@ -544,6 +548,7 @@ private:
     std::vector<std::vector<u8>> decodedBuffers;       // data URIs' bytes (a vector of vectors: they stay put)
     std::map<u64, u32> taken;                          // file accessor -> model accessor
     u64 elements = 0;
+    u64 primitiveCount = 0;
 };
 
 } // namespace

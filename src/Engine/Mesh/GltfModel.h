@@ -25,6 +25,9 @@ namespace GltfModel {
 // the time and memory of the checks and the join; what is imported is bounded by the
 // mesh storage (10 MB, at most 2.5 million 4-byte values), checked before the import.
 constexpr u64 MaxAccessorElements = 4000000;
+// Primitives of all meshes: each becomes a mesh of the importer's and of the game's,
+// at a cost of kilobytes and tens of microseconds each whatever its size.
+constexpr u64 MaxPrimitives = 4096;
 constexpr u32 MaxJsonNesting = 64;
 // Values kept of the members read (meshes, primitives, accessors, buffer views, buffers).
 constexpr u64 MaxJsonValues = 200000;
