@@ -91,6 +91,10 @@ TEST_F(CommandBufferGpuTest, PartsOfAMeshStayWithinItsVerticesOrItsIndices)
     EXPECT_NE(thrownBy([&] { commands->drawMeshVertices(plain, 1, 3); }).find("vertices beyond mesh"),
               std::string::npos);
     EXPECT_NE(thrownBy([&] { commands->drawMeshVertices(plain, 0, 3); }).find("no pipeline"), std::string::npos);
+    // A mesh's name comes from its model file: the message quotes it escaped.
+    plain->name = "plain\x1b[2J\xc2\x9b";
+    EXPECT_EQ(thrownBy([&] { commands->drawMeshIndices(plain, 0, 3); }),
+              "CommandBuffer::drawMeshIndices: mesh \"plain\\x1b[2J\\u009b\" has no indices");
     submitCommandsAndWait(commands);
 
     device->releaseResource(plain);

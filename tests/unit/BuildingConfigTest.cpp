@@ -1,18 +1,22 @@
+#include "Engine/Helper/Fatal.h"
 #include "Game/Buildings/BdWall.h"
 #include "Game/Buildings/Building.h"
 #include "Game/Buildings/BuildingConfig.h"
 #include "Game/Towers/TowerKind.h"
 #include "World/World.h"
+#include "PrintableLine.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -187,6 +191,57 @@ TEST(BuildingFiles, ABrokenFileGivesOneLineNamingTheFileAndTheFault)
         std::string error;
         EXPECT_FALSE(readBuildingFile(path, config, error));
         EXPECT_EQ(error, path + ": " + expected);
+    }
+}
+
+// What a building file holds may reach its line only escaped: names, values and what
+// the JSON library quotes of the bytes it last read come out as valid UTF-8 on one line
+// of at most a kilobyte, without anything a terminal would act on.
+TEST(BuildingFiles, AFilesTextReachesItsLineOnlyEscaped)
+{
+    const std::string longString(900000, 'a');
+    struct Case {
+        const char* name;
+        std::string text;
+        const char* expected; // in the line, after the file's name
+    };
+    const Case cases[] = {
+        {"escape-member.json", R"({"\u001b[2Jname": "Wall", "gridSize": {}})", "\"name\" is missing"},
+        {"escape-value.json", towerWith(R"("damage": 35)", R"("damage": "\u001b[2J\u009b\u202e")"),
+         "\"levels[0].damage\" must be a number, not a string"},
+        {"raw-escape.json", towerWith("\"Cannon Tower\"", "\"Cannon\x1b[2J Tower\""),
+         "invalid string: control character U+001B (ESC) must be escaped to \\\\u001B; "
+         "last read: '\\\"Cannon<U+001B>'"},
+        {"raw-csi.json", "{\"name\": \"\xc2\x9b[2J",
+         "invalid string: missing closing quote; last read: '\\\"\\u009b[2J'"},
+        {"raw-override.json", "{\"name\": \"\xe2\x80\xae" "abc", "last read: '\\\"\\u202eabc'"},
+        {"raw-delete.json", "{\"name\": \"\x7f", "last read: '\\\"\\x7f'"},
+        {"not-utf8.json", "{\"name\": \"\xff\"}", "ill-formed UTF-8 byte; last read: '\\\"\\xff'"},
+        {"overlong.json", "{\"name\": \"\xc0\xaf\"}", "ill-formed UTF-8 byte; last read: '\\\"\\xc0'"},
+        {"long-string.json", "{\"name\": \"" + longString + "\xff\"}", "last read: '\\\"aaaa"},
+        {"ten-megabytes.json", "{\"name\": \"" + std::string(10 << 20, 'a') + "\"}", "the file is too large"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const std::string path = writeFile("brackenhold-hostile-" + std::to_string(getpid()) + "-" + test.name,
+                                           test.text);
+        TowerConfig tower;
+        std::string error;
+        ASSERT_FALSE(readBuildingFile(path, tower, error));
+        EXPECT_EQ(error.rfind(path + ": ", 0), 0u) << error.substr(0, 200);
+        EXPECT_NE(error.find(test.expected), std::string::npos) << error.substr(0, 400);
+        EXPECT_EQ(linePrintableProblem(error), "");
+
+        // The line the start ends with.
+        testing::internal::CaptureStdout();
+        EXPECT_THROW(loadBuildingRecord<TowerConfig>(path, loadBuildingFile(path)), FatalError);
+        const std::string printed = testing::internal::GetCapturedStdout();
+        ASSERT_FALSE(printed.empty());
+        EXPECT_EQ(printed.back(), '\n');
+        const std::string line = printed.substr(0, printed.size() - 1);
+        EXPECT_EQ(line, "ERROR: " + error + line.substr(line.rfind(" (in BuildingConfig at line #")));
+        EXPECT_EQ(linePrintableProblem(line), "");
+        std::remove(path.c_str());
     }
 }
 

@@ -435,7 +435,7 @@ TEST(FatalEnd, RunningOutOfMemoryStillEndsWithStatusOne)
                  throwFatalError(); // as fatalError goes on once its line is out
              }).join();
          },
-         LineBytes + 1},
+         1024 + 1}, // cut to a kilobyte, then its line end
         {"a fatal error whose line cannot be made",
          [](const std::string& line) { std::thread([&line] { fatalError(line, "Test", 1); }).join(); },
          sizeof("ERROR: std::bad_alloc")},

@@ -94,6 +94,10 @@ TEST(FontFile, TablesThatPointOutsideAreNamed)
     const size_t glyf = recordOf(longGlyphs, "glyf");
     putBe32(longGlyphs, glyf + 12, static_cast<u32>(font.size()));
     EXPECT_EQ(fontFileProblem(longGlyphs), "the table 'glyf' ends past the end of the file");
+    // A tag is four bytes of the file, of any value: quoted escaped.
+    std::vector<u8> oddTag = longGlyphs;
+    std::memcpy(&oddTag[glyf], "\x1b\x9b\xff\x7f", 4);
+    EXPECT_EQ(fontFileProblem(oddTag), "the table '\\x1b\\x9b\\xff\\x7f' ends past the end of the file");
 
     // An offset near the end of the 32-bit range must not wrap around.
     std::vector<u8> wrapping = font;

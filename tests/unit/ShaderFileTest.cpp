@@ -1,4 +1,5 @@
 #include "Engine/Pipeline/ShaderFile.h"
+#include "PrintableLine.h"
 
 #include <gtest/gtest.h>
 #include <spirv-tools/libspirv.hpp>
@@ -115,4 +116,37 @@ TEST(ShaderFile, ValidatorRefusesGarbageBehindAValidHeader)
     // A module cut short, and a header alone.
     EXPECT_NE(spirvValidationProblem(std::vector<u32>(shader.begin(), shader.end() - 2)), "");
     EXPECT_NE(spirvValidationProblem(std::vector<u32>(shader.begin(), shader.begin() + 5)), "");
+}
+
+// The validator's message may quote the module's own strings (an instruction it shows)
+// and names made from them: they reach the message escaped and cut short.
+TEST(ShaderFile, AValidatorMessageShowsTheModulesTextEscaped)
+{
+    const std::string hostile = "\x1b[2J\xe2\x80\xae\xc2\x9b" + std::string(2000, 'n');
+    struct Case {
+        const char* what;
+        std::string instruction; // placed before the types, where it is out of place or names nothing
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"a string in an instruction shown", "OpExtension \"" + hostile + "\"",
+         "Extension is in an invalid layout section   OpExtension \\\"\\x1b[2J\\u202e\\u009bnnn"},
+        {"a long name of an id never defined", "OpName %gone \"" + hostile + "\"", "have not been defined"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        const std::string text = "OpCapability Shader\nOpMemoryModel Logical GLSL450\n"
+                                 "OpEntryPoint Fragment %main \"main\"\nOpExecutionMode %main OriginUpperLeft\n" +
+                                 test.instruction +
+                                 "\n%void = OpTypeVoid\n%function = OpTypeFunction %void\n"
+                                 "%main = OpFunction %void None %function\n%entry = OpLabel\nOpReturn\nOpFunctionEnd\n";
+        spvtools::SpirvTools tools(SPV_ENV_VULKAN_1_3);
+        std::vector<u32> words;
+        ASSERT_TRUE(tools.Assemble(text, &words));
+        const std::string problem = spirvValidationProblem(words);
+        EXPECT_NE(problem.find(test.expected), std::string::npos) << problem;
+        EXPECT_EQ(linePrintableProblem(problem), "");
+        EXPECT_LT(problem.size(), 1024u);
+        EXPECT_NE(problem.find("... (word "), std::string::npos) << "where it is, after the message cut short";
+    }
 }

@@ -316,6 +316,7 @@ TEST(SpirvInterface, DescriptorMismatchTable)
     const std::string image = "%img = OpTypeImage %float 2D 0 0 0 1 Unknown\n";
     const std::vector<u32> uniform = resource("%B", "Uniform", "");
     const std::vector<u32> storage = resource("%B", "StorageBuffer", "");
+    const std::vector<u32> hostileName = resource("%B", "Uniform", "OpName %r \"\x1b[2J\xe2\x80\xae\"\n");
     const std::vector<u32> sampled = resource("%si", "UniformConstant", image + "%si = OpTypeSampledImage %img\n");
     const std::vector<u32> texture = resource("%img", "UniformConstant", image);
     const std::vector<u32> sampler = resource("%s", "UniformConstant", "%s = OpTypeSampler\n");
@@ -340,6 +341,7 @@ TEST(SpirvInterface, DescriptorMismatchTable)
         {"sampler, combined image sampler", sampler, "CIS_1", ""},
         {"binding the layout lacks", uniform, "UBD_0+UBD_2", "set 0 of the layout has no binding 1"},
         {"set the layout lacks", uniform, "", "the layout has no set 0"},
+        {"a name holding controls, quoted escaped", hostileName, "", "set 0 binding 1 (\\x1b[2J\\u202e) is a"},
         {"uniform block as storage buffer", uniform, "SBD_1", "makes it a dynamic storage buffer"},
         {"storage block as uniform buffer", storage, "UBD_1", "makes it a dynamic uniform buffer"},
         {"sampler2D as uniform buffer", sampled, "UBD_1", "combined image sampler in the shader"},

@@ -2,6 +2,7 @@
 
 #include "Engine/Helper/FileLimits.h"
 #include "Engine/Ui/UiLayoutText.h"
+#include "PrintableLine.h"
 #include "UiHeadless.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +217,61 @@ TEST(UiLayoutFile, OnlyWindowPlacesTheLibraryKeepsExactlyReachIt)
         }
         ImGui::DestroyContext(context);
     }
+    ImGui::SetCurrentContext(previous);
+}
+
+// A refused layout's line quotes the line it refuses: escaped, so that a window name or
+// a number holding what a terminal acts on, or bytes that are not UTF-8, reach it only as
+// printable text, and cut short between two characters.
+TEST(UiLayoutFile, ARefusedLineIsQuotedEscaped)
+{
+    ImGuiContext* previous = ImGui::GetCurrentContext();
+    const fs::path dir = fs::path(::testing::TempDir()) / ("ui-layout-quoted-" + std::to_string(getpid()));
+    std::string accents;
+    for (int i = 0; i < 30; i++) accents += "\xc3\xa9";
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string quoted; // as the line shows it; "" when the file is read
+    };
+    const Case cases[] = {
+        {"a terminal's escape sequence in a section", "[Tab\x1b[2Jle][x]\n", "\"[Tab\\x1b[2Jle][x]\""},
+        {"a title-setting sequence after a position", "[Window][A]\nPos=1,2\x1b]0;owned\x07\n",
+         "\"Pos=1,2\\x1b]0;owned\\x07\""},
+        {"a C1 escape in a section", "[\xc2\x9b" "2J][x]\n", "\"[\\u009b2J][x]\""},
+        {"a right-to-left override in a size", "[Window][A]\nSize=\xe2\x80\xae" "5,3\n", "\"Size=\\u202e5,3\""},
+        {"a byte that is not UTF-8", "[Window][A]\nCollapsed=\xff\n", "\"Collapsed=\\xff\""},
+        {"DEL and quotes", "[Window][A]\nPos=\"\x7f\"\n", "\"Pos=\\\"\\x7f\\\"\""},
+        {"a long line cut inside a character", "[Table][x" + accents + "]\n",
+         "\"[Table][x" + accents.substr(0, 30) + "...\""},
+        {"a window name with controls past the limit",
+         manyWindows(static_cast<int>(LayoutWindowLimit)) + "[Window][\x1b[2J\xc2\x9b]\n",
+         "\"[Window][\\x1b[2J\\u009b]\""},
+        {"a window name with controls is not said", "[Window][A\x1b[2J\xc2\x9b]\nPos=1,2\n", ""},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.what);
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        const std::string path = (dir / "imgui.ini").string();
+        std::ofstream(path, std::ios::binary) << test.file;
+
+        ImGuiContext* context = ImGui::CreateContext();
+        ImGui::SetCurrentContext(context);
+        testing::internal::CaptureStdout();
+        const std::string said = UiLayoutFile::load(path);
+        const std::string printed = testing::internal::GetCapturedStdout();
+        ImGui::DestroyContext(context);
+        EXPECT_EQ(printed, said.empty() ? "" : said + "\n");
+        EXPECT_EQ(linePrintableProblem(said), "");
+        if (test.quoted.empty()) {
+            EXPECT_EQ(said, "");
+        } else {
+            EXPECT_NE(said.find(": " + test.quoted + "; the windows start where they always do"), std::string::npos)
+                << said;
+        }
+    }
+    fs::remove_all(dir);
     ImGui::SetCurrentContext(previous);
 }
 

@@ -3,6 +3,7 @@
 #include "Engine/Descriptor/DataSet.h"
 #include "Engine/Descriptor/DescriptorSet.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/QuotedText.h"
 #include "Engine/Image/Image.h"
 #include "Engine/Mesh/Mesh.h"
 #include "Engine/Pipeline/Pipeline.h"
@@ -120,8 +121,8 @@ void CommandBuffer::bindMeshStreams(Mesh* mesh)
             const VertexStreamSlot* stream = vertices->streamOfKind(layout->attributes[i].kind);
             if (stream == nullptr || stream->offset == NoOffset) {
                 lastMesh = nullptr;
-                throw std::runtime_error("CommandBuffer::drawMesh: mesh \"" + mesh->name +
-                                         "\" has no stream of attribute kind " +
+                throw std::runtime_error("CommandBuffer::drawMesh: mesh " + quotedText(mesh->name) +
+                                         " has no stream of attribute kind " +
                                          std::to_string(layout->attributes[i].kind) + " that the pipeline reads");
             }
             buffers[i] = vertices->storage->buffer;
@@ -151,10 +152,10 @@ void CommandBuffer::drawMesh(Mesh* mesh, u32 instanceCount)
 void CommandBuffer::drawMeshVertices(Mesh* mesh, u32 firstVertex, u32 vertexCount)
 {
     if (mesh->indexBuffer != nullptr) {
-        throw std::runtime_error("CommandBuffer::drawMeshVertices: mesh \"" + mesh->name + "\" is indexed");
+        throw std::runtime_error("CommandBuffer::drawMeshVertices: mesh " + quotedText(mesh->name) + " is indexed");
     }
     if (firstVertex > mesh->vertexBuffer->vertexCount || vertexCount > mesh->vertexBuffer->vertexCount - firstVertex) {
-        throw std::runtime_error("CommandBuffer::drawMeshVertices: vertices beyond mesh \"" + mesh->name + "\"");
+        throw std::runtime_error("CommandBuffer::drawMeshVertices: vertices beyond mesh " + quotedText(mesh->name));
     }
     bindMeshStreams(mesh);
     vkCmdDraw(handle, vertexCount, 1, firstVertex, 0);
@@ -164,10 +165,10 @@ void CommandBuffer::drawMeshIndices(Mesh* mesh, u32 firstIndex, u32 indexCount)
 {
     const IndexBuffer* indices = mesh->indexBuffer;
     if (indices == nullptr) {
-        throw std::runtime_error("CommandBuffer::drawMeshIndices: mesh \"" + mesh->name + "\" has no indices");
+        throw std::runtime_error("CommandBuffer::drawMeshIndices: mesh " + quotedText(mesh->name) + " has no indices");
     }
     if (firstIndex > indices->count || indexCount > indices->count - firstIndex) {
-        throw std::runtime_error("CommandBuffer::drawMeshIndices: indices beyond mesh \"" + mesh->name + "\"");
+        throw std::runtime_error("CommandBuffer::drawMeshIndices: indices beyond mesh " + quotedText(mesh->name));
     }
     bindMeshStreams(mesh);
     vkCmdDrawIndexed(handle, indexCount, 1, firstIndex, 0, 0);

@@ -2,6 +2,8 @@
 
 #include "Engine/Engine.h"
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/LineLimits.h"
+#include "Engine/Helper/QuotedText.h"
 
 #include <GLFW/glfw3.h>
 
@@ -9,7 +11,7 @@
 
 void glfwErrorCallback(int code, const char* text)
 {
-    printLine("GLFW error " + std::to_string(code) + ": " + text);
+    printLine("GLFW error " + std::to_string(code) + ": " + escapedText(text, LineLimits::MessageBytes));
 }
 
 bool createInstance()

@@ -22,13 +22,16 @@ public:
 std::string fatalErrorLine(const std::string& message, const char* source, int line);
 
 // The line the game ends with for an error that reached the top of a thread: empty for
-// a FatalError, whose line is out already; "ERROR: <what>" for any other exception;
-// a fixed line for something that is not an exception.
+// a FatalError, whose line is out already; "ERROR: <what>" for any other exception,
+// its text escaped and cut (escapedText, LineLimits::MessageBytes); a fixed line for
+// something that is not an exception.
 std::string uncaughtErrorLine(const std::exception_ptr& error);
 
 // Prints one diagnostic line on standard output and flushes it at once, so the line
 // is out even if the process ends right after. The text and its line end go out under
-// the stream's lock: lines of two threads never tear each other. Allocates nothing.
+// the stream's lock: lines of two threads never tear each other. A line longer than
+// LineLimits::LineBytes is cut between two UTF-8 characters and ends in "...", that
+// many bytes in all. Allocates nothing.
 void printLine(std::string_view line);
 
 // Prints a line that ends the game ("ERROR: ..."). The game ends on its first fatal

@@ -3,6 +3,7 @@
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/Helper.h"
+#include "Engine/Helper/QuotedText.h"
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Pipeline/ShaderCapabilities.h"
 #include "Engine/Pipeline/ShaderFile.h"
@@ -146,7 +147,7 @@ void Pipeline::checkShadersFit(const AttachmentFormats& formats) const
         }
     };
     const std::vector<std::vector<LayoutBinding>> sets = parseDescriptorLayout(descriptorLayout);
-    const std::string layout = " (descriptor layout \"" + descriptorLayout + "\")";
+    const std::string layout = " (descriptor layout " + quotedText(descriptorLayout) + ")";
     const bool hasVertex = !vertexFile.empty();
     const bool hasFragment = !fragmentFile.empty();
     if (hasVertex) {

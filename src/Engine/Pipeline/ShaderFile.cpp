@@ -2,6 +2,8 @@
 
 #include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
+#include "Engine/Helper/LineLimits.h"
+#include "Engine/Helper/QuotedText.h"
 
 #include <spirv-tools/libspirv.hpp>
 
@@ -48,14 +50,16 @@ std::string spirvValidationProblem(const std::vector<u32>& words)
     tools.SetMessageConsumer([&first](spv_message_level_t, const char*, const spv_position_t& position,
                                       const char* message) {
         if (first.empty()) {
-            first = std::string(message) + " (word " + std::to_string(position.index) + ")";
+            // A message may carry the disassembled instruction on further lines, and
+            // with it the module's own names and strings.
+            std::string text = message;
+            std::replace(text.begin(), text.end(), '\n', ' ');
+            first = escapedText(text, LineLimits::MessageBytes) + " (word " + std::to_string(position.index) + ")";
         }
     });
     if (tools.Validate(words)) {
         return "";
     }
-    // Messages may carry the disassembled instruction on further lines.
-    std::replace(first.begin(), first.end(), '\n', ' ');
     return first.empty() ? "rejected by the validator" : first;
 }
 

@@ -1,5 +1,7 @@
 #include "Engine/Pipeline/ShaderFit.h"
 
+#include "Engine/Helper/QuotedText.h"
+
 #include <optional>
 
 namespace {
@@ -115,7 +117,7 @@ std::string slotName(const ShaderSlot& slot)
     if (slot.component != 0) {
         text += " component " + std::to_string(slot.component);
     }
-    return slot.name.empty() ? text : text + " (" + slot.name + ")";
+    return slot.name.empty() ? text : text + " (" + escapedText(slot.name) + ")";
 }
 
 std::string numericName(ShaderNumeric numeric, bool wide)
@@ -136,7 +138,7 @@ std::string descriptorFitProblem(const ShaderInterface& shader, const std::vecto
     // mark of a shader swapped for another's.
     for (const ShaderResource& resource : shader.resources) {
         std::string what = "set " + std::to_string(resource.set) + " binding " + std::to_string(resource.binding) +
-                           (resource.name.empty() ? "" : " (" + resource.name + ")");
+                           (resource.name.empty() ? "" : " (" + escapedText(resource.name) + ")");
         std::string declared = what + " is a " + shaderResourceKindName(resource.kind) + " in the shader";
         if (resource.set >= sets.size()) {
             return declared + ", but the layout has no set " + std::to_string(resource.set);

@@ -1,5 +1,7 @@
 #include "Engine/Ui/UiLayoutText.h"
 
+#include "Engine/Helper/QuotedText.h"
+
 #include <charconv>
 #include <cstdint>
 #include <vector>
@@ -41,17 +43,13 @@ std::vector<std::string_view> linesOf(std::string_view file)
     return lines;
 }
 
-// A line as it may be quoted in the reason: at most 40 characters.
-std::string quoted(std::string_view line)
-{
-    constexpr size_t Shown = 40;
-    return "\"" + std::string(line.substr(0, Shown)) + (line.size() > Shown ? "...\"" : "\"");
-}
+// How much of a refused line the reason quotes, in bytes as written out.
+constexpr size_t LineShown = 40;
 
 // "has <what> at line <n>: <the line>".
 UiLayoutText refused(const std::string& what, size_t lineIndex, std::string_view line)
 {
-    return {"", "has " + what + " at line " + std::to_string(lineIndex + 1) + ": " + quoted(line)};
+    return {"", "has " + what + " at line " + std::to_string(lineIndex + 1) + ": " + quotedText(line, LineShown)};
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "Engine/Window/WindowSystemErrors.h"
 
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/LineLimits.h"
+#include "Engine/Helper/QuotedText.h"
 #include "Engine/Types.h"
 
 #define GLFW_INCLUDE_NONE
@@ -54,7 +56,8 @@ int onProtocolError(Display* display, XErrorEvent* event)
 {
     char text[256] = {};
     XGetErrorText(display, event->error_code, text, sizeof(text));
-    endNow(windowSystemErrorLine(text, event->resourceid, gameWindowId.load(), event->request_code));
+    endNow(windowSystemErrorLine(escapedText(text, LineLimits::MessageBytes), event->resourceid, gameWindowId.load(),
+                                 event->request_code));
 }
 
 } // namespace

@@ -3,23 +3,21 @@
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
+#include "Engine/Helper/LineLimits.h"
+#include "Engine/Helper/QuotedText.h"
 #include "Game/Buildings/BuildingRules.h"
 
 #include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <new>
+#include <string_view>
 
 using nlohmann::json;
 
 namespace {
 
 using namespace BuildingFileRules;
-
-std::string quoted(const std::string& path)
-{
-    return "\"" + path + "\"";
-}
 
 std::string joined(const std::string& where, const char* key)
 {
@@ -40,20 +38,20 @@ const char* describe(const json& value)
 
 [[noreturn]] void wrongType(const std::string& path, const char* expected, const json& value)
 {
-    throw BuildingFileError(quoted(path) + " must be " + expected + ", not " + describe(value));
+    throw BuildingFileError(quotedText(path) + " must be " + expected + ", not " + describe(value));
 }
 
 [[noreturn]] void outOfRange(const std::string& path, const json& value, const std::string& low,
                              const std::string& high)
 {
-    throw BuildingFileError(quoted(path) + " is " + value.dump() + ", outside " + low + " to " + high);
+    throw BuildingFileError(quotedText(path) + " is " + value.dump() + ", outside " + low + " to " + high);
 }
 
 const json& field(const json& object, const char* key, const std::string& where)
 {
     auto found = object.find(key);
     if (found == object.end()) {
-        throw BuildingFileError(quoted(joined(where, key)) + " is missing");
+        throw BuildingFileError(quotedText(joined(where, key)) + " is missing");
     }
     return *found;
 }
@@ -256,7 +254,7 @@ AimSettings AimSettings::fromJson(const json& value)
     aim.verticalAimRestriction.x = floatField(pitch, "x", pitchWhere, -MaxPitch, MaxPitch);
     aim.verticalAimRestriction.y = floatField(pitch, "y", pitchWhere, -MaxPitch, MaxPitch);
     if (aim.verticalAimRestriction.x > aim.verticalAimRestriction.y) {
-        throw BuildingFileError("\"" + pitchWhere + "\": the lowest pitch x is above the highest y");
+        throw BuildingFileError(quotedText(pitchWhere) + ": the lowest pitch x is above the highest y");
     }
     return aim;
 }
@@ -294,11 +292,12 @@ json parseBuildingFile(const std::string& path)
         return json::parse(bytes.begin(), bytes.end());
     } catch (const json::exception& error) {
         // A syntax error, or a number too large for a double ("1e999"): the library's
-        // text after its "[json.exception.parse_error.101] " tag.
-        std::string what = error.what();
+        // text after its "[json.exception.parse_error.101] " tag. It ends with what it
+        // last read of the file ("last read: '...'"), bytes of any kind and length.
+        std::string_view what = error.what();
         const size_t tag = what.find("] ");
-        if (tag != std::string::npos) what = what.substr(tag + 2);
-        throw BuildingFileError("not valid JSON: " + what);
+        if (tag != std::string_view::npos) what = what.substr(tag + 2);
+        throw BuildingFileError("not valid JSON: " + escapedText(what, LineLimits::MessageBytes));
     } catch (const std::bad_alloc&) {
         throw BuildingFileError("cannot be read (not enough memory to parse its " + std::to_string(bytes.size()) +
                                 " bytes)");

@@ -1,5 +1,7 @@
 #include "Game/Ui/FontFile.h"
 
+#include "Engine/Helper/QuotedText.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -42,11 +44,12 @@ bool inside(const std::vector<u8>& bytes, u64 offset, u64 length)
     return offset <= bytes.size() && length <= bytes.size() - offset;
 }
 
+// A table's tag as the reason quotes it ('cmap'): four bytes of the file, of any value.
 std::string tagText(u32 tag)
 {
     std::string text;
     for (int shift = 24; shift >= 0; shift -= 8) text += static_cast<char>((tag >> shift) & 0xFF);
-    return "'" + text + "'";
+    return "'" + escapedText(text) + "'";
 }
 
 u32 tagOf(const char* text)
