@@ -210,15 +210,15 @@ TEST(BuildingFiles, AFilesTextReachesItsLineOnlyEscaped)
         {"escape-value.json", towerWith(R"("damage": 35)", R"("damage": "\u001b[2J\u009b\u202e")"),
          "\"levels[0].damage\" must be a number, not a string"},
         {"raw-escape.json", towerWith("\"Cannon Tower\"", "\"Cannon\x1b[2J Tower\""),
-         "invalid string: control character U+001B (ESC) must be escaped to \\\\u001B; "
-         "last read: '\\\"Cannon<U+001B>'"},
+         "invalid string: control character U+001B (ESC) must be escaped to \\u001B; "
+         "last read: '\"Cannon<U+001B>'"},
         {"raw-csi.json", "{\"name\": \"\xc2\x9b[2J",
-         "invalid string: missing closing quote; last read: '\\\"\\u009b[2J'"},
-        {"raw-override.json", "{\"name\": \"\xe2\x80\xae" "abc", "last read: '\\\"\\u202eabc'"},
-        {"raw-delete.json", "{\"name\": \"\x7f", "last read: '\\\"\\x7f'"},
-        {"not-utf8.json", "{\"name\": \"\xff\"}", "ill-formed UTF-8 byte; last read: '\\\"\\xff'"},
-        {"overlong.json", "{\"name\": \"\xc0\xaf\"}", "ill-formed UTF-8 byte; last read: '\\\"\\xc0'"},
-        {"long-string.json", "{\"name\": \"" + longString + "\xff\"}", "last read: '\\\"aaaa"},
+         "invalid string: missing closing quote; last read: '\"\\u009b[2J'"},
+        {"raw-override.json", "{\"name\": \"\xe2\x80\xae" "abc", "last read: '\"\\u202eabc'"},
+        {"raw-delete.json", "{\"name\": \"\x7f", "last read: '\"\\x7f'"},
+        {"not-utf8.json", "{\"name\": \"\xff\"}", "ill-formed UTF-8 byte; last read: '\"\\xff'"},
+        {"overlong.json", "{\"name\": \"\xc0\xaf\"}", "ill-formed UTF-8 byte; last read: '\"\\xc0'"},
+        {"long-string.json", "{\"name\": \"" + longString + "\xff\"}", "last read: '\"aaaa"},
         {"ten-megabytes.json", "{\"name\": \"" + std::string(10 << 20, 'a') + "\"}", "the file is too large"},
     };
     for (const Case& test : cases) {

@@ -41,6 +41,8 @@ TEST(QuotedText, EscapesWhatIsNotPrintableAndCutsLongText)
         EXPECT_EQ(quotedText(text, 16), shown);
     }
     EXPECT_EQ(escapedText("a\"\n", 16), "a\\\"\\n");
+    // A whole message keeps its own quoting, and nothing else of what it echoes.
+    EXPECT_EQ(messageText("read \"a\\b\x1b\xC2\x9B\"", 40), "read \"a\\b\\x1b\\u009b\"");
     // Ten megabytes of escapes: the line stays short.
     EXPECT_LE(quotedText(std::string(10'000'000, '\x07')).size(), QuotedTextBytes + 8);
 }

@@ -130,7 +130,7 @@ TEST(ShaderFile, AValidatorMessageShowsTheModulesTextEscaped)
     };
     const Case cases[] = {
         {"a string in an instruction shown", "OpExtension \"" + hostile + "\"",
-         "Extension is in an invalid layout section   OpExtension \\\"\\x1b[2J\\u202e\\u009bnnn"},
+         "Extension is in an invalid layout section   OpExtension \"\\x1b[2J\\u202e\\u009bnnn"},
         {"a long name of an id never defined", "OpName %gone \"" + hostile + "\"", "have not been defined"},
     };
     for (const Case& test : cases) {

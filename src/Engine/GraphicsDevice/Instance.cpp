@@ -11,7 +11,7 @@
 
 void glfwErrorCallback(int code, const char* text)
 {
-    printLine("GLFW error " + std::to_string(code) + ": " + escapedText(text, LineLimits::MessageBytes));
+    printLine("GLFW error " + std::to_string(code) + ": " + messageText(text, LineLimits::MessageBytes));
 }
 
 bool createInstance()

@@ -81,7 +81,7 @@ std::string uncaughtErrorLine(const std::exception_ptr& error)
     } catch (const std::exception& other) {
         // The text may hold a file's bytes (a library's "last read: ..." of what it
         // parsed).
-        return "ERROR: " + escapedText(other.what(), LineLimits::MessageBytes);
+        return "ERROR: " + messageText(other.what(), LineLimits::MessageBytes);
     } catch (...) {
         return "ERROR: an unknown error ended the game";
     }

@@ -54,14 +54,15 @@ std::string hex(uint32_t value, int digits)
 }
 
 // How the character at the start of `text` is written out; `length` is how many bytes
-// of `text` it takes.
-std::string written(std::string_view text, size_t& length)
+// of `text` it takes. `quoting`: whether double quotes and backslashes are escaped.
+std::string written(std::string_view text, size_t& length, bool quoting)
 {
     const char32_t code = decode(text, length);
     if (length == 0) {
         length = 1;
         return "\\x" + hex(static_cast<uint8_t>(text[0]), 2);
     }
+    if (!quoting && (code == '"' || code == '\\')) return std::string(1, static_cast<char>(code));
     switch (code) {
     case '\t': return "\\t";
     case '\n': return "\\n";
@@ -75,15 +76,14 @@ std::string written(std::string_view text, size_t& length)
     return std::string(text.substr(0, length));
 }
 
-} // namespace
-
-std::string escapedText(std::string_view text, size_t maxBytes)
+// `text` written out, cut at `maxBytes`.
+std::string writtenOut(std::string_view text, size_t maxBytes, bool quoting)
 {
     std::string out;
     size_t at = 0;
     while (at < text.size()) {
         size_t length = 0;
-        const std::string piece = written(text.substr(at), length);
+        const std::string piece = written(text.substr(at), length, quoting);
         if (out.size() + piece.size() > maxBytes) {
             return out + "...";
         }
@@ -91,6 +91,18 @@ std::string escapedText(std::string_view text, size_t maxBytes)
         at += length;
     }
     return out;
+}
+
+} // namespace
+
+std::string escapedText(std::string_view text, size_t maxBytes)
+{
+    return writtenOut(text, maxBytes, true);
+}
+
+std::string messageText(std::string_view text, size_t maxBytes)
+{
+    return writtenOut(text, maxBytes, false);
 }
 
 std::string quotedText(std::string_view text, size_t maxBytes)

@@ -26,3 +26,8 @@ std::string quotedText(std::string_view text, size_t maxBytes = QuotedTextBytes)
 
 // The same without the quotes, for text set into a longer phrase (a member's path).
 std::string escapedText(std::string_view text, size_t maxBytes = QuotedTextBytes);
+
+// A whole message from elsewhere (a library's error text, an exception's), which may
+// echo a file's bytes, fit for a line: as escapedText, but its double quotes and
+// backslashes are left as they are, being the message's own quoting.
+std::string messageText(std::string_view text, size_t maxBytes);

@@ -44,7 +44,7 @@ std::string libraryMessage(const std::string& what)
         if (const size_t colon = text.find(": "); colon != std::string::npos) text.erase(0, colon + 2);
     }
     if (const size_t last = text.find("; last read"); last != std::string::npos) text.erase(last);
-    return escapedText(text, 160);
+    return messageText(text, 160);
 }
 
 // Builds the kept part of the document as the library's parser reports what it reads.

@@ -323,11 +323,11 @@ ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
         scene = importer.ReadFile(name, modelImportFlags);
     } catch (const std::exception& error) {
         // (The importer reports what it recognises as broken through its error string.)
-        model.error = modelPrefix(path) + " cannot be read: " + escapedText(error.what(), MaxLibraryTextShown);
+        model.error = modelPrefix(path) + " cannot be read: " + messageText(error.what(), MaxLibraryTextShown);
         return model;
     }
     if (scene == nullptr) {
-        model.error = modelPrefix(path) + " cannot be read: " + escapedText(importer.GetErrorString(), MaxLibraryTextShown);
+        model.error = modelPrefix(path) + " cannot be read: " + messageText(importer.GetErrorString(), MaxLibraryTextShown);
         return model;
     }
     return convertScene(path, *scene, defaultLayout, overrides);

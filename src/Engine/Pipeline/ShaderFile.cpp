@@ -54,7 +54,7 @@ std::string spirvValidationProblem(const std::vector<u32>& words)
             // with it the module's own names and strings.
             std::string text = message;
             std::replace(text.begin(), text.end(), '\n', ' ');
-            first = escapedText(text, LineLimits::MessageBytes) + " (word " + std::to_string(position.index) + ")";
+            first = messageText(text, LineLimits::MessageBytes) + " (word " + std::to_string(position.index) + ")";
         }
     });
     if (tools.Validate(words)) {

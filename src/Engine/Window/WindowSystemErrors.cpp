@@ -56,7 +56,7 @@ int onProtocolError(Display* display, XErrorEvent* event)
 {
     char text[256] = {};
     XGetErrorText(display, event->error_code, text, sizeof(text));
-    endNow(windowSystemErrorLine(escapedText(text, LineLimits::MessageBytes), event->resourceid, gameWindowId.load(),
+    endNow(windowSystemErrorLine(messageText(text, LineLimits::MessageBytes), event->resourceid, gameWindowId.load(),
                                  event->request_code));
 }
 

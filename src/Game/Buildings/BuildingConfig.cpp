@@ -297,7 +297,7 @@ json parseBuildingFile(const std::string& path)
         std::string_view what = error.what();
         const size_t tag = what.find("] ");
         if (tag != std::string_view::npos) what = what.substr(tag + 2);
-        throw BuildingFileError("not valid JSON: " + escapedText(what, LineLimits::MessageBytes));
+        throw BuildingFileError("not valid JSON: " + messageText(what, LineLimits::MessageBytes));
     } catch (const std::bad_alloc&) {
         throw BuildingFileError("cannot be read (not enough memory to parse its " + std::to_string(bytes.size()) +
                                 " bytes)");
