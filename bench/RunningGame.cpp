@@ -17,8 +17,9 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
-#include <thread>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,8 +28,6 @@ namespace {
 constexpr i32 Width = 1920;
 constexpr i32 Height = 1080;
 constexpr u32 LowShadows = 0;
-constexpr const char* OwnDisplay = ":93";
-constexpr const char* OwnDisplaySocket = "/tmp/.X11-unix/X93";
 constexpr auto XvfbStartLimit = std::chrono::seconds(10);
 constexpr auto LoadingLimit = std::chrono::seconds(300);
 constexpr auto PlacingLimit = std::chrono::seconds(60);
@@ -52,35 +51,61 @@ void stopXvfb()
     }
 }
 
-// Uses DISPLAY when set; otherwise starts Xvfb on a display of its own.
+// The display number Xvfb writes to `fd` once it takes clients, or "" when it ends or
+// the time runs out first.
+std::string readDisplayNumber(int fd)
+{
+    std::string number;
+    const Clock::time_point start = Clock::now();
+    while (true) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(XvfbStartLimit - (Clock::now() - start));
+        pollfd waiting{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) return "";
+        char c = 0;
+        if (read(fd, &c, 1) != 1) return "";
+        if (c == '\n') return number;
+        number += c;
+    }
+}
+
+// Uses DISPLAY when set; otherwise starts Xvfb, which picks a free display number
+// itself: a fixed one could be taken by another run on the same machine.
 bool ensureDisplay(std::string& problem)
 {
     if (std::getenv("DISPLAY") != nullptr) return true;
-    if (std::filesystem::exists(OwnDisplaySocket)) {
-        problem = std::string("no DISPLAY, and ") + OwnDisplaySocket + " is taken by another X server";
+    int ends[2];
+    if (pipe(ends) != 0) {
+        problem = "no DISPLAY, and no pipe to start Xvfb with";
         return false;
     }
+    const std::string numberFd = std::to_string(ends[1]);
     pid_t child = fork();
     if (child == 0) {
-        execlp("Xvfb", "Xvfb", OwnDisplay, "-screen", "0", "1920x1080x24", "-nolisten", "tcp", nullptr);
+        close(ends[0]);
+        // Quiet: Xvfb prints a line for each display number it finds taken.
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        execlp("Xvfb", "Xvfb", "-displayfd", numberFd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+               nullptr);
         _exit(127);
     }
+    close(ends[1]);
     if (child < 0) {
+        close(ends[0]);
         problem = "no DISPLAY, and Xvfb could not be started";
         return false;
     }
     xvfb = child;
     std::atexit(stopXvfb);
-    Clock::time_point start = Clock::now();
-    while (!std::filesystem::exists(OwnDisplaySocket)) {
-        if (waitpid(xvfb, nullptr, WNOHANG) == xvfb || Clock::now() - start > XvfbStartLimit) {
-            xvfb = 0;
-            problem = "no DISPLAY, and Xvfb did not start (is it installed?)";
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const std::string number = readDisplayNumber(ends[0]);
+    close(ends[0]);
+    if (number.empty()) {
+        stopXvfb();
+        problem = "no DISPLAY, and Xvfb did not start (is it installed?)";
+        return false;
     }
-    setenv("DISPLAY", OwnDisplay, 1);
+    setenv("DISPLAY", (":" + number).c_str(), 1);
     return true;
 }
 

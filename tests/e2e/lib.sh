@@ -14,7 +14,7 @@ GAME=$(readlink -f "$1")
 XCLOSE=$(readlink -f "$2")
 RUN_DIR=$(dirname "$GAME")
 TEST_NAME=$(basename "$0" .sh)
-ARTIFACTS=${E2E_ARTIFACTS:-/tmp/brackenhold-e2e}/$TEST_NAME
+ARTIFACTS=${E2E_ARTIFACTS:-${TMPDIR:-/tmp}/brackenhold-e2e}/$TEST_NAME
 rm -rf "$ARTIFACTS"
 mkdir -p "$ARTIFACTS"
 WORK_DIR=$(mktemp -d)

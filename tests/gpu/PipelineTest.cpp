@@ -1,4 +1,5 @@
 #include "GpuTest.h"
+#include "ScratchFiles.h"
 #include "VariablePointerModule.h"
 
 #include "Engine/Engine.h"
@@ -7,7 +8,6 @@
 #include "Engine/Pipeline/Pipeline.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +17,7 @@ namespace {
 class PipelineTest : public GpuTest {
 protected:
     Pipeline* pipeline = nullptr;
+    const ScratchFolder files{"pipeline-shaders"};
 
     void SetUp() override
     {
@@ -38,9 +39,9 @@ protected:
         return "(no error)";
     }
 
-    static std::string writeFile(const std::string& name, const std::string& bytes)
+    std::string writeFile(const std::string& name, const std::string& bytes) const
     {
-        std::string path = (std::filesystem::temp_directory_path() / name).string();
+        std::string path = (files / name).string();
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         return path;
     }
@@ -71,10 +72,10 @@ TEST_F(PipelineTest, DefaultsAndRegistration)
 TEST_F(PipelineTest, BadShaderFilesStopWithTheirName)
 {
     // Each ends in one fatal line naming the file, and its message is what is thrown.
-    std::string empty = writeFile("brackenhold_emptyVert.spv", "");
-    std::string text = writeFile("brackenhold_textVert.spv", "#version 450\nvoid main(){}\n...");
-    std::string odd = writeFile("brackenhold_oddVert.spv", std::string("\x03\x02\x23\x07\x00", 5));
-    std::string magic = writeFile("brackenhold_magicVert.spv", "GLSL source!");
+    std::string empty = writeFile("emptyVert.spv", "");
+    std::string text = writeFile("textVert.spv", "#version 450\nvoid main(){}\n...");
+    std::string odd = writeFile("oddVert.spv", std::string("\x03\x02\x23\x07\x00", 5));
+    std::string magic = writeFile("magicVert.spv", "GLSL source!");
     for (const std::string& path :
          {std::string("shaders/noSuchVert.spv"), std::string("shaders"), empty, text, odd, magic}) {
         testing::internal::CaptureStdout();
@@ -85,10 +86,6 @@ TEST_F(PipelineTest, BadShaderFilesStopWithTheirName)
         EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << "one line: " << printed;
         EXPECT_EQ(pipeline->vertexShader, VK_NULL_HANDLE) << "a bad file leaves the module unset";
     }
-    for (const std::string& path : {empty, text, odd, magic}) {
-        std::remove(path.c_str());
-    }
-
     // A pipeline without its shaders is refused instead of handed to the driver.
     EXPECT_TRUE(pipeline->loadShaderModule("shaders/imguiVert.spv", &pipeline->vertexShader));
     std::string message = errorOf([&] { pipeline->create(AttachmentFormats{{VK_FORMAT_R8G8B8A8_UNORM}}); });
@@ -107,11 +104,10 @@ TEST_F(PipelineTest, AModuleTheValidatorRefusesNeverReachesTheDriver)
         state = state * 1664525u + 1013904223u;
         bytes.append(reinterpret_cast<const char*>(&state), 4);
     }
-    std::string path = writeFile("brackenhold_garbageVert.spv", bytes);
+    std::string path = writeFile("garbageVert.spv", bytes);
     testing::internal::CaptureStdout();
     std::string message = errorOf([&] { pipeline->loadShaderModule(path.c_str(), &pipeline->vertexShader); });
     std::string printed = testing::internal::GetCapturedStdout();
-    std::remove(path.c_str());
     EXPECT_EQ(message.rfind("Shader file " + path + " is not valid SPIR-V: ", 0), 0u) << message;
     EXPECT_EQ(printed.rfind("ERROR: " + message + " (in Pipeline at line #", 0), 0u) << printed;
     EXPECT_EQ(pipeline->vertexShader, VK_NULL_HANDLE);
@@ -189,7 +185,7 @@ TEST_F(PipelineTest, ShadersThatDoNotFitTheirPipelineAreRefused)
     // device was not created with (the validator takes the module, the driver may not).
     const std::vector<u32> variablePointers = variablePointerModule(false);
     const std::string capabilityFile =
-        writeFile("brackenhold_variablePointersFrag.spv",
+        writeFile("variablePointersFrag.spv",
                   std::string(reinterpret_cast<const char*>(variablePointers.data()), variablePointers.size() * 4));
     struct Row {
         const char* what;
@@ -245,5 +241,4 @@ TEST_F(PipelineTest, ShadersThatDoNotFitTheirPipelineAreRefused)
         Engine::graphicsDevice->releaseResource(built);
     }
     Engine::graphicsDevice->deleteDeferred();
-    std::remove(capabilityFile.c_str());
 }

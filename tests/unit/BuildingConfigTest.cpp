@@ -3,6 +3,7 @@
 #include "Game/Buildings/Building.h"
 #include "Game/Buildings/BuildingConfig.h"
 #include "Game/Towers/TowerKind.h"
+#include "ScratchFiles.h"
 #include "World/World.h"
 #include "PrintableLine.h"
 
@@ -26,10 +27,11 @@ std::string sourceFile(const std::string& relative)
     return std::string(BRACKENHOLD_SOURCE_DIR) + "/" + relative;
 }
 
-// A building file with `text` in the test's temporary directory.
+// A building file with `text` in a scratch folder of the test process's own.
 std::string writeFile(const std::string& name, const std::string& text)
 {
-    const std::string path = ::testing::TempDir() + name;
+    static const ScratchFolder folder("building-files");
+    const std::string path = (folder / name).string();
     std::ofstream(path) << text;
     return path;
 }
@@ -177,8 +179,8 @@ TEST(BuildingFiles, ABrokenFileGivesOneLineNamingTheFileAndTheFault)
     }
 
     // Paths that hold no file: each named, in one line, and none waited on.
-    const std::string dir = ::testing::TempDir() + "building-paths/";
-    std::filesystem::remove_all(dir);
+    const ScratchFolder scratch("building-paths");
+    const std::string dir = scratch.path().string() + "/";
     std::filesystem::create_directories(dir + "folder.json");
     ASSERT_EQ(mkfifo((dir + "pipe.json").c_str(), 0600), 0);
     const std::pair<std::string, std::string> paths[] = {

@@ -2,9 +2,11 @@
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/FatalHandoff.h"
 #include "Engine/Helper/FileLimits.h"
+#include "ScratchFiles.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -221,6 +224,23 @@ TEST(FatalLines, TheGameKeepsTheFirstFatalLineOnly)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: a (in Test at line #1)\nERROR: b (in Test at line #2)\n");
 }
 
+namespace {
+
+// The file the dying processes of the last resorts' test write their standard output
+// to. Each is a new run of the test (the threadsafe style), with a process id of its
+// own: the first run names the file after its own id and hands the name down in the
+// environment.
+std::string lastResortsOutput()
+{
+    constexpr const char* Variable = "BRACKENHOLD_LAST_RESORTS_OUTPUT";
+    if (const char* handedDown = std::getenv(Variable)) return handedDown;
+    const std::string path = scratchPath("fatal-end.txt").string();
+    setenv(Variable, path.c_str(), 1);
+    return path;
+}
+
+} // namespace
+
 // The game's two last resorts, in a process of their own each: an error that reaches
 // the top of the main thread (Engine::endOnError) and anything that reaches
 // std::terminate (Engine::endOnTerminate, the game's handler) end it with status 1 and
@@ -255,8 +275,7 @@ TEST(FatalEndDeathTest, TheLastResortsEndWithStatusOneAndOneLine)
          },
          "ERROR: shaders/a.spv is empty (in Pipeline at line #9)\n"},
     };
-    // (No process id in the name: the dying process is a new run of this test.)
-    const std::string out = ::testing::TempDir() + "brackenhold-fatal-end.txt";
+    const std::string out = lastResortsOutput();
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
         std::filesystem::remove(out);
@@ -379,7 +398,7 @@ u64 mappedBytes()
 // bytes it printed.
 std::pair<int, u64> statusWhenMemoryRunsOut(void (*body)(const std::string& line), u64 lineBytes, u64 headroom)
 {
-    const std::string out = ::testing::TempDir() + "brackenhold-out-of-memory-" + std::to_string(getpid()) + ".txt";
+    const std::string out = scratchPath("out-of-memory.txt").string();
     std::fflush(stdout);
     const pid_t child = fork();
     if (child == 0) {
@@ -412,6 +431,35 @@ std::pair<int, u64> statusWhenMemoryRunsOut(void (*body)(const std::string& line
     throw FatalError("out");
 }
 
+// The stack of a thread made with little address space left. A std::thread takes the
+// default stack, as large as `ulimit -s` says (64 MiB under `ulimit -s 65536`), which
+// may not fit in what is left: the thread would not even be made.
+constexpr size_t SmallStackBytes = 512 * 1024;
+// The status of the child whose thread could not be made all the same.
+constexpr int NoThreadStatus = 43;
+
+// Runs `body` on a thread of its own with a stack of SmallStackBytes and waits for it.
+// What escapes `body` reaches std::terminate on that thread as it would from a
+// std::thread, with the thread's stack as it was.
+template <typename Body>
+void runOnSmallStack(Body body)
+{
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, SmallStackBytes);
+    pthread_t thread;
+    const int made = pthread_create(
+        &thread, &attributes,
+        [](void* argument) -> void* {
+            (*static_cast<Body*>(argument))();
+            return nullptr;
+        },
+        &body);
+    pthread_attr_destroy(&attributes);
+    if (made != 0) std::_Exit(NoThreadStatus);
+    pthread_join(thread, nullptr);
+}
+
 } // namespace
 
 // When the memory runs out on a fatal path, the game still ends with status 1 and a
@@ -421,7 +469,7 @@ TEST(FatalEnd, RunningOutOfMemoryStillEndsWithStatusOne)
 {
     if (!AddressSpaceLimitWorks) GTEST_SKIP() << "an address space limit does not work under the sanitizers";
     constexpr u64 LineBytes = 64 * FileLimits::MiB;
-    constexpr u64 Headroom = 32 * FileLimits::MiB; // a thread's stack, not another copy of the line
+    constexpr u64 Headroom = 32 * FileLimits::MiB; // a small thread's stack, not another copy of the line
     struct Case {
         const char* name;
         void (*body)(const std::string& line);
@@ -430,19 +478,20 @@ TEST(FatalEnd, RunningOutOfMemoryStillEndsWithStatusOne)
     const Case cases[] = {
         {"a fatal line with no memory for a copy of it",
          [](const std::string& line) {
-             std::thread([&line] {
+             runOnSmallStack([&line] {
                  printFatalLine(line);
                  throwFatalError(); // as fatalError goes on once its line is out
-             }).join();
+             });
          },
          1024 + 1}, // cut to a kilobyte, then its line end
         {"a fatal error whose line cannot be made",
-         [](const std::string& line) { std::thread([&line] { fatalError(line, "Test", 1); }).join(); },
+         [](const std::string& line) { runOnSmallStack([&line] { fatalError(line, "Test", 1); }); },
          sizeof("ERROR: std::bad_alloc")},
     };
     for (const Case& test : cases) {
         const auto [status, printed] = statusWhenMemoryRunsOut(test.body, LineBytes, Headroom);
-        EXPECT_EQ(status, FatalHandoff::ExitStatus) << test.name << (status == -1 ? ": hung" : "");
+        EXPECT_EQ(status, FatalHandoff::ExitStatus)
+            << test.name << (status == -1 ? ": hung" : status == NoThreadStatus ? ": its thread was not made" : "");
         EXPECT_EQ(printed, test.printed) << test.name;
     }
 }

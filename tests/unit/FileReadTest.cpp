@@ -5,6 +5,7 @@
 #include "Engine/Pipeline/ShaderFile.h"
 #include "Engine/Ui/UiLayoutFile.h"
 #include "Game/Buildings/BuildingConfig.h"
+#include "ScratchFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +26,8 @@ namespace fs = std::filesystem;
 // whole (through links); anything else is refused with a reason, and none is waited on.
 TEST(FileRead, KindsOfPaths)
 {
-    const std::string dir = ::testing::TempDir() + "file-read/";
-    fs::remove_all(dir);
+    const ScratchFolder scratch("file-read");
+    const std::string dir = scratch.path().string() + "/";
     fs::create_directories(dir + "folder");
     std::ofstream(dir + "file.bin", std::ios::binary) << "abc";
     std::ofstream(dir + "empty.bin", std::ios::binary);
@@ -34,8 +35,8 @@ TEST(FileRead, KindsOfPaths)
     fs::create_symlink(dir + "file.bin", dir + "link-to-file");
     fs::create_symlink(dir + "pipe", dir + "link-to-pipe");
     fs::create_symlink(dir + "gone", dir + "dangling");
-    // A socket's path: its name must fit the address, so it goes in /tmp.
-    const std::string socketPath = "/tmp/brackenhold-file-read-" + std::to_string(getpid());
+    // A socket's path must fit its address, which the scratch folder's may not.
+    const std::string socketPath = scratchSocketPath("file-read.sock");
     unlink(socketPath.c_str());
     int sock = socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
@@ -73,7 +74,8 @@ TEST(FileRead, KindsOfPaths)
 
 TEST(FileRead, SizeLimit)
 {
-    const std::string path = ::testing::TempDir() + "file-read-limit.bin";
+    const ScratchFolder scratch("file-read-limit");
+    const std::string path = (scratch / "limit.bin").string();
     std::ofstream(path, std::ios::binary) << std::string(100000, 'x');
     std::vector<u8> bytes;
     EXPECT_EQ(readRegularFile(path, &bytes, 100000), "");
@@ -92,9 +94,8 @@ TEST(FileRead, SizeLimit)
 // reason) that names it, whatever the memory could hold.
 TEST(FileRead, EachKindOfFileIsRefusedPastItsLimit)
 {
-    const std::string dir = ::testing::TempDir() + "file-limits/";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    const ScratchFolder scratch("file-limits");
+    const std::string dir = scratch.path().string() + "/";
     struct Case {
         const char* name;
         u64 limit;
@@ -145,5 +146,4 @@ TEST(FileRead, EachKindOfFileIsRefusedPastItsLimit)
         EXPECT_NE(said.find("is too large (" + std::to_string(test.limit + 1) + " bytes)"), std::string::npos) << said;
         EXPECT_LE(test.limit, u64{256} << 20) << "far below what a player's machine holds";
     }
-    fs::remove_all(dir);
 }

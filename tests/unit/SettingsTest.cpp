@@ -73,8 +73,8 @@ class ScratchDirectory {
 public:
     ScratchDirectory()
     {
-        char pattern[] = "/tmp/brackenhold-settings-XXXXXX";
-        path = mkdtemp(pattern);
+        std::string pattern = (fs::temp_directory_path() / "brackenhold-settings-XXXXXX").string();
+        path = mkdtemp(pattern.data());
         previous = fs::current_path();
         fs::current_path(path);
     }

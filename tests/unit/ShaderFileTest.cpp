@@ -1,18 +1,17 @@
 #include "Engine/Pipeline/ShaderFile.h"
 #include "PrintableLine.h"
+#include "ScratchFiles.h"
 
 #include <gtest/gtest.h>
 #include <spirv-tools/libspirv.hpp>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 namespace {
 
-std::string writeTempFile(const std::string& name, const std::vector<u8>& bytes)
+std::string writeFile(const std::filesystem::path& path, const std::vector<u8>& bytes)
 {
-    std::filesystem::path path = std::filesystem::temp_directory_path() / name;
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path.string();
@@ -51,24 +50,21 @@ TEST(ShaderFile, ReadsFilesIntoWords)
     std::string unreadable;
     EXPECT_EQ(readSpirvFile("/nonexistent/shaders/missingVert.spv", &words, &unreadable), SpirvProblem::Missing);
     EXPECT_EQ(unreadable, "cannot be opened (No such file or directory)");
-    EXPECT_EQ(readSpirvFile(std::filesystem::temp_directory_path().string(), &words, &unreadable),
-              SpirvProblem::Missing);
+    const ScratchFolder folder("shader-files");
+    EXPECT_EQ(readSpirvFile(folder.path().string(), &words, &unreadable), SpirvProblem::Missing);
     EXPECT_EQ(unreadable, "is a directory, not a regular file");
 
-    std::string empty = writeTempFile("brackenhold_empty.spv", {});
+    std::string empty = writeFile(folder / "empty.spv", {});
     EXPECT_EQ(readSpirvFile(empty, &words), SpirvProblem::Empty);
-    std::string odd = writeTempFile("brackenhold_odd.spv", {0x03, 0x02, 0x23, 0x07, 0x01});
+    std::string odd = writeFile(folder / "odd.spv", {0x03, 0x02, 0x23, 0x07, 0x01});
     EXPECT_EQ(readSpirvFile(odd, &words), SpirvProblem::PartialWord);
     EXPECT_TRUE(words.empty()) << "nothing is handed out for a bad file";
 
-    std::string good = writeTempFile("brackenhold_good.spv", minimalHeader);
+    std::string good = writeFile(folder / "good.spv", minimalHeader);
     ASSERT_EQ(readSpirvFile(good, &words), SpirvProblem::None);
     ASSERT_EQ(words.size(), 2u);
     EXPECT_EQ(words[0], SpirvMagic);
     EXPECT_EQ(words[1], 0x00010000u);
-    for (const std::string& path : {empty, odd, good}) {
-        std::remove(path.c_str());
-    }
 }
 
 namespace {

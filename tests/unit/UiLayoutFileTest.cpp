@@ -3,6 +3,7 @@
 #include "Engine/Helper/FileLimits.h"
 #include "Engine/Ui/UiLayoutText.h"
 #include "PrintableLine.h"
+#include "ScratchFiles.h"
 #include "UiHeadless.h"
 
 #include <gtest/gtest.h>
@@ -58,7 +59,8 @@ std::string manyWindows(int count)
 TEST(UiLayoutFile, HostileFilesAreNeitherWaitedOnNorWrittenThrough)
 {
     ImGuiContext* previous = ImGui::GetCurrentContext();
-    const fs::path dir = fs::path(::testing::TempDir()) / "ui-layout";
+    const ScratchFolder scratch("ui-layout");
+    const fs::path& dir = scratch.path();
     struct Case {
         const char* what;
         void (*make)(const fs::path& dir); // puts something at "imgui.ini"
@@ -144,7 +146,8 @@ TEST(UiLayoutFile, HostileFilesAreNeitherWaitedOnNorWrittenThrough)
 TEST(UiLayoutFile, OnlyWindowPlacesTheLibraryKeepsExactlyReachIt)
 {
     ImGuiContext* previous = ImGui::GetCurrentContext();
-    const fs::path dir = fs::path(::testing::TempDir()) / "ui-layout-text";
+    const ScratchFolder scratch("ui-layout-text");
+    const fs::path& dir = scratch.path();
     struct Window {
         const char* name;
         int x, y, width, height;
@@ -281,7 +284,8 @@ TEST(UiLayoutFile, ARefusedLineIsQuotedEscaped)
 TEST(UiLayoutFile, WhatTheGameSavesItReadsBack)
 {
     ImGuiContext* previous = ImGui::GetCurrentContext();
-    const fs::path dir = fs::path(::testing::TempDir()) / "ui-layout-save";
+    const ScratchFolder scratch("ui-layout-save");
+    const fs::path& dir = scratch.path();
     struct Case {
         const char* what;
         int windows; // named "0", "1", ...

@@ -304,8 +304,8 @@ TEST_F(UiFrameTest, SettingsTabsAndListsWithAnyMonitorSetUp)
 
 TEST_F(UiFrameTest, AFailedSaveShowsInTheSettingsWindowUntilItIsLeft)
 {
-    char pattern[] = "/tmp/brackenhold-ui-save-XXXXXX";
-    const std::filesystem::path directory = mkdtemp(pattern);
+    std::string pattern = (std::filesystem::temp_directory_path() / "brackenhold-ui-save-XXXXXX").string();
+    const std::filesystem::path directory = mkdtemp(pattern.data());
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(directory);
     std::ofstream(Settings::FileName, std::ios::binary) << std::string(53, '\0');
