@@ -4,6 +4,7 @@
 #include "Engine/Mesh/VertexLayout.h"
 #include "PrintableLine.h"
 #include "ResidentMemory.h"
+#include "ScratchFiles.h"
 
 #include <assimp/Importer.hpp>
 
@@ -201,8 +202,7 @@ protected:
     void SetUp() override
     {
         const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        root = fs::temp_directory_path() /
-               ("brackenhold-model-import-" + std::to_string(getpid()) + "-" + test->name());
+        root = scratchPath(std::string("model-import-") + test->name());
         directory = root / "models";
         outside = root / "outside";
         fs::create_directories(directory);
