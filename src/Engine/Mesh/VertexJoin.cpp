@@ -2,7 +2,31 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
+
+namespace {
+
+// A vertex's place in the sort: a 64-bit hash of its bytes first, so that most
+// comparisons are of two words; vertices of one hash (equal ones, and any others that
+// share it) are ordered by their bytes.
+struct SortKey {
+    u64 hash;
+    u32 vertex;
+};
+
+// FNV-1a over the vertex's bytes, stream after stream, then mixed.
+u64 hashOf(const std::vector<VertexStream>& streams, u32 vertex)
+{
+    u64 hash = 0xcbf29ce484222325ull;
+    for (const VertexStream& stream : streams) {
+        const u8* bytes = stream.data + size_t{vertex} * stream.size;
+        for (u32 b = 0; b < stream.size; b++) hash = (hash ^ bytes[b]) * 0x100000001b3ull;
+    }
+    hash ^= hash >> 33;
+    hash *= 0xff51afd7ed558ccdull;
+    return hash ^ (hash >> 33);
+}
+
+} // namespace
 
 u32 joinIdenticalVertices(const std::vector<VertexStream>& streams, u32 count, std::vector<u32>& remap)
 {
@@ -14,18 +38,20 @@ u32 joinIdenticalVertices(const std::vector<VertexStream>& streams, u32 count, s
         }
         return 0;
     };
-    // The vertices in the order of their bytes; equal ones in the order they come, so
-    // that each run of equals starts with the first of them.
-    std::vector<u32> order(count);
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&compare](u32 a, u32 b) {
-        const int compared = compare(a, b);
-        return compared != 0 ? compared < 0 : a < b;
+    // Equal vertices end up next to each other, in the order they come, so that each run
+    // of equals starts with the first of them. Were every hash the same, the sort would
+    // still be one of n log n comparisons of bytes.
+    std::vector<SortKey> order(count);
+    for (u32 v = 0; v < count; v++) order[v] = {hashOf(streams, v), v};
+    std::sort(order.begin(), order.end(), [&compare](const SortKey& a, const SortKey& b) {
+        if (a.hash != b.hash) return a.hash < b.hash;
+        const int compared = compare(a.vertex, b.vertex);
+        return compared != 0 ? compared < 0 : a.vertex < b.vertex;
     });
     std::vector<u32> first(count);
     for (u32 k = 0, run = 0; k < count; k++) {
-        if (k > 0 && compare(order[k - 1], order[k]) != 0) run = k;
-        first[order[k]] = order[run];
+        if (k > 0 && (order[k - 1].hash != order[k].hash || compare(order[k - 1].vertex, order[k].vertex) != 0)) run = k;
+        first[order[k].vertex] = order[run].vertex;
     }
     // Numbers in the order the firsts come; a first comes before its equals.
     remap.assign(count, 0);

@@ -6,10 +6,10 @@
 #include <vector>
 
 // Vertices equal in every stream become one: what a model's meshes are stored as, so
-// that a face's corners share their vertices. Vertices are told apart by sorting them
-// on their bytes, never by hashing: no way the vertices of a file lie (all at one point,
-// all in one hash bucket, all distinct) makes the join take more than the time of a
-// sort. Pure.
+// that a face's corners share their vertices. Equal vertices are found by a sort (on a
+// hash of each vertex, then on its bytes), never by a hash table: no way the vertices of
+// a file lie (all at one point, all of one hash, all distinct) makes the join take more
+// than the time of a sort. Pure.
 
 // One stream of a primitive's vertices: `count` elements of `size` bytes, packed.
 struct VertexStream {
