@@ -2,11 +2,13 @@
 #include "GpuTest.h"
 
 #include "Engine/Camera/Camera.h"
+#include "Engine/Camera/Random.h"
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Physics/Simulation.h"
 #include "Engine/Storage/DataStorage.h"
 #include "Game/Buildings/BuildingInstance.h"
+#include "Game/Buildings/BuildingRules.h"
 #include "Game/Enemies/EnBaseInstance.h"
 #include "Game/Enemies/EnemyInstance.h"
 #include "Game/Enemies/EnemyManager.h"
@@ -18,6 +20,7 @@
 #include "Game/Session/GameLogic.h"
 #include "Game/Session/GameSession.h"
 #include "Game/Towers/TowerInstance.h"
+#include "Game/Towers/TowerKind.h"
 #include "Game/Towers/TurretAim.h"
 #include "Game/Ui/Ui.h"
 #include "World/Terrain/Terrain.h"
@@ -29,6 +32,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -104,11 +108,15 @@ protected:
         if (std::system(command.c_str()) != 0) ADD_FAILURE() << "no screenshot: " << command;
     }
 
-    // A free flat site for a 2 x 2 tower near grid cell `near`.
-    static glm::ivec3 towerSite(glm::ivec2 near)
+    // A free flat site for a 2 x 2 tower near grid cell `near`, drawn from a source of
+    // the test's own: the global one is the game-logic thread's as well.
+    static glm::ivec3 towerSite(glm::ivec2 near, Random& source)
     {
-        return world->terrain->findBuildSite(near, {2, 5, 2}, 12.0f, 0);
+        return world->terrain->findBuildSite(near, {2, 5, 2}, 12.0f, 0, source);
     }
+
+    // The cell under a tower's footprint centre, as a point of the grid's plane.
+    static glm::vec2 siteCentre(const glm::ivec3& site) { return glm::vec2(site.x + 1.0f, site.z + 1.0f); }
 
     static glm::vec3 groundAt(i32 x, i32 z, f32 above)
     {
@@ -126,9 +134,23 @@ protected:
 
 } // namespace
 
-// In a running game a cannon and a mortar placed beside a crowd of enemies turn to
-// them and fire: cannonballs fly and kill, bombs burst in smoke, every kill pays its
-// reward; leaving the game leaves no tower, projectile or puff behind.
+// In a running game a cannon and a mortar turn to a crowd of enemies and fire:
+// cannonballs fly and kill, a bomb bursts in smoke, every kill pays its reward; leaving
+// the game leaves no tower, projectile or puff behind.
+//
+// The outcome holds however the physics, logic and main threads are paced: the physics
+// thread walks the crowd and deals its blows, the logic thread aims and fires the
+// towers, and under load either may run far ahead of the other. A mortar cannot lob at
+// anything closer than about 12 cells (its steepest pitch with its speed and the
+// gravity), and towers are goals of the enemies' field: a crowd standing against the
+// mortar is out of its reach for good, and a crowd that brings a tower down walks on
+// to the next goal. So the mortar stands 16 to 26 cells from the cannon and the crowd
+// starts 6 to 9 cells beyond the cannon, its nearest goal: it walks to the cannon and
+// stands against it, never nearer the mortar than 14 cells nor farther than 31. The
+// cannon has the most health a building file allows, which no crowd can wear down
+// within the test however far the physics runs ahead, so the crowd stays in the
+// mortar's reach until the cannon has killed it (and is sent again then), and the
+// mortar fires once its interval has run and it has turned: logic ticks alone.
 TEST_F(TowerBattleGpuTest, ACannonAndAMortarFightEnemiesInARunningGame)
 {
     World::startNew(7);
@@ -141,25 +163,49 @@ TEST_F(TowerBattleGpuTest, ACannonAndAMortarFightEnemiesInARunningGame)
     Engine::gameState = GameStatePlaying;
     ASSERT_TRUE(playUntil([] { return buildingTypes[BuildingTypePortal]->instances.size() == 4; }, 300));
 
-    // Near the first portal: the cannon and the mortar, the crowd 20 cells off.
+    // Near the first portal (far from the castle, the other goal): the mortar, and the
+    // cannon 20 cells further in.
+    constexpr i32 TowerSpacing = 20;
+    constexpr f32 MinSpacing = 16.0f;
+    constexpr f32 MaxSpacing = 26.0f;
     const glm::ivec3 portal = buildingTypes[BuildingTypePortal]->instances[0]->gridPos;
     const glm::ivec2 base(portal.x + 3, portal.z + 30);
-    const glm::ivec3 cannonSite = towerSite(base);
-    const glm::ivec3 mortarSite = towerSite(base + glm::ivec2(8, 0));
+    Random sites(7);
+    const glm::ivec3 mortarSite = towerSite(base, sites);
+    const glm::ivec3 cannonSite = towerSite(base + glm::ivec2(0, TowerSpacing), sites);
+    const glm::vec2 mortarAt = siteCentre(mortarSite);
+    const glm::vec2 cannonAt = siteCentre(cannonSite);
+    const f32 spacing = glm::length(cannonAt - mortarAt);
+    ASSERT_GE(spacing, MinSpacing) << "the cannon's site is too near the mortar's for the scene";
+    ASSERT_LE(spacing, MaxSpacing) << "the cannon's site is too far from the mortar's for the scene";
+    // The cannon that the crowd stands against cannot fall.
+    buildingTypes[BuildingTypeCannon]->config.levels[0].maxHealth = static_cast<i32>(BuildingFileRules::MaxHealth);
     BuildingManager& manager = *loaded->buildingManager;
     auto cannon = std::static_pointer_cast<TowerInstance>(buildingTypes[BuildingTypeCannon]->createInstance(cannonSite, 0));
     auto mortar = std::static_pointer_cast<TowerInstance>(buildingTypes[BuildingTypeMortar]->createInstance(mortarSite, 0));
     ASSERT_TRUE(manager.place(cannon));
     ASSERT_TRUE(manager.place(mortar));
     const i32 moneyBefore = gameSession->money->load();
-    // The crowd: eight at first, and eight more whenever it has fallen before both
-    // towers have shown their shots (which of the two kills first depends on how the
-    // machine's load paces the threads).
+
+    // The crowd: eight in two rows of four, 6 and 9 cells beyond the cannon (as seen
+    // from the mortar), 9 cells wide; sent again whenever it has fallen before the
+    // towers have shown their shots.
     constexpr int Crowd = 8;
+    const glm::vec2 ahead = (cannonAt - mortarAt) / spacing;
+    const glm::vec2 across(-ahead.y, ahead.x);
+    std::vector<glm::ivec2> crowdCells;
+    for (int i = 0; i < Crowd; i++) {
+        const glm::vec2 at = cannonAt + ahead * (6.0f + 3.0f * static_cast<f32>(i / 4)) +
+                             across * (-4.5f + 3.0f * static_cast<f32>(i % 4));
+        crowdCells.push_back(glm::ivec2(glm::round(at)));
+        const f32 fromMortar = glm::length(glm::vec2(crowdCells.back()) - mortarAt);
+        ASSERT_GT(fromMortar, MinSpacing) << "a start of the crowd is too near the mortar";
+        ASSERT_LT(fromMortar, mortar->towerKind->kindConfig.aimSettings.radius)
+            << "a start of the crowd is beyond the mortar's reach";
+    }
     int enemiesSent = 0;
     auto sendCrowd = [&] {
-        for (int i = 0; i < Crowd; i++) {
-            const glm::ivec2 at = base + glm::ivec2(-2 + (i % 4) * 3, 20 + (i / 4) * 3);
+        for (const glm::ivec2 at : crowdCells) {
             loaded->enemyManager->enqueue(std::make_unique<EnBaseInstance>(groundAt(at.x, at.y, 1.0f)));
         }
         enemiesSent += Crowd;
@@ -179,10 +225,10 @@ TEST_F(TowerBattleGpuTest, ACannonAndAMortarFightEnemiesInARunningGame)
     sendCrowd();
 
     ASSERT_TRUE(playUntil([&] { return cannon->physicsObject != nullptr && mortar->physicsObject != nullptr; }, 200));
-    // The camera looks over the towers' shoulders at the crowd beyond them.
+    // The camera looks over the mortar's shoulder at the cannon and the crowd beyond it.
     const glm::vec3 towers = (cannon->pivot() + mortar->pivot()) * 0.5f;
-    const glm::vec3 crowd = groundAt(base.x + 2, base.y + 22, 0.0f);
-    loaded->camera->position = towers + glm::vec3(0.0f, 9.0f, 0.0f) - glm::normalize(crowd - towers) * 12.0f;
+    const glm::vec3 crowd = groundAt(crowdCells[Crowd - 1].x, crowdCells[Crowd - 1].y, 0.0f);
+    loaded->camera->position = mortar->pivot() + glm::vec3(0.0f, 12.0f, 0.0f) - glm::normalize(crowd - towers) * 12.0f;
     // The free-flying camera keeps its forward from its angles: forward =
     // (sin yaw cos pitch, -sin pitch, cos yaw cos pitch).
     const glm::vec3 look = glm::normalize((towers + crowd) * 0.5f - loaded->camera->position);
@@ -190,13 +236,16 @@ TEST_F(TowerBattleGpuTest, ACannonAndAMortarFightEnemiesInARunningGame)
     loaded->camera->pitch = -std::asin(look.y);
     loaded->camera->updateForward();
     loaded->camera->updateView();
-    // Four times the speed: fewer frames to render.
-    Simulation::state.gameSpeed = 4;
+    // Twice the speed: fewer frames to render, while what the test looks for lasts
+    // longer than the ten ticks that may run between two looks (the batch under way and
+    // the one granted next): a cannonball flies for 5 s (300 steps, 150 ticks), and the
+    // smoke of a burst fades in 35 steps (17 ticks).
+    Simulation::state.gameSpeed = 2;
     ASSERT_TRUE(fightUntil([&] { return count(projectileTypes[ProjectileRules::CannonBallType]) > 0; }, 600))
         << "the cannon fires";
     playFrame(FrameMs);
     screenshot("1-cannonball");
-    ASSERT_TRUE(fightUntil([&] { return smokeType->count() > 0; }, 900))
+    ASSERT_TRUE(fightUntil([&] { return smokeType->count() > 0; }, 1200))
         << "a bomb bursts in smoke (" << aliveEnemyCount.load() << " enemies alive, "
         << count(projectileTypes[ProjectileRules::BombType]) << " bombs in flight)";
     playFrame(FrameMs);
