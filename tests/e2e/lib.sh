@@ -42,7 +42,7 @@ log() { echo "$(stamp) $*" >&2; }
 # their callers' to judge).
 on_error() {
     local status=$?
-    [ "$BASHPID" = $$ ] && log "FAIL: status $status of \"$2\" at line $1" || true
+    if [ "$BASHPID" = $$ ]; then log "FAIL: status $status of \"$2\" at line $1"; fi
 }
 set -E
 trap 'on_error "$LINENO" "$BASH_COMMAND"' ERR
@@ -322,7 +322,7 @@ seen_within() {
         fi
         if [ $SECONDS -ge $end ] && [ $looks -ge 3 ]; then
             frames=$(frames_since "$since")
-            if [ $frames -ge $WAIT_FRAMES ] || [ $SECONDS -ge $cap ]; then
+            if [ "$frames" -ge $WAIT_FRAMES ] || [ $SECONDS -ge $cap ]; then
                 log "$name: not seen in $looks looks ($((SECONDS - began)) s, $frames frames)"
                 return 1
             fi
