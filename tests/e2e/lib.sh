@@ -120,6 +120,18 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# With E2E_TIMEOUT set (ctest sets it a minute short of the test's timeout), a test
+# still running after so many seconds fails, with its report, rather than being killed
+# without one. The watcher goes within seconds of the test's shell.
+if [ -n "${E2E_TIMEOUT:-}" ]; then
+    trap 'fail "the test ran longer than its $E2E_TIMEOUT s (E2E_TIMEOUT)"' TERM
+    (
+        deadline=$((SECONDS + E2E_TIMEOUT))
+        while kill -0 $$ 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 2; done
+        kill -TERM $$ 2>/dev/null
+    ) >/dev/null 2>&1 {ARTIFACTS_LOCK}>&- &
+fi
+
 # An X server of the test's own, so that no other program's windows or focus changes
 # reach the game, and tests can run side by side. The server picks a free display
 # number itself and writes it when it is ready (two servers started together never
