@@ -8,6 +8,7 @@
 #include "Engine/GraphicsDevice/Instance.h"
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/FreedMemory.h"
+#include "Engine/Helper/Trace.h"
 #include "Engine/Settings/Settings.h"
 #include "Engine/Image/Image.h"
 #include "Engine/Mesh/ModelImport.h"
@@ -60,6 +61,7 @@ f64 totalTimeMs = 0;
 
 void init()
 {
+    Trace::start();
     instanceRecord = new InstanceRecord();
     instanceRecord->instanceExtensions = {"VK_EXT_debug_utils"};
     if (!createInstance()) {
@@ -120,6 +122,7 @@ void run()
 void runFrame()
 {
     auto start = std::chrono::steady_clock::now();
+    Trace::frameBegins();
     // A worker that failed (a broken file met by the loader of a new world) ends the
     // game here, on the main thread.
     fatalHandoff.rethrowPosted();
@@ -156,6 +159,7 @@ void runFrame()
 
     // 8: the interface, every frame in every state.
     Ui::frame();
+    traceFrame();
 
     // 9: paces the physics thread with the last frame's time.
     Simulation::frameTick(frameTimeMs);
@@ -168,6 +172,7 @@ void runFrame()
     }
 
     auto elapsed = std::chrono::duration<f32, std::milli>(std::chrono::steady_clock::now() - start).count();
+    Trace::frameEnds(elapsed);
     frameTimeMs = std::min(100.0f, elapsed);
     totalTimeMs += frameTimeMs;
 }

@@ -61,6 +61,10 @@ void runFrame();
 void shutdown();
 // Records, submits and presents one frame.
 void drawFrame();
+// With the game's trace on (see Engine/Helper/Trace.h): what the frame shows (game
+// state, screen, tool, session) when it changed, and whether an Escape pressed in the
+// frame was taken by a handler.
+void traceFrame();
 // Ends the game on an error that reached the top of the main thread (or that a worker
 // handed to it): prints its line unless it printed one, tears down what is safe to tear
 // down with other threads still running and objects half made (the GPU's work, the swap

@@ -5,18 +5,21 @@
 #
 # Frames are slow on lavapipe, and slower still on a loaded machine (about one a
 # second in play at a load of 40 on 8 cores): nothing here assumes a frame rate. A
-# key or button is held until the screen shows its effect, and pressed again if it
-# has not shown it after a while; waits end on what the screen shows, and a wait
-# that runs out has still looked at least three times.
+# key or button is held until the screen shows its effect, and pressed again only
+# after a while in which the game drew many frames (Escape, which opens and closes,
+# never once a handler of the game took it); waits end on what the screen shows, and a
+# wait that runs out has still looked at least three times and let the game draw
+# WAIT_FRAMES frames, as the game's trace counts them.
+#
+# On failure the test's log says where its artifacts are (screenshots, the game's
+# output and trace) and prints the game's whole output and trace; every xdotool
+# action is logged with its time of day, as the trace stamps the game's key events.
 set -euo pipefail
 
 GAME=$(readlink -f "$1")
 XCLOSE=$(readlink -f "$2")
 RUN_DIR=$(dirname "$GAME")
 TEST_NAME=$(basename "$0" .sh)
-ARTIFACTS=${E2E_ARTIFACTS:-${TMPDIR:-/tmp}/brackenhold-e2e}/$TEST_NAME
-rm -rf "$ARTIFACTS"
-mkdir -p "$ARTIFACTS"
 WORK_DIR=$(mktemp -d)
 ln -s "$RUN_DIR/shaders" "$WORK_DIR/shaders"
 ln -s "$RUN_DIR/assets" "$WORK_DIR/assets"
@@ -24,16 +27,78 @@ GAME_PID=""
 WINDOW_ID=""
 XVFB_PID=""
 
+# The time of day to the millisecond, as the game's trace (BRACKENHOLD_TRACE) stamps
+# its lines: the test's actions and the game's key events and frames line up by it.
+stamp() {
+    local now=${EPOCHREALTIME/,/.}
+    local fraction=${now#*.}
+    printf '%(%H:%M:%S)T.%s' "${now%.*}" "${fraction:0:3}"
+}
+# A line of the test's log, stamped.
+log() { echo "$(stamp) $*" >&2; }
+
+# A command whose failure ends the test (set -e) is named, with its line and status
+# (ERR reaches into functions with set -E; subshells say nothing, their failures are
+# their callers' to judge).
+on_error() {
+    local status=$?
+    if [ "$BASHPID" = $$ ]; then log "FAIL: status $status of \"$2\" at line $1"; fi
+}
+set -E
+trap 'on_error "$LINENO" "$BASH_COMMAND"' ERR
+
+# Every xdotool action is logged with its time (queries are not).
+xdotool() {
+    case "$1" in
+    search | getwindowgeometry | getactivewindow | getwindowfocus | getmouselocation) ;;
+    *) log "xdotool $*" ;;
+    esac
+    command xdotool "$@"
+}
+
+# The screenshots, the game's output and its trace go to a folder of the test's own,
+# kept after the test (build/e2e-artifacts/<test> under ctest): <test>, or <test>-2,
+# -3... while the one before is held by a run of the same test that is still going
+# (each holds a lock on <folder>.lock, which goes with its process however it ends),
+# so that two runs side by side never share one.
+ARTIFACTS_BASE=${E2E_ARTIFACTS:-${TMPDIR:-/tmp}/brackenhold-e2e}
+mkdir -p "$ARTIFACTS_BASE"
+ARTIFACTS=""
+for suffix in "" $(seq -f -%g 2 64); do
+    exec {ARTIFACTS_LOCK}>"$ARTIFACTS_BASE/$TEST_NAME$suffix.lock"
+    if flock -n "$ARTIFACTS_LOCK"; then
+        ARTIFACTS=$ARTIFACTS_BASE/$TEST_NAME$suffix
+        break
+    fi
+    exec {ARTIFACTS_LOCK}>&-
+done
+[ -n "$ARTIFACTS" ] || { echo "FAIL: no free artifacts folder for $TEST_NAME in $ARTIFACTS_BASE" >&2; exit 1; }
+rm -rf "$ARTIFACTS"
+mkdir -p "$ARTIFACTS"
+log "$TEST_NAME: screenshots, the game's output and trace in $ARTIFACTS"
+
 # Tesseract and ImageMagick share their work out to OpenMP threads that spin while
 # they wait for each other: on a loaded machine one reading then took minutes
 # (133 s against 1 s at a load of 59). One thread each.
 export OMP_THREAD_LIMIT=1
 
 fail() {
-    echo "FAIL: $*" >&2
-    [ -f "$ARTIFACTS/stdout.txt" ] && { echo "--- game stdout:" >&2; cat "$ARTIFACTS/stdout.txt" >&2; }
-    [ -f "$ARTIFACTS/stderr.txt" ] && { echo "--- game stderr:" >&2; tail -n 30 "$ARTIFACTS/stderr.txt" >&2; }
+    log "FAIL: $*"
     exit 1
+}
+
+# After a failure: where the artifacts are and what they hold, then the whole output
+# of the game (each run's, for tests that start it more than once) and its trace.
+report_failure() {
+    echo "--- the artifacts of $TEST_NAME are kept in $ARTIFACTS:"
+    ls -l --time-style=+%H:%M:%S "$ARTIFACTS" | sed 1d
+    local file
+    for file in "$ARTIFACTS"/stdout*.txt "$ARTIFACTS"/stderr*.txt "$ARTIFACTS"/trace*.txt; do
+        [ -f "$file" ] || continue
+        echo "--- $(basename "$file") ($(wc -l <"$file") lines):"
+        cat "$file"
+    done
+    echo "--- end of the artifacts of $TEST_NAME"
 }
 
 # Every key and button a test holds (E2E_DISPLAY=shared: the next test finds none
@@ -44,13 +109,28 @@ release_all() {
     xdotool mouseup 3 2>/dev/null || true
 }
 
+# $1: the test's exit status (default: that of the last command, as in an EXIT trap).
 cleanup() {
+    local status=${1:-$?}
     [ -n "${DISPLAY:-}" ] && release_all
     if [ -n "$GAME_PID" ] && kill -0 "$GAME_PID" 2>/dev/null; then kill -9 "$GAME_PID" 2>/dev/null || true; fi
     if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; fi
     rm -rf "$WORK_DIR"
+    if [ "$status" != 0 ]; then report_failure >&2 || true; fi
 }
 trap cleanup EXIT
+
+# With E2E_TIMEOUT set (ctest sets it a minute short of the test's timeout), a test
+# still running after so many seconds fails, with its report, rather than being killed
+# without one. The watcher goes within seconds of the test's shell.
+if [ -n "${E2E_TIMEOUT:-}" ]; then
+    trap 'fail "the test ran longer than its $E2E_TIMEOUT s (E2E_TIMEOUT)"' TERM
+    (
+        deadline=$((SECONDS + E2E_TIMEOUT))
+        while kill -0 $$ 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 2; done
+        kill -TERM $$ 2>/dev/null
+    ) >/dev/null 2>&1 {ARTIFACTS_LOCK}>&- &
+fi
 
 # An X server of the test's own, so that no other program's windows or focus changes
 # reach the game, and tests can run side by side. The server picks a free display
@@ -59,7 +139,8 @@ trap cleanup EXIT
 # E2E_DISPLAY=shared uses $DISPLAY instead (to watch a test on a desktop).
 start_display() {
     local number_file="$WORK_DIR/.display"
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 \
+        {ARTIFACTS_LOCK}>&- &
     XVFB_PID=$!
     for _ in $(seq 1 600); do
         [ -s "$number_file" ] && break
@@ -94,11 +175,28 @@ write_config() {
     [ "$(stat -c %s "$WORK_DIR/config.gcfg")" = 53 ] || fail "config.gcfg is not 53 bytes"
 }
 
-# Starts the game in the working directory; stdout and stderr go to the artifacts.
+# Starts the game in the working directory; stdout and stderr go to the artifacts, and
+# so does its trace (its key events, screens and frame times).
+TRACE_FILE=$ARTIFACTS/trace.txt
 game_start() {
-    (cd "$WORK_DIR" && exec "$GAME" >"$ARTIFACTS/stdout.txt" 2>"$ARTIFACTS/stderr.txt") &
+    (cd "$WORK_DIR" && BRACKENHOLD_TRACE="$TRACE_FILE" exec "$GAME" >"$ARTIFACTS/stdout.txt" \
+        2>"$ARTIFACTS/stderr.txt" {ARTIFACTS_LOCK}>&-) &
     GAME_PID=$!
+    log "game started (process $GAME_PID)"
 }
+
+# The frames the game has drawn since time of day $1 (stamp's form), as its trace's
+# lines of frames (about one a second) count them: those of the periods that began
+# after it, so a count that leaves out the frames of the period under way.
+frames_since() {
+    [ -f "$TRACE_FILE" ] || { echo 0; return; }
+    awk -v since="$1" 'function seconds(t, p) { split(t, p, ":"); return p[1] * 3600 + p[2] * 60 + p[3] }
+        $4 == "frames" && seconds($1) - $7 >= seconds(since) { n += $5 } END { print n + 0 }' "$TRACE_FILE"
+}
+
+# The number of lines of the trace, and the lines written after the first $1 of them.
+trace_mark() { if [ -f "$TRACE_FILE" ]; then wc -l <"$TRACE_FILE"; else echo 0; fi; }
+trace_since() { tail -n +"$(($1 + 1))" "$TRACE_FILE" 2>/dev/null || true; }
 
 # Waits (up to $1 seconds, default 60) for the game window and keeps its id.
 game_wait_window() {
@@ -215,18 +313,32 @@ wait_input_gap() {
     sleep "$rest"
 }
 
-# Takes shots named $2 of the game window until `$3 <shot file> [$4...]` passes or $1
-# seconds have gone by and it has looked at least three times; returns 1 then.
+# Takes shots named $2 of the game window until `$3 <shot file> [$4...]` passes, and
+# returns 1 once $1 seconds have gone by, it has looked at least three times and the
+# game has drawn WAIT_FRAMES frames since it began (whatever the frames, after
+# WAIT_CAP times $1 seconds: a game that draws so few is stalled).
+WAIT_FRAMES=20
+WAIT_CAP=5
 seen_within() {
-    local limit=$1 name=$2 check=$3 looks=0
+    local limit=$1 name=$2 check=$3 looks=0 began=$SECONDS since frames
     shift 3
-    local end=$((SECONDS + limit))
+    local end=$((SECONDS + limit)) cap=$((SECONDS + WAIT_CAP * limit))
+    since=$(stamp)
     while :; do
         kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended while waiting for $name"
         shot "$name"
-        if "$check" "$ARTIFACTS/$name.png" "$@"; then return 0; fi
         looks=$((looks + 1))
-        if [ $SECONDS -ge $end ] && [ $looks -ge 3 ]; then return 1; fi
+        if "$check" "$ARTIFACTS/$name.png" "$@"; then
+            log "$name: seen at look $looks ($((SECONDS - began)) s)"
+            return 0
+        fi
+        if [ $SECONDS -ge $end ] && [ $looks -ge 3 ]; then
+            frames=$(frames_since "$since")
+            if [ "$frames" -ge $WAIT_FRAMES ] || [ $SECONDS -ge $cap ]; then
+                log "$name: not seen in $looks looks ($((SECONDS - began)) s, $frames frames)"
+                return 1
+            fi
+        fi
         sleep 0.3
     done
 }
@@ -237,23 +349,42 @@ wait_for() {
 }
 
 # How long a press may take to show its effect before it is made again: 30 s (then
-# 45, 60...), dozens of frames even on a loaded machine, so that a press that did act
-# is seen before it is made again. Longer for an effect that takes game time
-# (PATIENCE=120 hold_button_until ...).
+# 45, 60...) and WAIT_FRAMES frames, so that a press that did act is seen before it is
+# made again. Longer for an effect that takes game time (PATIENCE=120
+# hold_button_until ...).
 PATIENCE=30
+
+# The first line of the game's trace after line $1 that says a handler took an Escape
+# press (the tools, a pop-up, a window or the pause menu: pressed again, the key would
+# undo what it did), without its time; fails when there is none. (Read by one reader
+# that takes all its input: under pipefail, `grep -q` leaving early fails the pipe.)
+escape_handled_since() {
+    trace_since "$1" | awk '/ Escape pressed, handled by / && !/handled by nobody$/ && !found {
+        found = 1; sub(/^[^ ]* /, ""); print } END { exit !found }'
+}
 
 # Holds keys $4... (xdotool names) with the game window focused until `$3 <shot>`
 # passes on shots named $2, then lets them go; made again after PATIENCE seconds
-# without the effect, until $1 seconds have gone by.
+# without the effect, until $1 seconds have gone by. Escape is not made again once a
+# handler has taken it: it is held on until the effect shows or the time is up.
 hold_keys_until() {
-    local limit=$1 name=$2 check=$3 try=1
+    local limit=$1 name=$2 check=$3 try=1 mark handled
     shift 3
     local end=$((SECONDS + limit))
     while :; do
         wait_input_gap
         focus_game
+        mark=$(trace_mark)
         xdotool keydown "$@"
         if seen_within $((PATIENCE + 15 * try - 15)) "$name" "$check"; then
+            xdotool keyup "$@"
+            note_release
+            return 0
+        fi
+        if [[ " $* " == *" Escape "* ]] && handled=$(escape_handled_since "$mark"); then
+            log "note: $name: the game took Escape ($handled); held on, not pressed again"
+            seen_within $((end - SECONDS > PATIENCE ? end - SECONDS : PATIENCE)) "$name" "$check" ||
+                fail "$name: not seen within $limit s of holding $*, which the game took"
             xdotool keyup "$@"
             note_release
             return 0
@@ -261,7 +392,7 @@ hold_keys_until() {
         xdotool keyup "$@"
         note_release
         [ $SECONDS -lt $end ] || fail "$name: not seen within $limit s of holding $*"
-        echo "note: $name: nothing seen after holding $* $((PATIENCE + 15 * try - 15)) s; pressed again" >&2
+        log "note: $name: nothing seen after holding $* $((PATIENCE + 15 * try - 15)) s; pressed again"
         try=$((try + 1))
     done
 }
@@ -312,7 +443,7 @@ hold_button_until() {
         xdotool mouseup 1
         note_release
         [ $SECONDS -lt $end ] || fail "$name: not seen within $limit s of holding the button at ($x, $y)"
-        echo "note: $name: nothing seen after holding the button at ($x, $y) $((PATIENCE + 15 * try - 15)) s; pressed again" >&2
+        log "note: $name: nothing seen after holding the button at ($x, $y) $((PATIENCE + 15 * try - 15)) s; pressed again"
         try=$((try + 1))
     done
 }
@@ -343,7 +474,7 @@ click_until() {
         fi
         if seen_within $((PATIENCE + 15 * try - 15)) "$name" "$check" "$@"; then return 0; fi
         [ $SECONDS -lt $end ] || fail "$name: not seen within $limit s of clicks at ($x, $y)"
-        echo "note: $name: nothing seen after a click at ($x, $y); clicked again" >&2
+        log "note: $name: nothing seen after a click at ($x, $y); clicked again"
         try=$((try + 1))
     done
 }

@@ -16,7 +16,7 @@ stop_hogs() {
     for pid in $HOG_PIDS; do kill "$pid" 2>/dev/null || true; done
     HOG_PIDS=""
 }
-trap 'stop_hogs; cleanup' EXIT
+trap 'status=$?; stop_hogs; cleanup $status' EXIT
 
 # The menus' three buttons (a fixed window 300 px wide in the middle of the screen),
 # read alone: the landscape around them confuses the reading.

@@ -93,9 +93,10 @@ TEST(Input, FirstFrameHasNoPressesAndEscapeHandledIsClearedEveryFrame)
     for (int key = 0; key < 256; key++) {
         EXPECT_FALSE(input.pressed(static_cast<u8>(key)));
     }
-    input.escapeHandled = 1;
+    input.handleEscape("tools");
     input.beginFrame(0, 0);
     EXPECT_EQ(input.escapeHandled, 0);
+    EXPECT_EQ(input.escapeHandler, nullptr);
 }
 
 TEST(Input, FreeCursorFollowsOnlyWhileNotCaptured)

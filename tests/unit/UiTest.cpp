@@ -429,21 +429,23 @@ TEST_F(UiFrameTest, EscapeIsTakenByOneHandlerInDrawingOrder)
 TEST(EscapeKey, FirstAskerTakesThePressOnce)
 {
     Input input(nullptr);
-    EXPECT_FALSE(Ui::takeEscapePress(input)); // not down
+    EXPECT_FALSE(Ui::takeEscapePress(input, "first")); // not down
 
     input.keys[Key::Escape] = 0x80;
-    EXPECT_TRUE(Ui::takeEscapePress(input));
+    EXPECT_TRUE(Ui::takeEscapePress(input, "first"));
     EXPECT_EQ(input.escapeHandled, 1);
-    EXPECT_FALSE(Ui::takeEscapePress(input)); // the next handler of the frame
+    EXPECT_STREQ(input.escapeHandler, "first");
+    EXPECT_FALSE(Ui::takeEscapePress(input, "second")); // the next handler of the frame
+    EXPECT_STREQ(input.escapeHandler, "first");
 
     // A press that a handler before the interface (the tools) already took.
     input.escapeHandled = 1;
-    EXPECT_FALSE(Ui::takeEscapePress(input));
+    EXPECT_FALSE(Ui::takeEscapePress(input, "first"));
 
     // Down in the previous frame too: not a new press.
     input.escapeHandled = 0;
     input.previousKeys[Key::Escape] = 0x80;
-    EXPECT_FALSE(Ui::takeEscapePress(input));
+    EXPECT_FALSE(Ui::takeEscapePress(input, "first"));
     EXPECT_EQ(input.escapeHandled, 0);
 }
 

@@ -24,6 +24,7 @@ void Input::beginFrame(f32 x, f32 y)
 {
     std::swap(keys, previousKeys);
     escapeHandled = 0;
+    escapeHandler = nullptr;
     GetKeyboardState(keys);
     // A press and release between two frames is seen by no poll: the press event
     // makes the key down for this one frame. A held key is pressed once, in the frame

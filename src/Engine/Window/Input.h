@@ -47,6 +47,9 @@ public:
     f32 freeCursorX = 0, freeCursorY = 0; // last position while not captured (picking)
     u8 cursorCaptured = 0;
     u8 escapeHandled = 0;
+    // Who handled this frame's Escape press ("tools", "pause menu"...), for the game's
+    // trace; null while nobody has.
+    const char* escapeHandler = nullptr;
 
     explicit Input(Window* window);
     ~Input();
@@ -58,9 +61,15 @@ public:
     bool pressed(u8 key) const { return isDown(key) && (!wasDown(key) || (pressEvents[key] & 0x80) != 0); }
     f32 mouseDeltaX() const { return cursorX - previousCursorX; }
     f32 mouseDeltaY() const { return cursorY - previousCursorY; }
+    // This frame's Escape press is handled by `handler`: no later handler acts on it.
+    void handleEscape(const char* handler)
+    {
+        escapeHandled = 1;
+        escapeHandler = handler;
+    }
 
-    // Start of a frame: swaps the key arrays, clears escapeHandled, takes a new key
-    // snapshot with the presses that arrived since the last one, and reads the cursor
-    // (cursor position as given).
+    // Start of a frame: swaps the key arrays, clears escapeHandled and its handler,
+    // takes a new key snapshot with the presses that arrived since the last one, and
+    // reads the cursor (cursor position as given).
     void beginFrame(f32 x, f32 y);
 };

@@ -4,11 +4,15 @@
 #include "Engine/GraphicsDevice/Instance.h"
 #include "Engine/Helper/Fatal.h"
 #include "Engine/Helper/Helper.h"
+#include "Engine/Helper/Trace.h"
+#include "Engine/Helper/TraceLines.h"
 #include "Engine/Window/KeyboardState.h"
 #include "Engine/Window/WindowPlacement.h"
 #include "Engine/Window/WindowSystemErrors.h"
 
 #include <GLFW/glfw3.h>
+
+#include <string>
 
 Window::Window(const WindowSettings& settings)
 {
@@ -99,8 +103,9 @@ void Window::onFramebufferSize(GLFWwindow* handle, int width, int height)
     window->renderable = !(width == 0 && height == 0);
 }
 
-void Window::onFocus(GLFWwindow*, int)
+void Window::onFocus(GLFWwindow*, int focused)
 {
+    Trace::line(focused ? "focus in" : "focus out");
     printLine("focus");
 }
 
@@ -123,6 +128,7 @@ void Window::onWindowSize(GLFWwindow* handle, int width, int height)
 
 void Window::onKey(GLFWwindow*, int key, int, int action, int)
 {
+    if (action != GLFW_REPEAT) Trace::key(virtualKeyOfGlfwKey(key), action == GLFW_PRESS);
     noteGlfwKeyEvent(key, action);
 }
 
@@ -136,6 +142,11 @@ void Window::onMouseButton(GLFWwindow* handle, int button, int action, int)
         double x = 0, y = 0;
         glfwGetCursorPos(handle, &x, &y);
         at = {static_cast<f32>(x), static_cast<f32>(y)};
+    }
+    if (Trace::on()) {
+        Trace::line("key " + TraceLines::keyName(virtualKeyOfGlfwButton(button)) +
+                    (action == GLFW_PRESS ? " press" : " release") + " at " + std::to_string(static_cast<int>(at.x)) +
+                    "," + std::to_string(static_cast<int>(at.y)));
     }
     noteGlfwButtonEvent(button, action, at);
 }

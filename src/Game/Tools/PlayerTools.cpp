@@ -38,7 +38,7 @@ bool putToolAway(Input& input)
     if (toolMode == ToolModeNone) return false;
     if (input.pressed(Key::Escape) && !input.escapeHandled) {
         // The press is taken: the pause menu does not open with it.
-        input.escapeHandled = 1;
+        input.handleEscape("tools");
         toolMode = ToolModeNone;
         return true;
     }

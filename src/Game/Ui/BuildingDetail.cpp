@@ -71,7 +71,7 @@ void drawBuildingDetail()
     if (world == nullptr || gameSession == nullptr || buildingSelection.instance == nullptr) return;
     // The selection is held until here: a building that went, or Escape, lets it go.
     BuildingInstance& building = *buildingSelection.instance;
-    if (building.destroyed.load() || takeEscapePress(*Engine::input)) {
+    if (building.destroyed.load() || takeEscapePress(*Engine::input, "building detail")) {
         closeDetail();
         return;
     }

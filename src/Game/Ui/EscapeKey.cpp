@@ -4,12 +4,12 @@
 
 namespace Ui {
 
-bool takeEscapePress(Input& input)
+bool takeEscapePress(Input& input, const char* handler)
 {
     if (input.escapeHandled || !input.pressed(Key::Escape)) {
         return false;
     }
-    input.escapeHandled = 1;
+    input.handleEscape(handler);
     return true;
 }
 

@@ -12,13 +12,13 @@ void drawPauseMenu()
 {
     // One Escape press either opens or closes the menu, never both in one frame.
     if (Engine::gameState == GameStatePlaying && currentMenuState() != MenuStatePause &&
-        takeEscapePress(*Engine::input)) {
+        takeEscapePress(*Engine::input, "pause menu, opening it")) {
         pushMenuState(MenuStatePause);
     }
     if (currentMenuState() != MenuStatePause) {
         return;
     }
-    if (takeEscapePress(*Engine::input)) {
+    if (takeEscapePress(*Engine::input, "pause menu, closing it")) {
         popMenuState();
         return;
     }

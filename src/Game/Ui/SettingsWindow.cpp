@@ -109,7 +109,7 @@ void drawSettingsWindow()
         return;
     }
     // Escape returns to the screen below; the window still shows this frame.
-    if (takeEscapePress(*Engine::input)) {
+    if (takeEscapePress(*Engine::input, "settings window")) {
         leaveSettings();
     }
 
