@@ -16,9 +16,10 @@
 # the few seconds after which the interface library asks for its layout to be saved),
 # and nothing more is said of it.
 # Before them, broken run directories: a building file missing, the interface's shaders
-# swapped and the wall's model with a member of its JSON written twice (all met at
-# start-up), and the enemies' shaders swapped (met by the loader thread of a new game). Each ends with status 1 and one line naming the file,
-# never with an abort.
+# swapped, the wall's model with a member of its JSON written twice and its buffer a
+# link out of its folder (all met at start-up), and the enemies' shaders swapped (met by
+# the loader thread of a new game). Each ends with status 1 and one line naming the
+# file, never with an abort.
 source "$(dirname "$0")/lib.sh"
 
 WIDTH=800
@@ -194,12 +195,29 @@ hostile_wall_model() {
     mv wall.part "$model"
 }
 
+# The wall's model as JSON text whose buffer is the file "wall.bin" beside it, and that
+# file a link to one outside the model's folder: the game refuses to follow it, and its
+# line names the URI, nothing of the file there.
+wall_buffer_linked_out() {
+    local model=assets/Buildings/BdWall/wall.glb json_length
+    json_length=$(od -An -tu4 -j12 -N4 "$model" | tr -d ' ')
+    head -c $((20 + json_length)) "$model" | tail -c +21 |
+        sed 's/"buffers":\[{"byteLength":\([0-9]*\)}\]/"buffers":[{"byteLength":\1,"uri":"wall.bin"}]/' >wall.part
+    grep -q '"uri":"wall.bin"' wall.part || { echo "the wall's model has no buffer to name a file" >&2; return 1; }
+    rm "$model"
+    mv wall.part "$model"
+    ln -s /etc/passwd assets/Buildings/BdWall/wall.bin
+}
+
 PHASE_START=$SECONDS
 broken_run missing-building assets/Buildings/BdWall/config.json start rm assets/Buildings/BdWall/config.json
 broken_run swapped-interface-shaders shaders/imgui start swap_files shaders/imguiVert.spv shaders/imguiFrag.spv
 broken_run swapped-enemy-shaders shaders/enemy new-game swap_files shaders/enemyVert.spv shaders/enemyFrag.spv
 broken_run hostile-wall-model 'BdWall/wall.glb" cannot be read: its JSON names the member "nodes" twice' start \
     hostile_wall_model
+broken_run wall-buffer-linked-out \
+    'cannot be read: buffers[0].uri "wall.bin": its file "assets/Buildings/BdWall/wall.bin" leads out of its folder through a link' \
+    start wall_buffer_linked_out
 echo "the broken run directories took $((SECONDS - PHASE_START)) s"
 
 write_config

@@ -1,6 +1,7 @@
 #include "Engine/Helper/Trace.h"
 
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/QuotedText.h"
 #include "Engine/Helper/TraceLines.h"
 
 #include <atomic>
@@ -43,7 +44,7 @@ void start()
     if (path == nullptr || *path == '\0') return;
     file = std::fopen(path, "w");
     if (file == nullptr) {
-        printLine(std::string("Trace file ") + path + " cannot be opened: " + std::strerror(errno) +
+        printLine("Trace file " + quotedText(path) + " cannot be opened: " + std::strerror(errno) +
                   "; no trace is written");
         return;
     }
