@@ -10,7 +10,7 @@ namespace {
 std::vector<u8> bytesOf(const std::vector<f32>& values)
 {
     std::vector<u8> bytes(values.size() * sizeof(f32));
-    std::memcpy(bytes.data(), values.data(), bytes.size());
+    if (!values.empty()) std::memcpy(bytes.data(), values.data(), bytes.size());
     return bytes;
 }
 
