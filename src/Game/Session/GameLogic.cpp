@@ -43,7 +43,7 @@ void GameLogic::feed(f32 frameMs)
     }
     {
         std::lock_guard lock(wakeMutex);
-        ticksDue = clock.ticksDue;
+        ticksDue += clock.ticksDue;
         ticksGranted += clock.ticksDue;
         consumedSnapshot.store(clock.consumed, std::memory_order_release);
     }

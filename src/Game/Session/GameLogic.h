@@ -20,9 +20,12 @@ struct GameSession;
 // Hand-over: once a frame the main thread adds its time (feed). When a whole tick has
 // gathered and the thread has published since the last hand-over, the main thread
 // takes that snapshot (consumedSnapshot) and grants the whole ticks (at most 5) as the
-// next batch. The thread takes a grant whole when it starts a batch, so a grant is run
-// once and game time follows real time. It publishes the batch only once the main
-// thread has taken the one before, so it never writes a slot that is being drawn.
+// next batch. The thread takes what is granted whole when it starts a batch, so a grant
+// is run once and game time follows real time. It publishes the batch only once the main
+// thread has taken the one before, so it never writes a slot that is being drawn. The
+// thread publishes before it takes the grant that came while it waited to publish, so
+// the next hand-over may come before it has taken that one: grants add up, and the
+// batch runs both (at most ten ticks), none lost.
 // Both waits are on `wake` under `wakeMutex`, and every change they wait for is made
 // under it: no wake-up is lost.
 class GameLogic {
