@@ -50,6 +50,16 @@ std::string manyWindows(int count)
     return file;
 }
 
+// `dir` emptied, then "imgui.ini" in it holding `text`; returns that file's path.
+std::string freshLayoutFile(const fs::path& dir, const std::string& text)
+{
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string path = (dir / "imgui.ini").string();
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
 } // namespace
 
 // The interface's layout file as a player may leave it: read when it is a file (through
@@ -187,10 +197,7 @@ TEST(UiLayoutFile, OnlyWindowPlacesTheLibraryKeepsExactlyReachIt)
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        const std::string path = (dir / "imgui.ini").string();
-        std::ofstream(path, std::ios::binary) << test.file;
+        const std::string path = freshLayoutFile(dir, test.file);
 
         ImGuiContext* context = ImGui::CreateContext();
         ImGui::SetCurrentContext(context);
@@ -229,7 +236,8 @@ TEST(UiLayoutFile, OnlyWindowPlacesTheLibraryKeepsExactlyReachIt)
 TEST(UiLayoutFile, ARefusedLineIsQuotedEscaped)
 {
     ImGuiContext* previous = ImGui::GetCurrentContext();
-    const fs::path dir = fs::path(::testing::TempDir()) / ("ui-layout-quoted-" + std::to_string(getpid()));
+    const ScratchFolder scratch("ui-layout-quoted");
+    const fs::path& dir = scratch.path();
     std::string accents;
     for (int i = 0; i < 30; i++) accents += "\xc3\xa9";
     struct Case {
@@ -254,10 +262,7 @@ TEST(UiLayoutFile, ARefusedLineIsQuotedEscaped)
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        const std::string path = (dir / "imgui.ini").string();
-        std::ofstream(path, std::ios::binary) << test.file;
+        const std::string path = freshLayoutFile(dir, test.file);
 
         ImGuiContext* context = ImGui::CreateContext();
         ImGui::SetCurrentContext(context);
@@ -274,7 +279,6 @@ TEST(UiLayoutFile, ARefusedLineIsQuotedEscaped)
                 << said;
         }
     }
-    fs::remove_all(dir);
     ImGui::SetCurrentContext(previous);
 }
 
@@ -302,10 +306,7 @@ TEST(UiLayoutFile, WhatTheGameSavesItReadsBack)
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.what);
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        const std::string path = (dir / "imgui.ini").string();
-        std::ofstream(path) << SavedLayout;
+        const std::string path = freshLayoutFile(dir, SavedLayout);
 
         ImGuiContext* context = ImGui::CreateContext(headlessUiContext()->IO.Fonts);
         ImGui::SetCurrentContext(context);

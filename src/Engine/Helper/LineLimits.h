@@ -14,5 +14,8 @@ constexpr size_t LineBytes = 1024;
 // A library's or an exception's message in a line, escaped: room for what the
 // library says and the start of what it quotes, and for the file's name around it.
 constexpr size_t MessageBytes = 512;
+// A path in a line, quoted as any text from a file (a model's buffer path is built from
+// the file's URI): room for the game's own paths whole.
+constexpr size_t PathBytes = 256;
 
 } // namespace LineLimits

@@ -1,10 +1,8 @@
 #include "Engine/Mesh/ModelFiles.h"
 
 #include "Engine/Helper/FileRead.h"
+#include "Engine/Helper/LineLimits.h"
 #include "Engine/Helper/QuotedText.h"
-
-// (A path the game built, but from a URI of the file: quoted as file text is.)
-constexpr size_t MaxPathShown = 256;
 
 ModelFiles::ModelFiles(const std::string& modelPath, u64 modelBytes, u64 limit_)
     : folder(modelPath.substr(0, modelPath.rfind('/') + 1)), limit(limit_), bytesRead(modelBytes)
@@ -26,7 +24,7 @@ std::string ModelFiles::read(const std::string& relative, const std::vector<u8>*
             problem += ", more than the " + std::to_string(left) + " left of the " + std::to_string(limit) +
                        " bytes a model and the files it names may take";
         }
-        return "its file " + quotedText(path, MaxPathShown) + " " + problem;
+        return "its file " + quotedText(path, LineLimits::PathBytes) + " " + problem;
     }
     bytesRead += read.size();
     bytes = &files.emplace(path, std::move(read)).first->second;

@@ -2,6 +2,7 @@
 
 #include "Engine/Helper/FileLimits.h"
 #include "Engine/Helper/FileRead.h"
+#include "Engine/Helper/LineLimits.h"
 #include "Engine/Helper/QuotedText.h"
 #include "Engine/Mesh/GltfModel.h"
 #include "Engine/Mesh/ModelFiles.h"
@@ -58,14 +59,12 @@ void storeElement(PlanarVertexData& data, i32 attribute, u32 vertex, const f32* 
     std::memcpy(element, values, std::min<size_t>(size, size_t{count} * sizeof(f32)));
 }
 
-// (The game's own paths, but quoted as any text that a message shows.)
-constexpr size_t MaxPathShown = 256;
 // What is shown of a message of the importer's.
 constexpr size_t MaxLibraryTextShown = 200;
 
 std::string modelPrefix(const char* path)
 {
-    return "model " + quotedText(path, MaxPathShown);
+    return "model " + quotedText(path, LineLimits::PathBytes);
 }
 
 std::string meshError(const char* path, std::string_view meshName, const char* problem)
