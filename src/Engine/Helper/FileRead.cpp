@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 FileDescriptor::~FileDescriptor()
@@ -48,6 +49,38 @@ std::string resolved(const std::string& path, std::string& real)
     real = name;
     free(name);
     return "";
+}
+
+const char* const OutsideText = "leads out of its folder through a link";
+
+// Opens `relative` below the folder open at `folder` into `file`. The kernel walks the
+// path itself and refuses it the moment it would leave the folder ("..", a path from the
+// root, a link that leads out) or meets any link at all, so nothing put in the path at
+// any time can lead the open elsewhere. Where the kernel cannot be asked that (a kernel
+// older than 5.6, a filter that forbids the call), the file's place cannot be confirmed
+// and it is refused: opening it unchecked would be the very hole this closes.
+std::string openBeneath(int folder, const std::string& relative, u64 flags, FileDescriptor& file)
+{
+    open_how how{};
+    how.flags = flags;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS;
+    long opened;
+    do {
+        opened = syscall(SYS_openat2, folder, relative.c_str(), &how, sizeof how);
+    } while (opened < 0 && errno == EINTR);
+    if (opened >= 0) {
+        file.fd = static_cast<int>(opened);
+        return "";
+    }
+    switch (errno) {
+    case ELOOP:
+    case EXDEV: return OutsideText;
+    case ENOSYS:
+    case EPERM:
+    case EINVAL:
+    case E2BIG: return withReason("cannot be confirmed to lie inside its folder", errno);
+    default: return withReason("cannot be opened", errno);
+    }
 }
 
 // Opens the regular file at `path` into `file` and gives its size.
@@ -120,23 +153,48 @@ std::string readRegularFileInside(const std::string& folder, const std::string& 
                                   u64 maxBytes)
 {
     bytes->clear();
-    static const std::string Outside = "leads out of its folder through a link";
+    // Links in the folder's own path are followed: a folder reached through a link is
+    // the folder still. Whatever may be put in its path later, the file is looked up
+    // from this descriptor.
+    FileDescriptor opened;
+    do {
+        opened.fd = open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    } while (opened.fd < 0 && errno == EINTR);
+    if (opened.fd < 0) return withReason("is in a folder that cannot be opened", errno);
     std::string realFolder, realFile;
     if (std::string problem = resolved(folder.empty() ? "." : folder, realFolder); !problem.empty()) {
         return "is in a folder that " + problem;
     }
     if (std::string problem = resolved(path, realFile); !problem.empty()) return problem;
-    if (!liesInside(realFile, realFolder)) return Outside;
-    FileDescriptor file;
-    u64 size = 0;
-    if (std::string problem = openRegular(realFile, file, &size); !problem.empty()) return problem;
-    // What was opened, should a link have been put in the path since it was resolved.
-    char opened[PATH_MAX + 1];
-    const std::string descriptor = "/proc/self/fd/" + std::to_string(file.fd);
-    if (const ssize_t length = readlink(descriptor.c_str(), opened, PATH_MAX); length > 0) {
-        if (!liesInside(std::string(opened, static_cast<size_t>(length)), realFolder)) return Outside;
+    if (!liesInside(realFile, realFolder)) return OutsideText;
+    // The file's path below the folder, without a link or a ".." in it by now.
+    const size_t start = realFolder.size() + (realFolder.ends_with('/') ? 0 : 1);
+    const std::string relative = start < realFile.size() ? realFile.substr(start) : ".";
+    return readRegularFileBeneath(opened.fd, relative, bytes, maxBytes);
+}
+
+std::string readRegularFileBeneath(int folder, const std::string& relative, std::vector<u8>* bytes, u64 maxBytes)
+{
+    bytes->clear();
+    // A look at what is there first, through a descriptor that neither reads nor acts:
+    // a FIFO or a device is refused without being opened.
+    FileDescriptor place;
+    if (std::string problem = openBeneath(folder, relative, O_PATH | O_CLOEXEC, place); !problem.empty()) {
+        return problem;
     }
-    return readWhole(file, size, maxBytes, *bytes);
+    struct stat status {};
+    if (fstat(place.fd, &status) != 0) return withReason("cannot be examined", errno);
+    if (!S_ISREG(status.st_mode)) return notRegularFileText(status.st_mode);
+    // Opened again to read it, beneath the folder again: what the name leads to may have
+    // changed since the look, so what was opened is looked at once more.
+    FileDescriptor file;
+    if (std::string problem = openBeneath(folder, relative, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, file);
+        !problem.empty()) {
+        return problem;
+    }
+    if (fstat(file.fd, &status) != 0) return withReason("cannot be examined", errno);
+    if (!S_ISREG(status.st_mode)) return notRegularFileText(status.st_mode);
+    return readWhole(file, static_cast<u64>(status.st_size), maxBytes, *bytes);
 }
 
 std::string readRegularFileStart(const std::string& path, std::vector<u8>* bytes, u64 count)
