@@ -7,8 +7,9 @@
 #include <string_view>
 
 // What a line the game prints may hold: valid UTF-8, no C0 control (a tab included), no
-// DEL, no C1 control, no bidirectional control and no line or paragraph separator, and
-// at most a kilobyte. Decoded here on its own, apart from the game's escaping, so that
+// DEL, no C1 control, no bidirectional control, no invisible format character (the soft
+// hyphen, zero-width spaces and joiners, the byte order mark, tags) and no line or
+// paragraph separator, and at most a kilobyte. Decoded here on its own, apart from the game's escaping, so that
 // the tests check that escaping rather than restate it.
 
 namespace printable_line {
@@ -62,6 +63,13 @@ inline bool controlsTextDirection(uint32_t code)
            (code >= 0x2066 && code <= 0x2069);
 }
 
+// The format characters most used to hide text: they show nothing.
+inline bool invisible(uint32_t code)
+{
+    return code == 0x00AD || (code >= 0x200B && code <= 0x200D) || (code >= 0x2060 && code <= 0x2064) ||
+           code == 0xFEFF || code == 0xE0001 || (code >= 0xE0020 && code <= 0xE007F);
+}
+
 } // namespace printable_line
 
 // "" when `line` may be printed as it is, else what is wrong with it first.
@@ -78,6 +86,7 @@ inline std::string linePrintableProblem(std::string_view line)
         if (code < 0x20 || code == 0x7F) return byteAt("a control character", at, code);
         if (code >= 0x80 && code <= 0x9F) return byteAt("a C1 control character", at, code);
         if (controlsTextDirection(code)) return byteAt("a bidirectional control", at, code);
+        if (invisible(code)) return byteAt("an invisible format character", at, code);
         if (code == 0x2028 || code == 0x2029) return byteAt("a line or paragraph separator", at, code);
         at += length;
     }

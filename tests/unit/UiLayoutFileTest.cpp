@@ -254,7 +254,7 @@ TEST(UiLayoutFile, ARefusedLineIsQuotedEscaped)
         {"a byte that is not UTF-8", "[Window][A]\nCollapsed=\xff\n", "\"Collapsed=\\xff\""},
         {"DEL and quotes", "[Window][A]\nPos=\"\x7f\"\n", "\"Pos=\\\"\\x7f\\\"\""},
         {"a long line cut inside a character", "[Table][x" + accents + "]\n",
-         "\"[Table][x" + accents.substr(0, 30) + "...\""},
+         "\"[Table][x" + accents.substr(0, 26) + "...\""},
         {"a window name with controls past the limit",
          manyWindows(static_cast<int>(LayoutWindowLimit)) + "[Window][\x1b[2J\xc2\x9b]\n",
          "\"[Window][\\x1b[2J\\u009b]\""},

@@ -1,5 +1,6 @@
 #include "Engine/Helper/QuotedText.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -38,11 +39,28 @@ char32_t decode(std::string_view text, size_t& length)
     return code;
 }
 
+// Characters that show nothing of their own but change how the text around them shows,
+// or hide some of it: C1 controls, Unicode's format characters (category Cf: the soft
+// hyphen, zero-width spaces and joiners, the bidirectional controls, the byte order
+// mark, invisible operators, tags, ...) and the line and paragraph separators.
+struct CodeRange {
+    char32_t first;
+    char32_t last;
+};
+constexpr CodeRange Hidden[] = {
+    {0x0080, 0x009F}, {0x00AD, 0x00AD}, {0x0600, 0x0605}, {0x061C, 0x061C}, {0x06DD, 0x06DD},
+    {0x070F, 0x070F}, {0x0890, 0x0891}, {0x08E2, 0x08E2}, {0x180E, 0x180E}, {0x200B, 0x200F},
+    {0x2028, 0x202E}, {0x2060, 0x2064}, {0x2066, 0x206F}, {0xFEFF, 0xFEFF}, {0xFFF9, 0xFFFB},
+    {0x110BD, 0x110BD}, {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A},
+    {0xE0001, 0xE0001}, {0xE0020, 0xE007F},
+};
+
 bool escapedAsCodePoint(char32_t code)
 {
-    return (code >= 0x80 && code <= 0x9F) || code == 0x061C || code == 0x200E || code == 0x200F ||
-           (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069) || code == 0x2028 ||
-           code == 0x2029;
+    for (const CodeRange& range : Hidden) {
+        if (code >= range.first && code <= range.last) return true;
+    }
+    return false;
 }
 
 std::string hex(uint32_t value, int digits)
@@ -72,22 +90,27 @@ std::string written(std::string_view text, size_t& length, bool quoting)
     default: break;
     }
     if (code < 0x20 || code == 0x7F) return "\\x" + hex(code, 2);
-    if (escapedAsCodePoint(code)) return "\\u" + hex(code, 4);
+    if (escapedAsCodePoint(code)) return code > 0xFFFF ? "\\U" + hex(code, 8) : "\\u" + hex(code, 4);
     return std::string(text.substr(0, length));
 }
 
-// `text` written out, cut at `maxBytes`.
+// `text` written out in at most `maxBytes`: when the whole does not fit, as much as
+// fits with "..." after it.
 std::string writtenOut(std::string_view text, size_t maxBytes, bool quoting)
 {
+    constexpr std::string_view Cut = "...";
     std::string out;
+    size_t fits = 0; // how much of `out` leaves room for the "..." after it
     size_t at = 0;
     while (at < text.size()) {
         size_t length = 0;
         const std::string piece = written(text.substr(at), length, quoting);
         if (out.size() + piece.size() > maxBytes) {
-            return out + "...";
+            out.resize(fits);
+            return out.append(Cut.substr(0, std::min(Cut.size(), maxBytes - fits)));
         }
         out += piece;
+        if (out.size() + Cut.size() <= maxBytes) fits = out.size();
         at += length;
     }
     return out;
@@ -107,5 +130,6 @@ std::string messageText(std::string_view text, size_t maxBytes)
 
 std::string quotedText(std::string_view text, size_t maxBytes)
 {
-    return "\"" + escapedText(text, maxBytes) + "\"";
+    // (The quotes count towards the bound.)
+    return "\"" + escapedText(text, maxBytes > 2 ? maxBytes - 2 : 0) + "\"";
 }

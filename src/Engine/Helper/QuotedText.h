@@ -10,13 +10,18 @@
 // UTF-8 on one line, with everything that is not printable escaped:
 // - C0 controls and DEL as \t, \n, \r or \xHH; bytes that are not UTF-8 (stray or
 //   truncated sequences, overlong forms, surrogates) as \xHH;
-// - C1 controls (U+0080 to U+009F, among them a terminal's CSI, U+009B), the
-//   bidirectional controls (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069)
-//   and the line and paragraph separators (U+2028, U+2029) as \uHHHH;
+// - C1 controls (U+0080 to U+009F, among them a terminal's CSI, U+009B), Unicode's
+//   format characters, which show nothing but hide or reorder the text around them
+//   (the soft hyphen U+00AD, the zero-width spaces and joiners U+200B to U+200D, the
+//   bidirectional controls U+061C, U+200E, U+200F, U+202A to U+202E and U+2066 to
+//   U+2069, the word joiner U+2060, the byte order mark U+FEFF, tags, and the rest of
+//   category Cf) and the line and paragraph separators (U+2028, U+2029) as \uHHHH, or
+//   \UHHHHHHHH past U+FFFF;
 // - the backslash and the double quote as \\ and \", so that the quotes around the text
 //   are where it ends.
-// Text longer than `maxBytes` (counted as written out) is cut there, between whole
-// characters, and ends in "...". Pure.
+// The whole written out, its quotes and a closing "..." counted, takes at most
+// `maxBytes`: longer text is cut between whole characters and escapes, and ends in
+// "...". Pure.
 
 // What a message quotes of a file's text, at most.
 constexpr size_t QuotedTextBytes = 96;
