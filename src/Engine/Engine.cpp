@@ -11,6 +11,7 @@
 #include "Engine/Helper/Trace.h"
 #include "Engine/Settings/Settings.h"
 #include "Engine/Image/Image.h"
+#include "Engine/Mesh/MeshStorageHolders.h"
 #include "Engine/Mesh/ModelImport.h"
 #include "Engine/Physics/BulletHandler.h"
 #include "Engine/Physics/PhysicsWorld.h"
@@ -47,6 +48,7 @@ SwapChain* swapChain = nullptr;
 Random* random = nullptr;
 DescriptorPool* descriptorPool = nullptr;
 DsDeviceMeshSingle* meshStorage = nullptr;
+MeshStorageHolders* meshStorageHolders = nullptr;
 DsUniformSingle* frameUniforms = nullptr;
 DsStorageSingle* frameStorage = nullptr;
 PhysicsWorld* physicsWorld = nullptr;
@@ -83,10 +85,12 @@ void init()
     random = new Random(-1);
 
     // 8 to 10: the descriptor pool; the mesh storage, switched once so that all
-    // start-up geometry goes into half 0 from offset 0; the per-frame rings.
+    // start-up geometry goes into half 0 from offset 0, with the record of what holds
+    // it; the per-frame rings.
     descriptorPool = new DescriptorPool(graphicsDevice, "UBD_100+SBD_100");
     meshStorage = new DsDeviceMeshSingle(graphicsDevice, GameMeshStorageBytes);
     meshStorage->switchHalf();
+    meshStorageHolders = new MeshStorageHolders();
     frameUniforms = new DsUniformSingle(graphicsDevice, 100000);
     frameStorage = new DsStorageSingle(graphicsDevice, 16000000);
 
@@ -305,6 +309,9 @@ void shutdown()
     swapChain = nullptr;
     delete graphicsDevice;
     graphicsDevice = nullptr;
+    // The mesh storage went with the device.
+    delete meshStorageHolders;
+    meshStorageHolders = nullptr;
     delete input;
     input = nullptr;
 

@@ -13,6 +13,7 @@ class SwapChain;
 class Random;
 class DescriptorPool;
 class DsDeviceMeshSingle;
+class MeshStorageHolders;
 class DsUniformSingle;
 class DsStorageSingle;
 class PhysicsWorld;
@@ -38,6 +39,9 @@ extern SwapChain* swapChain;
 extern Random* random;
 extern DescriptorPool* descriptorPool;
 extern DsDeviceMeshSingle* meshStorage;
+// What each model and shape written into meshStorage took of it; made and deleted with
+// it (null where a test makes a storage without one: nothing is recorded).
+extern MeshStorageHolders* meshStorageHolders;
 extern DsUniformSingle* frameUniforms;
 extern DsStorageSingle* frameStorage;
 extern PhysicsWorld* physicsWorld;

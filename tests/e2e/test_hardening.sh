@@ -16,10 +16,11 @@
 # the few seconds after which the interface library asks for its layout to be saved),
 # and nothing more is said of it.
 # Before them, broken run directories: a building file missing, the interface's shaders
-# swapped, the wall's model with a member of its JSON written twice and its buffer a
-# link out of its folder (all met at start-up), and the enemies' shaders swapped (met by
-# the loader thread of a new game). Each ends with status 1 and one line naming the
-# file, never with an abort.
+# swapped, the wall's model with a member of its JSON written twice, its buffer a link
+# out of its folder, and so large that the portal's model finds no room in the mesh
+# storage after it (all met at start-up), and the enemies' shaders swapped (met by the
+# loader thread of a new game). Each ends with status 1 and one line naming the file,
+# never with an abort.
 source "$(dirname "$0")/lib.sh"
 
 WIDTH=800
@@ -209,6 +210,27 @@ wall_buffer_linked_out() {
     ln -s /etc/passwd assets/Buildings/BdWall/wall.bin
 }
 
+# The wall's model as three vertices at one point drawn by $1 indices, all 0: JSON text
+# whose buffer is the file "wall.bin" beside it. Its meshes take 4 bytes of the mesh
+# storage per index (in steps of 16) and what the joined vertex takes.
+wall_of_indices() {
+    local folder=assets/Buildings/BdWall
+    rm "$folder/wall.glb"
+    {
+        printf '{"asset":{"version":"2.0"},"scene":0,"scenes":[{"nodes":[0]}],"nodes":[{"mesh":0}],'
+        printf '"meshes":[{"primitives":[{"attributes":{"POSITION":0,"NORMAL":1,"COLOR_0":2},"indices":3}]}],'
+        printf '"accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3",'
+        printf '"min":[0,0,0],"max":[0,0,0]},{"bufferView":1,"componentType":5126,"count":3,"type":"VEC3"},'
+        printf '{"bufferView":2,"componentType":5126,"count":3,"type":"VEC4"},'
+        printf '{"bufferView":3,"componentType":5125,"count":%d,"type":"SCALAR"}],' "$1"
+        printf '"bufferViews":[{"buffer":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":36},'
+        printf '{"buffer":0,"byteOffset":72,"byteLength":48},{"buffer":0,"byteOffset":120,"byteLength":%d}],' \
+            $((4 * $1))
+        printf '"buffers":[{"byteLength":%d,"uri":"wall.bin"}]}' $((120 + 4 * $1))
+    } >"$folder/wall.glb"
+    head -c $((120 + 4 * $1)) /dev/zero >"$folder/wall.bin"
+}
+
 PHASE_START=$SECONDS
 broken_run missing-building assets/Buildings/BdWall/config.json start rm assets/Buildings/BdWall/config.json
 broken_run swapped-interface-shaders shaders/imgui start swap_files shaders/imguiVert.spv shaders/imguiFrag.spv
@@ -218,6 +240,21 @@ broken_run hostile-wall-model 'BdWall/wall.glb" cannot be read: its JSON names t
 broken_run wall-buffer-linked-out \
     'cannot be read: buffers[0].uri "wall.bin": its file "assets/Buildings/BdWall/wall.bin" leads out of its folder through a link' \
     start wall_buffer_linked_out
+# A wall too large for the mesh storage tells how much the models before it leave and
+# what its vertex takes; the next wall leaves 112 to 159 bytes of it, too few for the
+# portal's model, whose line names the wall as the model holding the most.
+WALL_INDICES=2500008
+broken_run wall-larger-than-the-mesh-storage 'BdWall/wall.glb" is too large for the mesh storage' start \
+    wall_of_indices $WALL_INDICES
+read -r TAKEN LEFT < <(sed -n 's/.* indices take \([0-9]*\) bytes, and \([0-9]*\) of the storage.*/\1 \2/p' \
+    "$ARTIFACTS/stdout-wall-larger-than-the-mesh-storage.txt") || fail "the too large wall's line tells no room left"
+VERTEX_BYTES=$((TAKEN - 4 * WALL_INDICES))
+WALL_INDICES=$(((LEFT - 112 - VERTEX_BYTES) / 48 * 12))
+broken_run wall-takes-the-portals-room \
+    "; model \"assets/Buildings/BdWall/wall.glb\" holds the most of it ($((VERTEX_BYTES + 4 * WALL_INDICES)) bytes)" \
+    start wall_of_indices $WALL_INDICES
+grep -q -F 'ERROR: model "assets/Buildings/BdPortal/portal.glb" is too large for the mesh storage: ' \
+    "$ARTIFACTS/stdout-wall-takes-the-portals-room.txt" || fail "wall-takes-the-portals-room: the portal is not refused"
 echo "the broken run directories took $((SECONDS - PHASE_START)) s"
 
 write_config

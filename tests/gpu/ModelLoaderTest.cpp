@@ -3,10 +3,12 @@
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
 #include "Engine/Mesh/Mesh.h"
+#include "Engine/Mesh/MeshStorageHolders.h"
 #include "Engine/Mesh/ModelLoader.h"
 #include "Engine/Storage/DataStorage.h"
 
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -38,14 +40,24 @@ protected:
     void SetUp() override
     {
         GpuTest::SetUp();
-        storage = new DsDeviceMeshSingle(Engine::graphicsDevice, 10'000'000);
-        Engine::meshStorage = storage;
+        useStorage(new DsDeviceMeshSingle(Engine::graphicsDevice, 10'000'000));
     }
     void TearDown() override
     {
         // The storage is registered with the device, which deletes it at shutdown.
         Engine::meshStorage = nullptr;
+        delete Engine::meshStorageHolders;
+        Engine::meshStorageHolders = nullptr;
         GpuTest::TearDown();
+    }
+
+    // `made` becomes the game's mesh storage, with a record of its own.
+    void useStorage(DsDeviceMeshSingle* made)
+    {
+        storage = made;
+        Engine::meshStorage = made;
+        delete Engine::meshStorageHolders;
+        Engine::meshStorageHolders = new MeshStorageHolders();
     }
 
     bool storedBytesEqual(u32 offset, const void* expected, size_t size) const
@@ -145,7 +157,7 @@ TEST_F(ModelLoaderTest, AModelTooLargeForTheMeshStorageIsRefusedNamingTheFile)
         SCOPED_TRACE(test.name);
         const u32 size = static_cast<u32>(static_cast<i64>(needed) + test.extra);
         auto* small = new DsDeviceMeshSingle(Engine::graphicsDevice, size);
-        Engine::meshStorage = small;
+        useStorage(small);
         if (test.takenFirst > 0) {
             std::vector<u8> filler(test.takenFirst, 7);
             small->write(NoOffset, filler.data(), test.takenFirst, false);
@@ -174,5 +186,68 @@ TEST_F(ModelLoaderTest, AModelTooLargeForTheMeshStorageIsRefusedNamingTheFile)
         for (Mesh* mesh : meshes) Engine::graphicsDevice->releaseResource(mesh);
         Engine::graphicsDevice->releaseResource(small);
     }
-    Engine::meshStorage = storage;
+    Engine::meshStorage = nullptr;
+}
+
+// When models took the room, the line that refuses what comes next (a model, or a box or
+// sphere the game makes) names the model holding the most of the storage and its bytes.
+// A box, the castle and the smoke fill a storage but for 512 bytes: too few for the
+// portal, an enemy kind's box or a projectile's sphere, and nothing of them is written.
+TEST_F(ModelLoaderTest, ALineAboutAFullStorageNamesTheModelHoldingTheMost)
+{
+    const ModelUse castle = modelUses()[0];
+    const ModelUse portal = modelUses()[1];
+    const ModelUse smoke = modelUses()[5];
+    const u64 castleBytes = meshStorageBytes(importModel(castle.path, castle.layout, castle.overrides), 16);
+    const u64 smokeBytes = meshStorageBytes(importModel(smoke.path, smoke.layout, smoke.overrides), 16);
+    ASSERT_GT(castleBytes, smokeBytes);
+    const u64 size = 912 + castleBytes + smokeBytes + 512;
+    useStorage(new DsDeviceMeshSingle(Engine::graphicsDevice, static_cast<u32>(size)));
+
+    std::vector<Mesh*> made = {gameStorageCube("the box of the normal enemy kind", 0.8f, 2, 0.8f)};
+    EXPECT_EQ(Engine::meshStorageHolders->largest().name, "the box of the normal enemy kind");
+    EXPECT_EQ(Engine::meshStorageHolders->largest().bytes, 912u);
+    for (const ModelUse& use : {castle, smoke}) {
+        for (Mesh* mesh : ModelLoader::load(use.path, use.layout, use.overrides)) made.push_back(mesh);
+    }
+    ASSERT_EQ(storage->roomLeft(), 512u);
+
+    const std::string room = "512 of the storage's " + std::to_string(size) +
+                             " are left; model \"assets/Buildings/BdCastle/castle.glb\" holds the most of it (" +
+                             std::to_string(castleBytes) + " bytes)";
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        std::string start; // of the line, which ends with `room`
+        const char* source;
+    };
+    const Case cases[] = {
+        {"the portal's model", [&] { ModelLoader::load(portal.path, portal.layout, portal.overrides); },
+         "model \"assets/Buildings/BdPortal/portal.glb\" is too large for the mesh storage: ", "ModelLoader"},
+        {"an enemy kind's box", [] { gameStorageCube("the box of the heavy enemy kind", 2, 3, 2); },
+         "the box of the heavy enemy kind is too large for the mesh storage: its 24 vertices and 36 indices take 912 "
+         "bytes, and ",
+         "Mesh"},
+        {"a projectile's sphere", [] { gameStorageSphere("the cannonball's sphere", 0.2f); },
+         "the cannonball's sphere is too large for the mesh storage: its 121 vertices and 600 indices take 6288 "
+         "bytes, and ",
+         "Mesh"},
+    };
+    const u32 cursor = storage->cursor;
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        testing::internal::CaptureStdout();
+        std::string message;
+        try {
+            test.make();
+        } catch (const std::runtime_error& error) {
+            message = error.what();
+        }
+        const std::string printed = testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(message.starts_with(test.start)) << message;
+        EXPECT_TRUE(message.ends_with(room)) << message;
+        EXPECT_TRUE(printed.starts_with("ERROR: " + message + " (in " + test.source + " at line #")) << printed;
+        EXPECT_EQ(storage->cursor, cursor) << "nothing of it is written";
+    }
+    for (Mesh* mesh : made) Engine::graphicsDevice->releaseResource(mesh);
 }

@@ -2,6 +2,9 @@
 
 #include "Engine/Engine.h"
 #include "Engine/GraphicsDevice/GraphicsDevice.h"
+#include "Engine/Helper/Fatal.h"
+#include "Engine/Mesh/MeshStorageHolders.h"
+#include "Engine/Mesh/ModelImport.h"
 #include "Engine/Storage/DataStorage.h"
 
 #include <cmath>
@@ -137,7 +140,7 @@ PlanarVertexData Cube::generateVertices(f32 sizeX, f32 sizeY, f32 sizeZ)
         {{0, -1, 0}, {{-x, -y, z}, {x, -y, z}, {-x, -y, -z}, {x, -y, -z}}},
     };
     const f32 uvs[4][2] = {{1, 1}, {0, 1}, {1, 0}, {0, 0}};
-    PlanarVertexData data(vertexLayoutPosNormalUv, 24);
+    PlanarVertexData data(vertexLayoutPosNormalUv, VertexCount);
     for (u32 f = 0; f < 6; f++) {
         for (u32 v = 0; v < 4; v++) {
             u32 vertex = 4 * f + v;
@@ -153,7 +156,7 @@ PlanarVertexData Cube::generateVertices(f32 sizeX, f32 sizeY, f32 sizeZ)
 std::vector<u32> Cube::generateIndices()
 {
     std::vector<u32> indices;
-    indices.reserve(36);
+    indices.reserve(IndexCount);
     for (u32 f = 0; f < 6; f++) {
         u32 b = 4 * f;
         indices.insert(indices.end(), {b, b + 2, b + 1, b + 3, b + 1, b + 2});
@@ -170,7 +173,7 @@ Sphere::Sphere(f32 radius) : Mesh(Engine::graphicsDevice)
 
 PlanarVertexData Sphere::generateVertices(f32 radius)
 {
-    PlanarVertexData data(vertexLayoutPosNormalUv, 121);
+    PlanarVertexData data(vertexLayoutPosNormalUv, VertexCount);
     const f32 pi = std::numbers::pi_v<f32>;
     for (u32 j = 0; j <= 10; j++) {
         for (u32 i = 0; i <= 10; i++) {
@@ -190,7 +193,7 @@ PlanarVertexData Sphere::generateVertices(f32 radius)
 std::vector<u32> Sphere::generateIndices()
 {
     std::vector<u32> indices;
-    indices.reserve(600);
+    indices.reserve(IndexCount);
     for (u32 j = 0; j < 10; j++) {
         for (u32 i = 0; i < 10; i++) {
             u32 q = 11 * j + i;
@@ -198,4 +201,62 @@ std::vector<u32> Sphere::generateIndices()
         }
     }
     return indices;
+}
+
+// ---- The game's mesh storage
+
+MeshStorageRoom gameMeshStorageRoom()
+{
+    MeshStorageRoom room; // before the storage is made: the whole of it
+    if (Engine::meshStorage != nullptr) {
+        room.left = Engine::meshStorage->roomLeft();
+        room.size = Engine::meshStorage->halfSize;
+        room.alignment = Engine::meshStorage->alignment;
+    }
+    if (Engine::meshStorageHolders != nullptr) {
+        room.largestHolder = Engine::meshStorageHolders->largest();
+    }
+    return room;
+}
+
+void recordGameMeshStorageHolder(const std::string& holder, u64 bytes)
+{
+    if (Engine::meshStorageHolders != nullptr) {
+        Engine::meshStorageHolders->record(holder, bytes);
+    }
+}
+
+namespace {
+
+// The bytes a generated shape of `vertexCount` vertices and `indexCount` indices takes
+// in the game's mesh storage; when they do not fit the room left, the start-up ends
+// with a line naming `holder`, before anything of it is made.
+u64 claimGameStorage(const std::string& holder, u32 vertexCount, u32 indexCount)
+{
+    const MeshStorageRoom room = gameMeshStorageRoom();
+    const u64 needed = meshStorageBytes(*vertexLayoutPosNormalUv, vertexCount, indexCount, room.alignment);
+    if (needed > room.left) {
+        fatalError(tooLargeForMeshStorageMessage(holder, vertexCount, indexCount, needed, room.left, room.size,
+                                                 room.largestHolder),
+                   "Mesh", __LINE__);
+    }
+    return needed;
+}
+
+} // namespace
+
+Cube* gameStorageCube(const std::string& holder, f32 sizeX, f32 sizeY, f32 sizeZ)
+{
+    const u64 bytes = claimGameStorage(holder, Cube::VertexCount, Cube::IndexCount);
+    auto* cube = new Cube(Engine::meshStorage, sizeX, sizeY, sizeZ);
+    recordGameMeshStorageHolder(holder, bytes);
+    return cube;
+}
+
+Sphere* gameStorageSphere(const std::string& holder, f32 radius)
+{
+    const u64 bytes = claimGameStorage(holder, Sphere::VertexCount, Sphere::IndexCount);
+    auto* sphere = new Sphere(radius);
+    recordGameMeshStorageHolder(holder, bytes);
+    return sphere;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Engine/Mesh/MeshStorageHolders.h"
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Types.h"
 
@@ -41,11 +42,14 @@ constexpr u32 GameMeshStorageBytes = 10'000'000;
 constexpr u32 GameMeshStorageAlignment = 16;
 
 // The room a model's meshes may take in a mesh storage of `size` bytes whose writes
-// start and end on `alignment` bytes: `left` of it. By default, the whole of the game's.
+// start and end on `alignment` bytes: `left` of it, with what holds the most of the
+// rest (none when nothing was recorded), for the line that refuses a model. By default,
+// the whole of the game's.
 struct MeshStorageRoom {
     u64 left = GameMeshStorageBytes;
     u64 size = GameMeshStorageBytes;
     u32 alignment = GameMeshStorageAlignment;
+    MeshStorageHolder largestHolder;
 };
 
 // The layout of the first override whose name equals `meshName`, else `defaultLayout`.
@@ -72,7 +76,8 @@ ImportedModel convertScene(const char* path, const aiScene& scene, VertexLayout*
 u64 meshStorageBytes(const ImportedModel& model, u32 alignment);
 
 // The error line for a model whose meshes of `vertices` vertices and `indices` indices
-// in all need `needed` bytes of a mesh storage with less room.
+// in all need `needed` bytes of a mesh storage with less room; it names what holds the
+// most of the storage when the room says (tooLargeForMeshStorageMessage).
 std::string modelTooLargeMessage(const char* path, u64 vertices, u64 indices, u64 needed, const MeshStorageRoom& room);
 std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u64 needed, const MeshStorageRoom& room);
 

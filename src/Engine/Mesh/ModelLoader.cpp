@@ -2,6 +2,8 @@
 
 #include "Engine/Engine.h"
 #include "Engine/Helper/Fatal.h"
+#include "Engine/Helper/LineLimits.h"
+#include "Engine/Helper/QuotedText.h"
 #include "Engine/Mesh/Mesh.h"
 #include "Engine/Storage/DataStorage.h"
 
@@ -10,16 +12,15 @@ namespace ModelLoader {
 std::vector<Mesh*> load(const char* path, VertexLayout* defaultLayout, const std::vector<MeshLayoutOverride>& overrides)
 {
     // Refused as a whole, naming the file, before any of it is written (and, when its
-    // meshes cannot fit the room left, before the importer reads it).
-    // (Before the storage is made, a model is measured against the whole of it.)
-    DsDeviceMeshSingle* storage = Engine::meshStorage;
-    const MeshStorageRoom room =
-        storage != nullptr ? MeshStorageRoom{storage->roomLeft(), storage->halfSize, storage->alignment} : MeshStorageRoom{};
+    // meshes cannot fit the room left, before the importer reads it); the line about
+    // the room names what holds the most of the storage.
+    const MeshStorageRoom room = gameMeshStorageRoom();
     ImportedModel model = importModel(path, defaultLayout, overrides, room);
     if (!model.error.empty()) {
         fatalError(model.error, "ModelLoader", __LINE__);
     }
-    if (const u64 needed = meshStorageBytes(model, room.alignment); needed > room.left) {
+    const u64 needed = meshStorageBytes(model, room.alignment);
+    if (needed > room.left) {
         fatalError(modelTooLargeMessage(path, model, needed, room), "ModelLoader", __LINE__);
     }
     std::vector<Mesh*> meshes;
@@ -31,6 +32,7 @@ std::vector<Mesh*> load(const char* path, VertexLayout* defaultLayout, const std
         indices->setIndices(std::move(imported.indices));
         meshes.push_back(new Mesh(Engine::graphicsDevice, imported.name, vertices, indices));
     }
+    recordGameMeshStorageHolder("model " + quotedText(path, LineLimits::PathBytes), needed);
     return meshes;
 }
 

@@ -11,8 +11,9 @@ namespace ModelLoader {
 
 // Imports `path` (see importModel) and writes every mesh's streams and indices into
 // Engine::meshStorage as a new Mesh on Engine::graphicsDevice, in the file's mesh
-// order; the caller owns the meshes. A file that cannot be used ends the start-up
-// with a fatal error naming it.
+// order; the caller owns the meshes, and the storage's record notes what the model
+// took. A file that cannot be used ends the start-up with a fatal error naming it (and,
+// when the room left is too small, what holds the most of the storage).
 std::vector<Mesh*> load(const char* path, VertexLayout* defaultLayout,
                         const std::vector<MeshLayoutOverride>& overrides = {});
 

@@ -1,6 +1,5 @@
 #include "Game/EntityTypes/EntityTypes.h"
 
-#include "Engine/Engine.h"
 #include "Engine/Mesh/Mesh.h"
 #include "Engine/Mesh/VertexLayout.h"
 #include "Engine/Storage/DataStorage.h"
@@ -17,6 +16,8 @@
 #include "Game/Towers/TwMortar.h"
 
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 DsStorageFixed* instanceStorage = nullptr;
@@ -96,9 +97,12 @@ void createAll()
     projectileTypes[ProjectileRules::CannonBallType]->createMesh();
     projectileTypes[ProjectileRules::BombType] = new PtBomb();
     projectileTypes[ProjectileRules::BombType]->createMesh();
-    // Then the enemy kinds, each with its box in the engine's mesh storage.
-    for (Enemy* kind : {static_cast<Enemy*>(new EnBase()), static_cast<Enemy*>(new EnHeavy())}) {
-        kind->mesh = new Cube(Engine::meshStorage, kind->width, kind->height, kind->width);
+    // Then the enemy kinds, each with its box in the engine's mesh storage (named in
+    // the line that ends the start-up when it does not fit).
+    const std::pair<Enemy*, const char*> enemyKinds[] = {{new EnBase(), "normal"}, {new EnHeavy(), "heavy"}};
+    for (auto [kind, name] : enemyKinds) {
+        const std::string holder = std::string("the box of the ") + name + " enemy kind";
+        kind->mesh = gameStorageCube(holder, kind->width, kind->height, kind->width);
     }
 }
 

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 std::atomic<i32> liveProjectileCount{0};
 Projectile* projectileTypes[2] = {};
@@ -75,7 +76,8 @@ void ProjectileInstance::updateBounds(CullingGrid& grid, const Simulation::Rende
     cullingCell = grid.expandCell(glm::vec3(centre.x(), centre.y(), centre.z()), kind->radius);
 }
 
-Projectile::Projectile(u32 typeIndex_, f32 radius_) : typeIndex(typeIndex_), radius(radius_)
+Projectile::Projectile(u32 typeIndex_, f32 radius_, const char* name_)
+    : typeIndex(typeIndex_), radius(radius_), name(name_)
 {
     shape = new btSphereShape(radius);
 }
@@ -87,7 +89,7 @@ Projectile::~Projectile()
 
 void Projectile::createMesh()
 {
-    mesh = new Sphere(radius);
+    mesh = gameStorageSphere(std::string("the ") + name + "'s sphere", radius);
 }
 
 u32 Projectile::writeMatrices(const Simulation::RenderState& render, u8* out, u32 capacity)
@@ -157,10 +159,11 @@ size_t Projectile::count()
     return instances.size();
 }
 
-PtCannonBall::PtCannonBall() : Projectile(ProjectileRules::CannonBallType, ProjectileRules::CannonBallRadius)
+PtCannonBall::PtCannonBall()
+    : Projectile(ProjectileRules::CannonBallType, ProjectileRules::CannonBallRadius, "cannonball")
 {
 }
 
-PtBomb::PtBomb() : Projectile(ProjectileRules::BombType, ProjectileRules::BombRadius)
+PtBomb::PtBomb() : Projectile(ProjectileRules::BombType, ProjectileRules::BombRadius, "bomb")
 {
 }

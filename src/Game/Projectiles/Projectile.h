@@ -70,17 +70,19 @@ class Projectile {
 public:
     u32 typeIndex = 0;
     f32 radius = 0.0f;
+    const char* name = ""; // "cannonball", "bomb": what lines call the kind
     std::vector<std::shared_ptr<ProjectileInstance>> instances;
     std::mutex mutex;
     btSphereShape* shape = nullptr;
     Mesh* mesh = nullptr;
 
-    Projectile(u32 typeIndex, f32 radius);
+    Projectile(u32 typeIndex, f32 radius, const char* name);
     virtual ~Projectile();
     Projectile(const Projectile&) = delete;
     Projectile& operator=(const Projectile&) = delete;
 
-    // The sphere mesh in the global mesh storage (start-up).
+    // The sphere mesh in the global mesh storage (start-up); when it does not fit, the
+    // start-up ends naming it ("the cannonball's sphere", see gameStorageSphere).
     void createMesh();
     // Main thread, with the renderer's pipeline (main pass) or shadow pipeline (a
     // cascade) and set 0 bound: every instance in a visible cell in one instanced draw.
