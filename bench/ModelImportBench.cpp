@@ -1,6 +1,7 @@
 #include "Engine/Helper/FileLimits.h"
 #include "Engine/Mesh/GltfFile.h"
 #include "Engine/Mesh/ModelImport.h"
+#include "Engine/Mesh/VertexJoin.h"
 #include "Engine/Mesh/VertexLayout.h"
 #include "ResidentMemory.h"
 
@@ -24,8 +25,9 @@
 // neighbours slow: all at one point, a tight cluster with one vertex far off (a search
 // radius that grows with the model's extent takes in the whole cluster), many primitives
 // of clusters, the most distinct vertices the file limit allows, and vertices whose
-// 32-bit MurmurHash2 all agree (a hashed join then probes one bucket for all); the game's
-// own castle beside them. Counters: the vertices read, the file's size and the resident
+// 32-bit MurmurHash2 all agree (a hashed join then probes one bucket for all), one mesh
+// of many primitives each drawing its part of one shared accessor; the game's own castle
+// beside them, and the join alone on vertices all given one hash. Counters: the vertices read, the file's size and the resident
 // memory the import took at its peak; the label says whether the model loads.
 
 namespace {
@@ -39,34 +41,53 @@ struct BenchPrimitive {
     std::vector<f32> positions; // x, y, z
     std::vector<f32> normals;   // x, y, z
     std::vector<f32> texcoords; // u, v
-    std::vector<u8> indices;    // empty: none
+    std::vector<u32> indices;   // empty: none
+    u32 indexBytes = 1;         // each index's: 1, 2 or 4
 };
 
+// Each index in `bytes` bytes, little-endian.
+std::vector<u8> packed(const std::vector<u32>& indices, u32 bytes)
+{
+    std::vector<u8> out(indices.size() * bytes);
+    for (size_t k = 0; k < indices.size(); k++) std::memcpy(out.data() + k * bytes, &indices[k], bytes);
+    return out;
+}
+
 // A glTF binary of one mesh "Bench": `primitives`, then `copies` more primitives that
-// read the first one's accessors.
-std::vector<u8> glbOf(const std::vector<BenchPrimitive>& primitives, u32 copies = 0)
+// read the first one's accessors, and `parts` primitives that read them, each with
+// indices of its own (the first's indices are not read).
+std::vector<u8> glbOf(const std::vector<BenchPrimitive>& primitives, u32 copies = 0,
+                      const std::vector<BenchPrimitive>& parts = {})
 {
     std::string binary;
     json accessors = json::array(), views = json::array(), written = json::array();
-    const auto add = [&](const auto& values, const char* type, size_t components) {
+    const auto add = [&](const auto& values, u32 componentType, const char* type, size_t components) {
         const size_t size = sizeof(values[0]);
         binary.resize((binary.size() + 3) / 4 * 4, '\0');
         views.push_back({{"buffer", 0}, {"byteOffset", binary.size()}, {"byteLength", values.size() * size}});
         binary.append(reinterpret_cast<const char*>(values.data()), values.size() * size);
         accessors.push_back({{"bufferView", views.size() - 1},
-                             {"componentType", size == 1 ? 5121 : 5126},
+                             {"componentType", componentType},
                              {"count", values.size() / components},
                              {"type", type}});
         return accessors.size() - 1;
     };
+    const auto addIndices = [&add](const BenchPrimitive& primitive) {
+        constexpr u32 Types[] = {0, 5121, 5123, 0, 5125};
+        return add(packed(primitive.indices, primitive.indexBytes), Types[primitive.indexBytes], "SCALAR",
+                   primitive.indexBytes);
+    };
     for (const BenchPrimitive& primitive : primitives) {
-        json attributes = {{"POSITION", add(primitive.positions, "VEC3", 3)}};
-        if (!primitive.normals.empty()) attributes["NORMAL"] = add(primitive.normals, "VEC3", 3);
-        if (!primitive.texcoords.empty()) attributes["TEXCOORD_0"] = add(primitive.texcoords, "VEC2", 2);
+        json attributes = {{"POSITION", add(primitive.positions, 5126, "VEC3", 3)}};
+        if (!primitive.normals.empty()) attributes["NORMAL"] = add(primitive.normals, 5126, "VEC3", 3);
+        if (!primitive.texcoords.empty()) attributes["TEXCOORD_0"] = add(primitive.texcoords, 5126, "VEC2", 2);
         written.push_back({{"attributes", attributes}});
-        if (!primitive.indices.empty()) written.back()["indices"] = add(primitive.indices, "SCALAR", 1);
+        if (!primitive.indices.empty()) written.back()["indices"] = addIndices(primitive);
     }
     for (u32 i = 0; i < copies; i++) written.push_back(written[0]);
+    for (const BenchPrimitive& part : parts) {
+        written.push_back({{"attributes", written[0]["attributes"]}, {"indices", addIndices(part)}});
+    }
     const json document = {{"asset", {{"version", "2.0"}}},
                            {"meshes", {{{"name", "Bench"}, {"primitives", written}}}},
                            {"accessors", accessors},
@@ -226,7 +247,7 @@ void BM_ModelImportMostTrianglesOfOneTriangle(benchmark::State& state)
     BenchPrimitive primitive = cluster(3, 3, place);
     const u32 count = (GameMeshStorageBytes - 4096) / 4 / 3 * 3;
     primitive.indices.resize(count);
-    for (u32 k = 0; k < count; k++) primitive.indices[k] = static_cast<u8>(k % 3);
+    for (u32 k = 0; k < count; k++) primitive.indices[k] = k % 3;
     const std::string path = written("triangles", glbOf({primitive}));
     importEach(state, path, vertexLayoutPosNormalUv, 3);
     fs::remove(path);
@@ -242,6 +263,26 @@ void BM_ModelImportMostDistinctVertices(benchmark::State& state)
 }
 BENCHMARK(BM_ModelImportMostDistinctVertices)->Unit(benchmark::kMillisecond);
 
+// One mesh of many materials: 15,000 distinct vertices that `parts` primitives share,
+// each drawing its own part of them by 16-bit indices (87 read as many elements as
+// the bound lets through). Each keeps only what it draws.
+void BM_ModelImportPartsOfOneAccessor(benchmark::State& state)
+{
+    const u32 parts = static_cast<u32>(state.range(0));
+    constexpr u32 Vertices = 15000;
+    const auto place = [](u32 k) { return glm::vec3(static_cast<f32>(k % 100), static_cast<f32>(k / 100), 0.0f); };
+    std::vector<BenchPrimitive> drawn(parts);
+    const u32 each = Vertices / parts / 3 * 3;
+    for (u32 p = 0; p < parts; p++) {
+        drawn[p].indexBytes = 2;
+        for (u32 k = 0; k < each; k++) drawn[p].indices.push_back(p * each + k);
+    }
+    const std::string path = written("parts", glbOf({cluster(Vertices, 1, place)}, 0, drawn));
+    importEach(state, path, vertexLayoutPosNormalUv, u64{Vertices} * parts);
+    fs::remove(path);
+}
+BENCHMARK(BM_ModelImportPartsOfOneAccessor)->Arg(4)->Arg(64)->Arg(87)->Unit(benchmark::kMillisecond);
+
 void BM_ModelImportCollidingHashes(benchmark::State& state)
 {
     const u32 count = static_cast<u32>(state.range(0));
@@ -250,6 +291,25 @@ void BM_ModelImportCollidingHashes(benchmark::State& state)
     fs::remove(path);
 }
 BENCHMARK(BM_ModelImportCollidingHashes)->Arg(60000)->Arg(300000)->Unit(benchmark::kMillisecond);
+
+// The join alone, on distinct vertices of which every one is given the same hash: the
+// sort then tells every two apart by their bytes. It stays a sort.
+void BM_VertexJoinOneHash(benchmark::State& state)
+{
+    const u32 count = static_cast<u32>(state.range(0));
+    const BenchPrimitive primitive = cluster(count, 1, [](u32 k) { return glm::vec3(0.0f, 0.0f, static_cast<f32>(k)); });
+    const std::vector<VertexStream> streams = {{reinterpret_cast<const u8*>(primitive.positions.data()), 12},
+                                               {reinterpret_cast<const u8*>(primitive.normals.data()), 12}};
+    std::vector<u32> vertices(count);
+    for (u32 k = 0; k < count; k++) vertices[k] = count - 1 - k;
+    std::vector<u32> remap;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(joinIdenticalVertices(streams, vertices, remap, [](const std::vector<VertexStream>&, u32) {
+            return u64{1};
+        }));
+    }
+}
+BENCHMARK(BM_VertexJoinOneHash)->Arg(60000)->Arg(300000)->Arg(2400000)->Unit(benchmark::kMillisecond);
 
 // The game's largest model, from the run directory beside the benchmarks.
 void BM_ModelImportCastle(benchmark::State& state)

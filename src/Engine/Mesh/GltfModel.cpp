@@ -383,7 +383,9 @@ private:
         Accessor accessor;
         u64 viewIndex = 0, offset = 0, componentType = 0;
         const Json* type = find(source, "type");
-        if (!index(find(source, "bufferView"), at + ".bufferView", "bufferViews", views->size(), viewIndex) ||
+        const Json* viewReference = find(source, "bufferView");
+        if ((viewReference != nullptr &&
+             !index(viewReference, at + ".bufferView", "bufferViews", views->size(), viewIndex)) ||
             !wholeNumber(source, "byteOffset", at, 0, UINT32_MAX, 0, offset) ||
             !wholeNumber(find(source, "componentType"), at + ".componentType", 5120, 5126, componentType) ||
             !wholeNumber(find(source, "count"), at + ".count", 1, MaxAccessorElements, accessor.count)) {
@@ -399,6 +401,12 @@ private:
         accessor.type = type->get<std::string>();
         if (!fits(accessor, role, at, path)) return false;
         const u64 elementBytes = u64{size} * componentCount(accessor.type);
+        // An accessor without a view holds zeros.
+        if (viewReference == nullptr) {
+            accessor.bytes.assign(accessor.count * elementBytes, 0);
+            model.accessors.push_back(std::move(accessor));
+            return true;
+        }
 
         std::string_view view;
         u64 stride = 0;
@@ -610,10 +618,15 @@ std::string fileBelowModel(std::string_view uri, std::string& problem)
         problem = "is not a plain file name below the model's folder";
         return "";
     }
+    // A step up that stays below the folder ("sub/../wall.bin") is the file reader's to
+    // follow; one above the folder is refused here, without a look at the files.
     bool up = path.front() == '/';
+    i64 depth = 0;
     for (size_t start = 0; start <= path.size() && !up;) {
         const size_t end = std::min(path.find('/', start), path.size());
-        up = path.compare(start, end - start, "..") == 0;
+        const std::string_view part = std::string_view(path).substr(start, end - start);
+        depth += part == ".." ? -1 : part.empty() || part == "." ? 0 : 1;
+        up = depth < 0;
         start = end + 1;
     }
     if (up) {

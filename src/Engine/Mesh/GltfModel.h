@@ -76,7 +76,8 @@ std::vector<u8> write(const Model& model);
 
 // The file below the model's folder that a buffer's `uri` names, with its escapes
 // ("%20") decoded; empty, with `problem` set (a phrase to follow the URI), for a URI
-// that names anything else: one with a scheme, an absolute path, a step up ("..").
+// that names anything else: one with a scheme, an absolute path, a step up ("..") out
+// of the folder. A step up that stays below it ("sub/../wall.bin") is kept as it is.
 std::string fileBelowModel(std::string_view uri, std::string& problem);
 
 } // namespace GltfModel

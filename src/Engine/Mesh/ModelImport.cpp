@@ -236,11 +236,13 @@ std::string importerName(const std::string& path)
 }
 
 // The name the importer gives the mesh it makes of primitive `p` of mesh `m`: the
-// mesh's name (else "meshes[m]"), followed by "-p" when the mesh has more primitives.
+// mesh's name (else, also for an empty one, "meshes[m]"), followed by "-p" when the mesh
+// has more primitives.
 std::string importedMeshName(const GltfModel::Model& model, size_t m, size_t p)
 {
     const GltfModel::Mesh& mesh = model.meshes[m];
-    const std::string name = mesh.name.value_or("meshes[" + std::to_string(m) + "]");
+    const bool named = mesh.name.has_value() && !mesh.name->empty();
+    const std::string name = named ? *mesh.name : "meshes[" + std::to_string(m) + "]";
     return mesh.primitives.size() > 1 ? name + "-" + std::to_string(p) : name;
 }
 
@@ -361,9 +363,8 @@ u64 meshStorageBytes(const ImportedModel& model, u32 alignment)
 
 std::string modelTooLargeMessage(const char* path, u64 vertices, u64 indices, u64 needed, const MeshStorageRoom& room)
 {
-    return modelPrefix(path) + " is too large for the mesh storage: its " + std::to_string(vertices) +
-           " vertices and " + std::to_string(indices) + " indices take " + std::to_string(needed) + " bytes, and " +
-           std::to_string(room.left) + " of the storage's " + std::to_string(room.size) + " are left";
+    return tooLargeForMeshStorageMessage(modelPrefix(path), vertices, indices, needed, room.left, room.size,
+                                         room.largestHolder);
 }
 
 std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u64 needed, const MeshStorageRoom& room)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 namespace {
 
@@ -13,8 +14,9 @@ struct SortKey {
     u32 vertex;
 };
 
-// FNV-1a over the vertex's bytes, stream after stream, then mixed.
-u64 hashOf(const std::vector<VertexStream>& streams, u32 vertex)
+} // namespace
+
+u64 vertexHash(const std::vector<VertexStream>& streams, u32 vertex)
 {
     u64 hash = 0xcbf29ce484222325ull;
     for (const VertexStream& stream : streams) {
@@ -26,23 +28,23 @@ u64 hashOf(const std::vector<VertexStream>& streams, u32 vertex)
     return hash ^ (hash >> 33);
 }
 
-} // namespace
-
-u32 joinIdenticalVertices(const std::vector<VertexStream>& streams, u32 count, std::vector<u32>& remap)
+u32 joinIdenticalVertices(const std::vector<VertexStream>& streams, const std::vector<u32>& vertices,
+                          std::vector<u32>& remap, VertexHash hash)
 {
-    const auto compare = [&streams](u32 a, u32 b) {
+    const auto compare = [&streams, &vertices](u32 a, u32 b) {
         for (const VertexStream& stream : streams) {
-            const int compared = std::memcmp(stream.data + size_t{a} * stream.size, stream.data + size_t{b} * stream.size,
-                                             stream.size);
+            const int compared = std::memcmp(stream.data + size_t{vertices[a]} * stream.size,
+                                             stream.data + size_t{vertices[b]} * stream.size, stream.size);
             if (compared != 0) return compared;
         }
         return 0;
     };
     // Equal vertices end up next to each other, in the order they come, so that each run
     // of equals starts with the first of them. Were every hash the same, the sort would
-    // still be one of n log n comparisons of bytes.
+    // still be one of n log n comparisons of bytes. (Keys name places in `vertices`.)
+    const u32 count = static_cast<u32>(vertices.size());
     std::vector<SortKey> order(count);
-    for (u32 v = 0; v < count; v++) order[v] = {hashOf(streams, v), v};
+    for (u32 k = 0; k < count; k++) order[k] = {hash(streams, vertices[k]), k};
     std::sort(order.begin(), order.end(), [&compare](const SortKey& a, const SortKey& b) {
         if (a.hash != b.hash) return a.hash < b.hash;
         const int compared = compare(a.vertex, b.vertex);
@@ -56,8 +58,8 @@ u32 joinIdenticalVertices(const std::vector<VertexStream>& streams, u32 count, s
     // Numbers in the order the firsts come; a first comes before its equals.
     remap.assign(count, 0);
     u32 distinct = 0;
-    for (u32 v = 0; v < count; v++) {
-        remap[v] = first[v] == v ? distinct++ : remap[first[v]];
+    for (u32 k = 0; k < count; k++) {
+        remap[k] = first[k] == k ? distinct++ : remap[first[k]];
     }
     return distinct;
 }
@@ -79,8 +81,22 @@ u32 indexAt(const Accessor& indices, u64 k)
     return value;
 }
 
-// The primitive's distinct vertices and its indices to them, as accessors appended to
-// `joined`.
+// What the primitive draws: its indices, or each of its `count` vertices in turn.
+std::vector<u32> drawnIndices(const Model& model, const Primitive& primitive, u64 count)
+{
+    if (!primitive.indices.has_value()) {
+        std::vector<u32> drawn(count);
+        std::iota(drawn.begin(), drawn.end(), 0u);
+        return drawn;
+    }
+    const Accessor& source = model.accessors[*primitive.indices];
+    std::vector<u32> drawn(source.count);
+    for (u64 k = 0; k < source.count; k++) drawn[k] = indexAt(source, k);
+    return drawn;
+}
+
+// The distinct vertices the primitive draws and its indices to them, as accessors
+// appended to `joined`.
 void joinPrimitive(const Model& model, Primitive& primitive, std::vector<Accessor>& joined)
 {
     std::vector<VertexStream> streams;
@@ -90,26 +106,31 @@ void joinPrimitive(const Model& model, Primitive& primitive, std::vector<Accesso
         streams.push_back({source.bytes.data(), static_cast<u32>(source.bytes.size() / source.count)});
         count = source.count;
     }
+    // The vertices drawn, each once, in the order of the accessors: numbered so, the
+    // equal ones joined.
+    const std::vector<u32> drawn = drawnIndices(model, primitive, count);
+    std::vector<u32> used = drawn;
+    std::sort(used.begin(), used.end());
+    used.erase(std::unique(used.begin(), used.end()), used.end());
     std::vector<u32> remap;
-    const u32 distinct = joinIdenticalVertices(streams, static_cast<u32>(count), remap);
+    const u32 distinct = joinIdenticalVertices(streams, used, remap);
 
     for (auto& [semantic, accessor] : primitive.attributes) {
         const Accessor& source = model.accessors[accessor];
         const size_t size = source.bytes.size() / source.count;
         Accessor vertices{source.componentType, source.type, distinct, std::vector<u8>(size_t{distinct} * size)};
-        for (u32 v = 0; v < count; v++) {
-            std::memcpy(vertices.bytes.data() + size_t{remap[v]} * size, source.bytes.data() + size_t{v} * size, size);
+        for (size_t k = 0; k < used.size(); k++) {
+            std::memcpy(vertices.bytes.data() + size_t{remap[k]} * size, source.bytes.data() + size_t{used[k]} * size,
+                        size);
         }
         accessor = static_cast<u32>(joined.size());
         joined.push_back(std::move(vertices));
     }
 
-    const Accessor* sourceIndices = primitive.indices ? &model.accessors[*primitive.indices] : nullptr;
-    const u64 indexCount = sourceIndices != nullptr ? sourceIndices->count : count;
-    Accessor indices{UnsignedInt, "SCALAR", indexCount, std::vector<u8>(indexCount * sizeof(u32))};
-    for (u64 k = 0; k < indexCount; k++) {
-        const u32 index = remap[sourceIndices != nullptr ? indexAt(*sourceIndices, k) : k];
-        std::memcpy(indices.bytes.data() + k * sizeof(u32), &index, sizeof(u32));
+    Accessor indices{UnsignedInt, "SCALAR", drawn.size(), std::vector<u8>(drawn.size() * sizeof(u32))};
+    for (size_t k = 0; k < drawn.size(); k++) {
+        const size_t place = static_cast<size_t>(std::lower_bound(used.begin(), used.end(), drawn[k]) - used.begin());
+        std::memcpy(indices.bytes.data() + k * sizeof(u32), &remap[place], sizeof(u32));
     }
     primitive.indices = static_cast<u32>(joined.size());
     joined.push_back(std::move(indices));
