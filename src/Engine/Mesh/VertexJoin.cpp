@@ -1,6 +1,7 @@
 #include "Engine/Mesh/VertexJoin.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <numeric>
 
@@ -106,12 +107,20 @@ void joinPrimitive(const Model& model, Primitive& primitive, std::vector<Accesso
         streams.push_back({source.bytes.data(), static_cast<u32>(source.bytes.size() / source.count)});
         count = source.count;
     }
-    // The vertices drawn, each once, in the order of the accessors: numbered so, the
-    // equal ones joined.
+    // The vertices drawn, each once, in the order of the accessors (numbered so, the
+    // equal ones joined), and each vertex's place among them. (A pass over the accessors'
+    // vertices: each use of them counts towards the bound on the elements read.)
+    constexpr u32 NotDrawn = UINT32_MAX;
     const std::vector<u32> drawn = drawnIndices(model, primitive, count);
-    std::vector<u32> used = drawn;
-    std::sort(used.begin(), used.end());
-    used.erase(std::unique(used.begin(), used.end()), used.end());
+    std::vector<u32> place(count, NotDrawn);
+    for (const u32 vertex : drawn) place[vertex] = 0;
+    std::vector<u32> used;
+    used.reserve(std::min<size_t>(count, drawn.size()));
+    for (u32 vertex = 0; vertex < count; vertex++) {
+        if (place[vertex] == NotDrawn) continue;
+        place[vertex] = static_cast<u32>(used.size());
+        used.push_back(vertex);
+    }
     std::vector<u32> remap;
     const u32 distinct = joinIdenticalVertices(streams, used, remap);
 
@@ -129,8 +138,7 @@ void joinPrimitive(const Model& model, Primitive& primitive, std::vector<Accesso
 
     Accessor indices{UnsignedInt, "SCALAR", drawn.size(), std::vector<u8>(drawn.size() * sizeof(u32))};
     for (size_t k = 0; k < drawn.size(); k++) {
-        const size_t place = static_cast<size_t>(std::lower_bound(used.begin(), used.end(), drawn[k]) - used.begin());
-        std::memcpy(indices.bytes.data() + k * sizeof(u32), &remap[place], sizeof(u32));
+        std::memcpy(indices.bytes.data() + k * sizeof(u32), &remap[place[drawn[k]]], sizeof(u32));
     }
     primitive.indices = static_cast<u32>(joined.size());
     joined.push_back(std::move(indices));
