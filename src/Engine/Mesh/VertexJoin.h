@@ -11,7 +11,8 @@
 // that share one vertex accessor, each drawing its own part of it. Equal vertices are
 // found by a sort (on a hash of each vertex, then on its bytes), never by a hash table:
 // no way the vertices of a file lie (all at one point, all of one hash, all distinct)
-// makes the join take more than the time of a sort of what is drawn. Pure.
+// makes the join take more than a pass over its vertices and a sort of those drawn.
+// Pure.
 //
 // Equal means equal in every byte. The model importer's own join, which this stands
 // for, also joins positions a few units in the last place apart, and +0 with -0; the
