@@ -27,8 +27,9 @@
 // of clusters, the most distinct vertices the file limit allows, and vertices whose
 // 32-bit MurmurHash2 all agree (a hashed join then probes one bucket for all), one mesh
 // of many primitives each drawing its part of one shared accessor; the game's own castle
-// beside them, and the join alone on vertices all given one hash. Counters: the vertices read, the file's size and the resident
-// memory the import took at its peak; the label says whether the model loads.
+// beside them, and the join alone on vertices all given one hash. Counters: the
+// vertices read, the file's size and the resident memory the import took at its peak;
+// the label says whether the model loads.
 
 namespace {
 

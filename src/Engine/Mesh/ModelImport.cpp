@@ -62,14 +62,9 @@ void storeElement(PlanarVertexData& data, i32 attribute, u32 vertex, const f32* 
 // What is shown of a message of the importer's.
 constexpr size_t MaxLibraryTextShown = 200;
 
-std::string modelPrefix(const char* path)
-{
-    return "model " + quotedText(path, LineLimits::PathBytes);
-}
-
 std::string meshError(const char* path, std::string_view meshName, const char* problem)
 {
-    return modelPrefix(path) + ": mesh " + quotedText(meshName) + " " + problem;
+    return modelInLine(path) + ": mesh " + quotedText(meshName) + " " + problem;
 }
 
 std::string meshError(const char* path, const aiMesh& mesh, const char* problem)
@@ -141,6 +136,11 @@ std::string convertMesh(const char* path, const aiMesh& source, VertexLayout* la
 }
 
 } // namespace
+
+std::string modelInLine(const char* path)
+{
+    return "model " + quotedText(path, LineLimits::PathBytes);
+}
 
 VertexLayout* chooseLayout(const std::string& meshName, VertexLayout* defaultLayout,
                            const std::vector<MeshLayoutOverride>& overrides)
@@ -288,7 +288,7 @@ std::vector<u8> checkedDocument(const char* path, VertexLayout* defaultLayout,
 {
     std::vector<u8> bytes;
     if (std::string problem = readRegularFile(path, &bytes, FileLimits::ModelFile); !problem.empty()) {
-        error = modelPrefix(path) + " cannot be read: the file " + problem;
+        error = modelInLine(path) + " cannot be read: the file " + problem;
         return {};
     }
     ModelFiles files(path, bytes.size(), FileLimits::ModelFile);
@@ -298,7 +298,7 @@ std::vector<u8> checkedDocument(const char* path, VertexLayout* defaultLayout,
         [&files](const std::string& relative, const std::vector<u8>*& named) { return files.read(relative, named); },
         model);
     if (!problem.empty()) {
-        error = modelPrefix(path) + " cannot be read: " + problem;
+        error = modelInLine(path) + " cannot be read: " + problem;
         return {};
     }
     bytes = {};
@@ -324,11 +324,11 @@ ImportedModel importModel(const char* path, VertexLayout* defaultLayout,
         scene = importer.ReadFile(name, modelImportFlags);
     } catch (const std::exception& error) {
         // (The importer reports what it recognises as broken through its error string.)
-        model.error = modelPrefix(path) + " cannot be read: " + messageText(error.what(), MaxLibraryTextShown);
+        model.error = modelInLine(path) + " cannot be read: " + messageText(error.what(), MaxLibraryTextShown);
         return model;
     }
     if (scene == nullptr) {
-        model.error = modelPrefix(path) + " cannot be read: " + messageText(importer.GetErrorString(), MaxLibraryTextShown);
+        model.error = modelInLine(path) + " cannot be read: " + messageText(importer.GetErrorString(), MaxLibraryTextShown);
         return model;
     }
     return convertScene(path, *scene, defaultLayout, overrides);
@@ -363,7 +363,7 @@ u64 meshStorageBytes(const ImportedModel& model, u32 alignment)
 
 std::string modelTooLargeMessage(const char* path, u64 vertices, u64 indices, u64 needed, const MeshStorageRoom& room)
 {
-    return tooLargeForMeshStorageMessage(modelPrefix(path), vertices, indices, needed, room.left, room.size,
+    return tooLargeForMeshStorageMessage(modelInLine(path), vertices, indices, needed, room.left, room.size,
                                          room.largestHolder);
 }
 
@@ -380,10 +380,10 @@ std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u
 
 std::string missingMeshMessage(const char* path, const char* meshName)
 {
-    return modelPrefix(path) + " has no mesh named " + quotedText(meshName);
+    return modelInLine(path) + " has no mesh named " + quotedText(meshName);
 }
 
 std::string emptyModelMessage(const char* path)
 {
-    return modelPrefix(path) + " has no meshes";
+    return modelInLine(path) + " has no meshes";
 }

@@ -81,6 +81,9 @@ u64 meshStorageBytes(const ImportedModel& model, u32 alignment);
 std::string modelTooLargeMessage(const char* path, u64 vertices, u64 indices, u64 needed, const MeshStorageRoom& room);
 std::string modelTooLargeMessage(const char* path, const ImportedModel& model, u64 needed, const MeshStorageRoom& room);
 
+// How a line names the model at `path`: model "assets/Buildings/BdWall/wall.glb".
+std::string modelInLine(const char* path);
+
 // The error line for a model that lacks a mesh its user needs.
 std::string missingMeshMessage(const char* path, const char* meshName);
 // The error line for a model without any mesh, for users that take its first one.

@@ -2,8 +2,6 @@
 
 #include "Engine/Engine.h"
 #include "Engine/Helper/Fatal.h"
-#include "Engine/Helper/LineLimits.h"
-#include "Engine/Helper/QuotedText.h"
 #include "Engine/Mesh/Mesh.h"
 #include "Engine/Storage/DataStorage.h"
 
@@ -32,7 +30,7 @@ std::vector<Mesh*> load(const char* path, VertexLayout* defaultLayout, const std
         indices->setIndices(std::move(imported.indices));
         meshes.push_back(new Mesh(Engine::graphicsDevice, imported.name, vertices, indices));
     }
-    recordGameMeshStorageHolder("model " + quotedText(path, LineLimits::PathBytes), needed);
+    recordGameMeshStorageHolder(modelInLine(path), needed);
     return meshes;
 }
 

@@ -1,7 +1,7 @@
 #include "Engine/Mesh/VertexJoin.h"
 
 #include <algorithm>
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <numeric>
 
